@@ -1,0 +1,276 @@
+#pragma once
+
+// The one main window. Its controls carry their given names (object name and
+// member name alike); its methods keep their given names and live in the folder
+// of the subsystem they belong to (the walker in scan/, the writers in output/,
+// the start-up in netclient/, the settings in settings/).
+
+#include <QMainWindow>
+#include <QString>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "netclient/nwclient.h"
+#include "scan/scancriteria.h"
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QTabWidget;
+class QTimer;
+class QTreeView;
+class QTreeWidget;
+class QTreeWidgetItem;
+class DatePicker;
+class ErrorsModel;
+class FolderListBox;
+class RadioButton;
+class ResultsModel;
+class TfrmAbout;
+
+class Tfrmmain : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit Tfrmmain(QWidget* parent = nullptr);
+    ~Tfrmmain() override;
+
+    // The program-wide records of the window's state (one window per program).
+    ScanCriteria scanCriteria;
+    ScanProgress scanProgress;
+    NWDSContextHandle MainContext = 0;
+    NWDSContextHandle TreeContext = 0;
+    bool AutoRun = false;
+    bool AutoClose = false;
+    QString SettingsFileName;
+    QString HelpFile;  // full path of TRAWL.HLP beside the executable
+    TfrmAbout* frmAbout = nullptr;
+
+    // The buttons at the right.
+    QPushButton* cmdStart = nullptr;
+    QPushButton* cmdStop = nullptr;
+    QPushButton* cmdAbout = nullptr;
+    QPushButton* cmdHelp = nullptr;
+
+    // Status area.
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* Label5 = nullptr;
+    QLabel* lblPath = nullptr;
+    QLabel* lblFileCount = nullptr;
+    QLabel* lblDirCount = nullptr;
+    QLabel* lblMatchCount = nullptr;
+    QLabel* lblMatchSize = nullptr;
+    QLabel* lblMessage = nullptr;
+
+    QTabWidget* PageControl1 = nullptr;
+    QWidget* TabSheet1 = nullptr;
+    QWidget* TabSheet2 = nullptr;
+    QWidget* TabSheet3 = nullptr;
+    QWidget* TabSheet4 = nullptr;
+    QWidget* TabSheet5 = nullptr;
+    QWidget* TabSheet6 = nullptr;
+    QWidget* TabSheet7 = nullptr;
+    QWidget* TabSheet8 = nullptr;
+
+    // "Path/File".
+    QComboBox* cboDrives = nullptr;
+    FolderListBox* DirectoryListBox1 = nullptr;
+    QLabel* Label8 = nullptr;
+    QComboBox* cboPattern = nullptr;
+
+    // "Dates/Size".
+    QGroupBox* GroupBox1 = nullptr;
+    RadioButton* optSizeGreater = nullptr;
+    RadioButton* optSizeLess = nullptr;
+    RadioButton* optSizeEqual = nullptr;
+    RadioButton* optSizeIgnore = nullptr;
+    QLineEdit* txtSizeBytes = nullptr;
+    QLabel* lblSizeBytes = nullptr;
+    QGroupBox* GroupBox2 = nullptr;
+    QGroupBox* RadioGroup1 = nullptr;
+    RadioButton* optDateAccessed = nullptr;
+    RadioButton* optDateModified = nullptr;
+    RadioButton* optDateCreation = nullptr;
+    RadioButton* optDateIgnore = nullptr;
+    QGroupBox* GroupBox3 = nullptr;
+    RadioButton* optDateBefore = nullptr;
+    RadioButton* optDateBetween = nullptr;
+    RadioButton* optDateAfter = nullptr;
+    RadioButton* optDateExact = nullptr;
+    DatePicker* dtpBefore = nullptr;
+    DatePicker* dtpAfter = nullptr;
+    DatePicker* dtpExact = nullptr;
+
+    // "Attributes".
+    QGroupBox* GroupBox4 = nullptr;
+    QCheckBox* chkAttribReadOnly = nullptr;
+    QCheckBox* chkAttribShareable = nullptr;
+    QCheckBox* chkAttribHidden = nullptr;
+    QCheckBox* chkAttribSystem = nullptr;
+    QCheckBox* chkAttribTransactional = nullptr;
+    QCheckBox* chkAttribMigrated = nullptr;
+    QCheckBox* chkAttribDontMigrate = nullptr;
+    QCheckBox* chkAttribDeleteInhibit = nullptr;
+    QCheckBox* chkAttribRenameInhibit = nullptr;
+    QCheckBox* chkAttribCopyInhibit = nullptr;
+    QCheckBox* chkAttribArchiveNeeded = nullptr;
+    QCheckBox* chkAttribExecuteOnly = nullptr;
+    QCheckBox* chkAttribImmedPurge = nullptr;
+    QCheckBox* chkAttribCompressed = nullptr;
+    QCheckBox* chkAttribImmedCompress = nullptr;
+    QCheckBox* chkAttribDontCompress = nullptr;
+    QCheckBox* chkAttribCantCompress = nullptr;
+    QCheckBox* chkAttribDontSuballocate = nullptr;
+    QCheckBox* chkAttribReadAudit = nullptr;
+    QCheckBox* chkAttribWriteAudit = nullptr;
+
+    // "Owners".
+    QTreeWidget* treends = nullptr;
+    QPushButton* cmdUserAdd = nullptr;
+    QPushButton* cmdUserRemove = nullptr;
+    QPushButton* cmdUsersDeleteAll = nullptr;
+    QListWidget* lstUsers = nullptr;
+
+    // "Output".
+    QCheckBox* chkOutputResults = nullptr;
+    QCheckBox* chkAppend = nullptr;
+    QCheckBox* chkCommandFile = nullptr;
+    QLabel* Label9 = nullptr;
+    QLineEdit* txtOutputFilename = nullptr;
+    QCheckBox* chkOutputHeadings = nullptr;
+    QCheckBox* chkOutputSurround = nullptr;
+    QGroupBox* RadioGroup2 = nullptr;
+    RadioButton* optOutputSepComma = nullptr;
+    RadioButton* optOutputSepTab = nullptr;
+    RadioButton* optOutputSepOther = nullptr;
+    QLineEdit* txtOutputSepOther = nullptr;
+    QGroupBox* GroupBox5 = nullptr;
+    QCheckBox* chkOutputServer = nullptr;
+    QCheckBox* chkOutputFullPath = nullptr;
+    QCheckBox* chkOutputFilename = nullptr;
+    QCheckBox* chkOutputExtension = nullptr;
+    QCheckBox* chkOutputSize = nullptr;
+    QCheckBox* chkOutputOwner = nullptr;
+    QCheckBox* chkOutputAccessed = nullptr;
+    QCheckBox* chkOutputModified = nullptr;
+    QCheckBox* chkOutputCreation = nullptr;
+    QCheckBox* chkOutputAttributes = nullptr;
+    QPlainTextEdit* memCommandFile = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* Label7 = nullptr;
+
+    // "Results" and "Errors".
+    QTreeView* lvwResults = nullptr;
+    QTreeView* lvwErrors = nullptr;
+    ResultsModel* resultsModel = nullptr;
+    ErrorsModel* errorsModel = nullptr;
+
+    // "Batch Settings".
+    QGroupBox* GroupBox6 = nullptr;
+    QGroupBox* GroupBox7 = nullptr;
+    QGroupBox* GroupBox8 = nullptr;
+    QLabel* Label10 = nullptr;
+    QLabel* Label11 = nullptr;
+    QLabel* Label12 = nullptr;
+    QLabel* Label13 = nullptr;
+    QLabel* Label14 = nullptr;
+    QLabel* Label15 = nullptr;
+    QLabel* Label16 = nullptr;
+    QLabel* Label17 = nullptr;
+    QLabel* Label18 = nullptr;
+    QLabel* Label19 = nullptr;
+    QPushButton* Button1 = nullptr;
+    QPushButton* Button2 = nullptr;
+
+    QTimer* Timer1 = nullptr;
+
+    // Control rules (app/).
+    void optSizeIgnoreClick();
+    void optSizeGreaterClick();
+    void optSizeLessClick();
+    void optSizeEqualClick();
+    void optDateIgnoreClick();
+    void optDateAccessedClick();
+    void optDateModifiedClick();
+    void optDateCreationClick();
+    void optDateBeforeClick();
+    void optDateAfterClick();
+    void optDateExactClick();
+    void optDateBetweenClick();
+    void chkOutputResultsClick();
+    void chkAppendClick();
+    void chkCommandFileClick();
+    void EnableDateParameters(bool enabled);
+    void cmdAboutClick();
+    void cmdHelpClick();
+
+    // Scan request and run (scan/).
+    std::int32_t ValidateSettings();
+    void StartScan();
+    void cmdStartClick();
+    void cmdStopClick();
+    void WalkFolder(const std::string& folder);
+    std::int32_t MatchFile(const FileInfoRecord& info, const ExtendedInfoRecord& extended, std::string_view owner);
+    std::int32_t GetShortName(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const char* volumePath,
+                              std::string& shortName);
+    // conn receives the connection of the folder's parse, used by the owner lookup.
+    std::int32_t ReadExtendedInfo(const std::string& folder, const std::string& shortName, std::uint64_t size,
+                                  ExtendedInfoRecord& extended, NWCONN_HANDLE& conn);
+    void GetOwnerName(NWCONN_HANDLE conn, std::uint32_t ownerId, std::string& name);
+
+    // Result and error lists, output file and command file (output/).
+    void RecordMatch(const std::string& folder, const std::string& fileName, std::uint64_t size,
+                     const std::string& owner, const std::string& fullPath, const FileInfoRecord& info,
+                     const ExtendedInfoRecord& extended);
+    void LogNWError(const std::string& path, NWCCODE code, const char* problem, std::uint64_t size);
+    void WriteHeadings();
+    void WriteOutputRecord(const std::string& folder, const std::string& fileName, const std::string& owner,
+                           const FileInfoRecord& info, const ExtendedInfoRecord& extended);
+    void WriteCommandLine(const std::string& folder, const std::string& fileName);
+
+    // Client start-up, drive list and directory tree (netclient/).
+    void FormShow();
+    void FillDriveList();
+    void cboDrivesChange();
+    void ShowNWError(const QString& label, NWCCODE code);
+    void treendsExpanding(QTreeWidgetItem* node);
+    void LoadTreeNode(QTreeWidgetItem* node);
+    void ListTreeChildren(QTreeWidgetItem* node);
+    void cmdUserAddClick();
+    void cmdUserRemoveClick();
+    void cmdUsersDeleteAllClick();
+
+    // Settings file, command line, window state (settings/).
+    void Button1Click();
+    void Button2Click();
+    // True when every key was applied; false after the message of the refused key.
+    bool LoadSettings(const QString& fileName);
+    // False when a settings file failed to load, which ends the start-up.
+    bool ParseCommandLine();
+    void Timer1Timer();
+    void RestoreWindowState();
+    void FormClose();
+
+    // The arguments ParseCommandLine reads (those after the program's name);
+    // main sets them from the process, tests set them directly.
+    QStringList commandLineArguments;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildWindow();
+    void connectRules();
+
+    bool m_shown = false;
+};

@@ -1,0 +1,81 @@
+#pragma once
+
+// What stands in for the Windows file system: drive letters mapped to host
+// folders, Windows paths ("X:\A\B") resolved to host paths, the listing of a
+// pattern in FindFirst/FindNext style, the code-page conversion and the
+// process's current folder.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+// Windows file attribute bits, as the listing reports them.
+inline constexpr std::uint32_t kAttrReadOnly = 0x01;
+inline constexpr std::uint32_t kAttrHidden = 0x02;
+inline constexpr std::uint32_t kAttrSystem = 0x04;
+inline constexpr std::uint32_t kAttrDirectory = 0x10;
+inline constexpr std::uint32_t kAttrArchive = 0x20;
+
+// The drive letters of the workstation, each naming a host folder.
+class DriveTable {
+public:
+    void clear();
+    void setDrive(char letter, std::string hostFolder);
+    // The host folder of a drive letter (either case), if the letter is mapped.
+    std::optional<std::string> hostFolder(char letter) const;
+    // "X:\A\B" (or "X:/A/B", "X:") to its host path; a host folder whose name
+    // differs only in case is found too. Empty when the letter is not mapped
+    // or the text is not a drive path.
+    std::optional<std::string> hostPath(std::string_view windowsPath) const;
+
+private:
+    std::array<std::string, 26> m_folders;
+};
+
+// The program-wide drive table.
+DriveTable& drives();
+
+struct DirEntry {
+    std::string name;
+    std::uint64_t size = 0;
+    std::uint32_t attributes = 0;  // kAttr* bits
+};
+
+// Windows wildcard matching, blind to the case of a-z: '*' any run, '?' one
+// character; "*.*" matches every name, with or without a dot.
+bool wildcardMatch(std::string_view pattern, std::string_view name);
+
+// A FindFirst/FindNext listing of "X:\FOLDER\PATTERN". Entries come sorted by
+// name (a-z folded to capitals, ties by bytes); "." and ".." are returned in
+// folders below a root. Symbolic links are reported as files. Only entries whose
+// attributes fit the request are returned: directories only when the request
+// holds kAttrDirectory, hidden and system entries only when it holds theirs.
+class DirListing {
+public:
+    // False (and no entries) when the folder cannot be listed or nothing matches.
+    bool open(std::string_view windowsPathAndPattern, std::uint32_t attributeRequest);
+    bool next(DirEntry& entry);
+
+private:
+    std::vector<DirEntry> m_entries;
+    std::size_t m_next = 0;
+};
+
+// The ANSI and OEM code pages are both UTF-8 on this host: a copy.
+std::string charToOem(std::string_view text);
+
+// Makes the host folder of a Windows path the process's current folder.
+// Returns 0, or the system's error code.
+int setCurrentFolder(std::string_view windowsPath);
+
+// A file name typed for output or settings: one that begins with a drive
+// letter goes through the drive table; any other is a host path, relative to
+// the current folder.
+std::string resolveUserPath(std::string_view name);
+
+} // namespace platform

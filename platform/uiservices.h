@@ -1,0 +1,43 @@
+#pragma once
+
+// Everything that would stop a test or needs a person goes through this one
+// interface: modal message boxes, the beep, the screen cursor, the help viewer,
+// the open and save dialogs and the screen size. The Qt implementation shows the
+// real thing; tests install one that records each call and answers from a script.
+
+#include <QSize>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class QWidget;
+
+enum class ScreenCursor { Arrow, Hourglass };
+
+struct FileDialogRequest {
+    QString initialFolder;
+    QString defaultExtension;  // without the dot, e.g. "tws"
+    QString filterName;        // e.g. "Trawl Files *.tws"
+    QString filterPattern;     // e.g. "*.tws"
+    bool fileMustExist = false;
+    bool overwritePrompt = false;
+};
+
+class UiServices {
+public:
+    virtual ~UiServices() = default;
+    // A modal box with the text, the title and one OK button.
+    virtual void messageBox(QWidget* owner, const QString& text, const QString& title) = 0;
+    virtual void messageBeep(unsigned type) = 0;
+    virtual void setCursor(ScreenCursor cursor) = 0;
+    virtual void showHelp(QWidget* owner, const QString& helpFile, int context) = 0;
+    // The chosen full file name, or nothing when cancelled.
+    virtual std::optional<QString> openFileName(QWidget* owner, const FileDialogRequest& request) = 0;
+    virtual std::optional<QString> saveFileName(QWidget* owner, const FileDialogRequest& request) = 0;
+    virtual QSize screenSize() = 0;
+};
+
+// The program-wide services; the Qt implementation until something else is set.
+UiServices& uiServices();
+// Installs other services (not owned); nullptr restores the Qt implementation.
+void setUiServices(UiServices* services);

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs what Trawl needs to build, run and test on Debian 12. Idempotent and
+# quiet when everything is already there. Runs as root, or through sudo.
+set -euo pipefail
+
+packages=(
+    build-essential cmake ninja-build pkg-config   # compiler and build
+    qt6-base-dev libgl-dev                          # Qt 6 Widgets (its CMake files need GL)
+    libgtest-dev libgmock-dev                       # tests
+    fonts-dejavu-core                               # a font for the offscreen renders
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+    [[ "$status" == "install ok installed" ]] || missing+=("$package")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "Installing: ${missing[*]}"
+as_root=()
+[[ $(id -u) -eq 0 ]] || as_root=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${as_root[@]}" apt-get update -qq
+"${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
