@@ -264,6 +264,19 @@ public:
     // main sets them from the process, tests set them directly.
     QStringList commandLineArguments;
 
+    // Shows the counters, the Current File line and the rows appended since the
+    // last call; the walker calls it at every message pump and when a scan ends,
+    // so the per-file work never touches a widget.
+    void ShowProgress();
+    // The file or folder being examined, shown in lblPath by ShowProgress.
+    std::string currentPath;
+    // One errors-list row naming the output file, at most once per scan.
+    void ReportOutputWriteError(int errorCode);
+    bool outputErrorReported = false;
+    // Set when the window is closed during a scan: the walk ends first, then
+    // the scan run closes the output file and the window.
+    bool closeAfterScan = false;
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

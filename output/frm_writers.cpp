@@ -4,3 +4,4 @@
 void Tfrmmain::WriteHeadings() {}
 void Tfrmmain::WriteOutputRecord(const std::string&, const std::string&, const std::string&, const FileInfoRecord&, const ExtendedInfoRecord&) {}
 void Tfrmmain::WriteCommandLine(const std::string&, const std::string&) {}
+void Tfrmmain::ReportOutputWriteError(int) {}

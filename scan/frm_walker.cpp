@@ -2,3 +2,4 @@
 #include "app/tfrmmain.h"
 
 void Tfrmmain::WalkFolder(const std::string&) {}
+void Tfrmmain::ShowProgress() {}
