@@ -1,0 +1,66 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "scan/sizenumber.h"
+
+namespace {
+
+struct SizeCase {
+    const char* text;
+    double expected;
+};
+
+TEST(SizeNumber, ReadsTheLeadingNumberAndIgnoresTheRest)
+{
+    const SizeCase cases[] = {
+        {"100", 100.0},
+        {"  42", 42.0},
+        {"\t7", 7.0},
+        {"12kb", 12.0},
+        {"-5", -5.0},
+        {"+8", 8.0},
+        {"1.5", 1.5},
+        {".5", 0.5},
+        {"5.", 5.0},
+        {"1e3", 1000.0},
+        {"2E+2x", 200.0},
+        {"1e", 1.0},     // an exponent without digits is not part of the number
+        {"3e-", 3.0},
+        {"16777217", 16777217.0},  // exact, not rounded to single precision
+        {"2147483647", 2147483647.0},
+        {"2147483648", 2147483648.0},
+        {"0", 0.0},
+        {"abc", 0.0},
+        {" ", 0.0},
+        {"", 0.0},
+        {"-", 0.0},
+        {".", 0.0},
+        {"e5", 0.0},
+        {"0x10", 0.0},   // hexadecimal is not a size
+        {"1,5", 1.0},    // the decimal point is a dot whatever the locale
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(parseSizeNumber(c.text), c.expected) << "text: \"" << c.text << '"';
+}
+
+TEST(SizeNumber, OutOfRangeExponentsSaturate)
+{
+    EXPECT_TRUE(std::isinf(parseSizeNumber("1e999")));
+    EXPECT_GT(parseSizeNumber("1e999"), 0.0);
+    EXPECT_EQ(parseSizeNumber("1e-999"), 0.0);
+    EXPECT_TRUE(std::isinf(parseSizeNumber("-1e999")));
+    EXPECT_LT(parseSizeNumber("-1e999"), 0.0);
+}
+
+TEST(SizeNumber, LongInputsAreReadWithoutOverrun)
+{
+    std::string digits(5000, '9');
+    EXPECT_TRUE(std::isinf(parseSizeNumber(digits)) || parseSizeNumber(digits) > 1e300);
+    std::string zeros(5000, '0');
+    zeros += "7";
+    EXPECT_EQ(parseSizeNumber(zeros), 7.0);
+}
+
+} // namespace
