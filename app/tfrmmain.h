@@ -286,4 +286,7 @@ private:
     void connectRules();
 
     bool m_shown = false;
+    // True from the start of a walk until StartScan has finished with it; a
+    // Stop followed by Start inside the walk's pump must not begin a second scan.
+    bool m_scanActive = false;
 };
