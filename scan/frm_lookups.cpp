@@ -1,6 +1,112 @@
-// Placeholder definitions until this file is written.
+// The lookups that complete what the listing knows of a file: its name in name
+// space 0, its extended information and its owner's name.
+
+#include <cstring>
+
 #include "app/tfrmmain.h"
 
-std::int32_t Tfrmmain::GetShortName(NWCONN_HANDLE, NWDIR_HANDLE, const char*, std::string&) { return 1; }
-std::int32_t Tfrmmain::ReadExtendedInfo(const std::string&, const std::string&, std::uint64_t, ExtendedInfoRecord&, NWCONN_HANDLE&) { return 1; }
-void Tfrmmain::GetOwnerName(NWCONN_HANDLE, std::uint32_t, std::string&) {}
+namespace {
+
+constexpr std::uint8_t kLongNameSpace = 4;
+constexpr std::uint8_t kDosNameSpace = 0;
+constexpr std::uint8_t kSearchAttributes = 6;  // hidden and system files too
+constexpr std::size_t kNameBufferSize = 256;
+constexpr std::size_t kPathBufferSize = 512;
+
+// The client never writes past a buffer, but a full buffer without its NUL
+// must not be read past either.
+std::string_view terminated(const char* buffer, std::size_t size)
+{
+    return {buffer, strnlen(buffer, size)};
+}
+
+} // namespace
+
+std::int32_t Tfrmmain::GetShortName(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const char* volumePath,
+                                    std::string& shortName)
+{
+    NwClient& client = *nwClient();
+    shortName.clear();
+
+    std::uint8_t owningNameSpace = 0;
+    NWCCODE code = client.NWGetOwningNameSpace(conn, dirHandle, volumePath, &owningNameSpace);
+    if (code != nw::kSuccess) {
+        LogNWError(volumePath, code, "Cannot Get Owning Name Space", 0);
+        return 1;
+    }
+
+    char nsPath[kPathBufferSize] = {};
+    std::strncpy(nsPath, volumePath, sizeof nsPath - 1);
+    NwNsPath pathRecord{volumePath, nsPath, static_cast<std::uint16_t>(sizeof nsPath)};
+    code = client.NWGetNSPath(conn, dirHandle, 1, kLongNameSpace, kDosNameSpace, &pathRecord);
+    if (code == nw::kInvalidNameSpace)
+        return 0;  // no DOS name space: the caller keeps the listing's name
+    if (code != nw::kSuccess) {
+        LogNWError(volumePath, code, "Error with nwgetnspath ", 0);
+        return 1;
+    }
+
+    char name[kPathBufferSize] = {};
+    code = client.NWGetLongName(conn, 0, volumePath, kLongNameSpace, kDosNameSpace, name);
+    if (code != nw::kSuccess) {
+        LogNWError(volumePath, code, "Error with nwgetlongname", 0);
+        return 1;
+    }
+    shortName.assign(terminated(name, kNameBufferSize));
+    return 0;
+}
+
+std::int32_t Tfrmmain::ReadExtendedInfo(const std::string& folder, const std::string& shortName, std::uint64_t size,
+                                        ExtendedInfoRecord& extended, NWCONN_HANDLE& conn)
+{
+    NwClient& client = *nwClient();
+
+    // The folder is parsed as it stands, without the code-page conversion the
+    // file's own path gets.
+    NWDIR_HANDLE dirHandle = 0;
+    char folderVolumePath[kPathBufferSize] = {};
+    NWCCODE code = client.NWParseNetwarePath(folder.c_str(), &conn, &dirHandle, folderVolumePath);
+    folderVolumePath[kPathBufferSize - 1] = '\0';
+    if (code != nw::kSuccess) {
+        LogNWError(folder, code, "NWParseNetwarePath", size);
+        return 1;
+    }
+
+    NWDIR_HANDLE temporary = 0;
+    code = client.NWAllocateTemporaryDirectoryHandle(conn, 0, folderVolumePath, &temporary, nullptr);
+    if (code != nw::kSuccess) {
+        LogNWError(folderVolumePath, code, "NWAllocateTemporaryDirectoryHandle", size);
+        return 1;
+    }
+
+    std::uint32_t sequence = 0xFFFFFFFFu;
+    const NWCCODE readCode = client.NWIntScanExtendedInfo(conn, temporary, kSearchAttributes, &sequence,
+                                                          shortName.c_str(), &extended, 0);
+    if (readCode != nw::kSuccess)
+        LogNWError(folderVolumePath, readCode, "NWIntScanExtendedInfo", size);
+
+    // The handle is released whether the read worked or not; a server counts
+    // every handle left open.
+    code = client.NWDeallocateDirectoryHandle(conn, temporary);
+    if (code != nw::kSuccess) {
+        LogNWError(folderVolumePath, code, "NWDeallocateDirectoryHandle", size);
+        return 1;
+    }
+    return readCode == nw::kSuccess ? 0 : 1;
+}
+
+void Tfrmmain::GetOwnerName(NWCONN_HANDLE conn, std::uint32_t ownerId, std::string& name)
+{
+    NwClient& client = *nwClient();
+    char buffer[kNameBufferSize] = {};
+    if (client.NWDSMapIDToName(MainContext, conn, ownerId, buffer) == nw::kSuccess) {
+        name.assign(terminated(buffer, sizeof buffer));
+        return;
+    }
+    buffer[0] = '\0';
+    if (client.NWGetObjectName(conn, ownerId, buffer, nullptr) == nw::kSuccess) {
+        name.assign(terminated(buffer, sizeof buffer));
+        return;
+    }
+    name.assign("(unknown)");
+}
