@@ -47,7 +47,13 @@ public:
     const std::vector<ProfileSection>& sections() const { return m_sections; }
 
     // Sets the key in place when it exists, else appends it to its section;
-    // the section is created at the end when missing.
+    // the section is created at the end when missing. Everything is stored as a
+    // reader of the file would get it back, so no text can add lines: the value
+    // ends at its first line break, the key at its first '=' or line break, the
+    // section name at its first ']' or line break, and the key and section name
+    // lose their surrounding blanks. A key that is then empty, or begins with
+    // ';' or '[', cannot be written and is ignored. The value is not quoted: one
+    // with blanks around it or wholly in quotes reads back without them.
     void setValue(std::string_view section, std::string_view key, std::string_view value);
     // The document as text, "\r\n" after every line.
     std::string serialize() const;
