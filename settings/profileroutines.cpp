@@ -1,0 +1,209 @@
+#include "settings/profileroutines.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+#include <unistd.h>
+
+#include "platform/drives.h"
+#include "settings/profile.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string g_executableFolder;
+std::string g_configFolder;
+
+bool startsWithDriveLetter(std::string_view name)
+{
+    if (name.size() < 2 || name[1] != ':')
+        return false;
+    const char c = name[0];
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+bool isReadableFile(const std::string& path)
+{
+    std::error_code ec;
+    return fs::is_regular_file(path, ec) && ::access(path.c_str(), R_OK) == 0;
+}
+
+std::string joinFolder(const std::string& folder, std::string_view name)
+{
+    if (folder.empty())
+        return std::string(name);
+    std::string path = folder;
+    if (path.back() != '/')
+        path += '/';
+    path += name;
+    return path;
+}
+
+struct ResolvedProfile {
+    std::string path;
+    bool inConfigFolder = false;  // a bare name that fell through to the configuration folder
+    bool unmappedDrive = false;   // a drive-letter name the drive table does not know
+};
+
+ResolvedProfile resolve(std::string_view fileName)
+{
+    ResolvedProfile resolved;
+    if (startsWithDriveLetter(fileName)) {
+        if (auto host = platform::drives().hostPath(fileName)) {
+            resolved.path = *host;
+        } else {
+            resolved.path = std::string(fileName);
+            resolved.unmappedDrive = true;
+        }
+        return resolved;
+    }
+    // Joining an absolute name to the executable's folder could name a real
+    // file on this host ("/opt/trawl" + "/etc/x"), so an absolute name is never joined.
+    if (!fileName.empty() && fileName.front() == '/') {
+        resolved.path = std::string(fileName);
+        return resolved;
+    }
+    const std::string besideExecutable = joinFolder(profile::executableFolder(), fileName);
+    if (!fileName.empty() && isReadableFile(besideExecutable)) {
+        resolved.path = besideExecutable;
+        return resolved;
+    }
+    if (fileName.find('/') == std::string_view::npos) {
+        resolved.path = joinFolder(profile::configFolder(), fileName);
+        resolved.inConfigFolder = true;
+        return resolved;
+    }
+    resolved.path = std::string(fileName);
+    return resolved;
+}
+
+// The document of a profile for reading; nothing when the file cannot be read.
+// Only regular files are read, so a name such as /dev/zero cannot stall a load.
+std::optional<profile::ProfileDocument> readProfile(std::string_view fileName)
+{
+    const ResolvedProfile resolved = resolve(fileName);
+    if (resolved.unmappedDrive || !isReadableFile(resolved.path))
+        return std::nullopt;
+    auto text = profile::readFile(resolved.path);
+    if (!text)
+        return std::nullopt;
+    return profile::ProfileDocument::parse(*text);
+}
+
+// A value is one line of the file: the text ends at its first line break.
+std::string_view firstLine(std::string_view text)
+{
+    const auto end = text.find_first_of("\r\n");
+    return end == std::string_view::npos ? text : text.substr(0, end);
+}
+
+} // namespace
+
+namespace profile {
+
+std::string executableFolder()
+{
+    if (!g_executableFolder.empty())
+        return g_executableFolder;
+    std::error_code ec;
+    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    if (ec)
+        return fs::current_path(ec).string();
+    return exe.parent_path().string();
+}
+
+std::string configFolder()
+{
+    if (!g_configFolder.empty())
+        return g_configFolder;
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg && xdg[0] == '/')
+        return joinFolder(xdg, "trawl");
+    const char* home = std::getenv("HOME");
+    if (home && home[0] != '\0')
+        return joinFolder(joinFolder(home, ".config"), "trawl");
+    return ".config/trawl";
+}
+
+void setExecutableFolder(std::string folder) { g_executableFolder = std::move(folder); }
+void setConfigFolder(std::string folder) { g_configFolder = std::move(folder); }
+
+std::string limitProfileValue(std::string_view text)
+{
+    if (text.size() <= kProfileValueLimit)
+        return std::string(text);
+    std::size_t end = kProfileValueLimit;
+    // Back off over continuation bytes so the last character stays whole.
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    return std::string(text.substr(0, end));
+}
+
+} // namespace profile
+
+std::string ResolveProfilePath(std::string_view fileName) { return resolve(fileName).path; }
+
+std::string IniReadString(std::string_view fileName, std::string_view section, std::string_view key,
+                          std::string_view defaultValue)
+{
+    const auto document = readProfile(fileName);
+    if (!document)
+        return std::string(defaultValue);
+    const auto value = document->value(section, key);
+    if (!value)
+        return std::string(defaultValue);
+    return profile::limitProfileValue(*value);
+}
+
+std::int32_t IniReadInteger(std::string_view fileName, std::string_view section, std::string_view key,
+                            std::int32_t defaultValue)
+{
+    const auto document = readProfile(fileName);
+    if (!document)
+        return defaultValue;
+    const auto value = document->value(section, key);
+    if (!value)
+        return defaultValue;
+    return profile::parseInteger(profile::limitProfileValue(*value)).value_or(defaultValue);
+}
+
+ProfileWriteResult IniWriteString(std::string_view fileName, std::string_view section, std::string_view key,
+                                  std::string_view value)
+{
+    const ResolvedProfile resolved = resolve(fileName);
+    const auto failure = [&](int code) { return ProfileWriteError{resolved.path, code}; };
+    if (resolved.unmappedDrive)
+        return failure(ENOENT);
+    if (resolved.inConfigFolder) {
+        std::error_code ec;
+        fs::create_directories(profile::configFolder(), ec);  // a failure shows in the write below
+    }
+
+    profile::ProfileDocument document;
+    std::error_code ec;
+    const auto status = fs::status(resolved.path, ec);
+    if (fs::exists(status)) {
+        // The file is replaced whole, so one that cannot be read or written
+        // must not be touched: its other keys would be lost.
+        if (!fs::is_regular_file(status))
+            return failure(EISDIR);
+        if (::access(resolved.path.c_str(), R_OK | W_OK) != 0)
+            return failure(errno);
+        auto text = profile::readFile(resolved.path);
+        if (!text)
+            return failure(EIO);
+        document = profile::ProfileDocument::parse(*text);
+    }
+    document.setValue(section, key, profile::limitProfileValue(firstLine(value)));
+    if (const int code = profile::writeFileAtomically(resolved.path, document.serialize()); code != 0)
+        return failure(code);
+    return std::nullopt;
+}
+
+ProfileWriteResult IniWriteInteger(std::string_view fileName, std::string_view section, std::string_view key,
+                                   std::int32_t value)
+{
+    return IniWriteString(fileName, section, key, std::to_string(value));
+}
