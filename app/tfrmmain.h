@@ -286,6 +286,8 @@ private:
     void connectRules();
 
     bool m_shown = false;
+    // The output writers build each line here; reused so a scan allocates once.
+    std::string m_outputLine;
     // True from the start of a walk until StartScan has finished with it; a
     // Stop followed by Start inside the walk's pump must not begin a second scan.
     bool m_scanActive = false;

@@ -18,6 +18,8 @@ public:
     OutputStream(const OutputStream&) = delete;
     OutputStream& operator=(const OutputStream&) = delete;
 
+    // Writes through the buffer. After the first failure nothing more is
+    // written, so the file ends where the trouble began.
     void write(std::string_view bytes);
     // Flushes and closes. Returns 0, or the first system error code seen by any
     // write, the flush or the close.
