@@ -20,12 +20,13 @@ constexpr std::uint32_t kFolderRequest = kFileRequest | platform::kAttrDirectory
 constexpr std::uint8_t kSearchAttributes = 6;  // hidden and system files too
 constexpr std::int32_t kFilesPerPump = 100;
 
-// Shows what the walk has done, paints it and runs every waiting message; this
-// is where a click on Stop is seen.
+// Shows what the walk has done, paints what is waiting to be painted (the
+// changed labels and rows, not the whole window) and runs every waiting
+// message; this is where a click on Stop is seen.
 void pump(Tfrmmain& window)
 {
     window.ShowProgress();
-    window.repaint();
+    QCoreApplication::sendPostedEvents(&window, QEvent::UpdateRequest);
     QCoreApplication::processEvents();
 }
 
