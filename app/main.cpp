@@ -1,11 +1,27 @@
 #include <QApplication>
 
+#include "app/appicon.h"
+#include "app/tfrmabout.h"
 #include "app/tfrmmain.h"
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Trawl"));
+    QApplication::setWindowIcon(trawlIcon());
+
+    // The simulated NetWare workstation is installed here, before the window
+    // exists: its first showing starts the client.
+
     Tfrmmain frmmain;
+    TfrmAbout frmAbout(&frmmain);
+    frmmain.frmAbout = &frmAbout;
+
+    QStringList arguments = QApplication::arguments();
+    if (!arguments.isEmpty())
+        arguments.removeFirst();
+    frmmain.commandLineArguments = arguments;
+
     frmmain.show();
     return app.exec();
 }

@@ -1,9 +1,641 @@
-// Placeholder until the window is built.
+// The main window: its pages and controls with their designed captions and
+// values, how they follow a change of the window's size, and the wiring of
+// every control to its handler. The control rules are in frm_controlrules.cpp.
 #include "app/tfrmmain.h"
 
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDate>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QShowEvent>
+#include <QTabWidget>
+#include <QTimer>
+#include <QTreeView>
+#include <QTreeWidget>
+#include <QVBoxLayout>
 
-Tfrmmain::Tfrmmain(QWidget* parent) : QMainWindow(parent) { setObjectName("frmmain"); }
+#include "app/appicon.h"
+#include "app/datepicker.h"
+#include "app/folderlistbox.h"
+#include "app/radiobutton.h"
+#include "app/tfrmabout.h"
+#include "output/qt_listmodels.h"
+
+namespace {
+
+constexpr int kButtonWidth = 75;
+constexpr int kButtonHeight = 25;
+constexpr int kStatusCaptionWidth = 84;
+constexpr int kStatusValueWidth = 120;
+constexpr int kStatusPathWidth = 480;
+constexpr int kStatusLineHeight = 15;
+constexpr int kResultsColumnWidth = 110;
+
+template <typename Widget>
+Widget* named(Widget* widget, const char* name)
+{
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+QLabel* makeLabel(const char* name, const QString& text)
+{
+    auto* label = named(new QLabel(text), name);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+// A label that wraps its text within the width the layout gives it.
+QLabel* makeWrappingLabel(const char* name, const QString& text)
+{
+    QLabel* label = makeLabel(name, text);
+    label->setWordWrap(true);
+    return label;
+}
+
+QCheckBox* makeCheck(const char* name, const QString& text) { return named(new QCheckBox(text), name); }
+
+RadioButton* makeRadio(const char* name, const QString& text) { return named(new RadioButton(text), name); }
+
+QPushButton* makeButton(const char* name, const QString& text, int width = kButtonWidth)
+{
+    auto* button = named(new QPushButton(text), name);
+    button->setFixedSize(width, kButtonHeight);
+    // Enter on a focused button presses that button, not the default one.
+    button->setAutoDefault(true);
+    return button;
+}
+
+QGroupBox* makeGroup(const char* name, const QString& title) { return named(new QGroupBox(title), name); }
+
+// A status label of fixed size; texts longer than it are clipped.
+QLabel* makeStatusLabel(const char* name, const QString& text, int width)
+{
+    QLabel* label = makeLabel(name, text);
+    label->setFixedSize(width, kStatusLineHeight);
+    return label;
+}
+
+QTreeView* makeListView(const char* name, QAbstractItemModel* model)
+{
+    auto* view = named(new QTreeView, name);
+    view->setRootIsDecorated(false);
+    view->setItemsExpandable(false);
+    view->setUniformRowHeights(true);
+    view->setAllColumnsShowFocus(true);
+    view->setSortingEnabled(false);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setModel(model);
+    return view;
+}
+
+QWidget* makePage(const char* name) { return named(new QWidget, name); }
+
+} // namespace
+
+Tfrmmain::Tfrmmain(QWidget* parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("frmmain"));
+    HelpFile = QCoreApplication::applicationDirPath() + QStringLiteral("/TRAWL.HLP");
+    buildWindow();
+    connectRules();
+}
+
 Tfrmmain::~Tfrmmain() = default;
-void Tfrmmain::showEvent(QShowEvent* event) { QMainWindow::showEvent(event); }
-void Tfrmmain::closeEvent(QCloseEvent* event) { QMainWindow::closeEvent(event); }
+
+void Tfrmmain::buildWindow()
+{
+    setWindowTitle(QStringLiteral("Trawl"));
+    setWindowIcon(trawlIcon());
+    // Pixel size, so that the layout does not follow the system's font scaling.
+    QFont formFont(QStringLiteral("MS Sans Serif"));
+    formFont.setPixelSize(11);
+    setFont(formFont);
+    setMinimumSize(595, 442);
+    resize(667, 500);
+
+    auto* central = named(new QWidget, "centralWidget");
+    setCentralWidget(central);
+    auto* windowLayout = new QVBoxLayout(central);
+    windowLayout->setContentsMargins(8, 8, 8, 6);
+    windowLayout->setSpacing(6);
+
+    // The page control and, at the top right, the four buttons.
+    auto* topRow = new QHBoxLayout;
+    topRow->setSpacing(8);
+    PageControl1 = named(new QTabWidget, "PageControl1");
+    topRow->addWidget(PageControl1, 1);
+    auto* buttonColumn = new QVBoxLayout;
+    buttonColumn->setSpacing(6);
+    cmdStart = makeButton("cmdStart", QStringLiteral("Start"));
+    cmdStart->setDefault(true);
+    cmdStop = makeButton("cmdStop", QStringLiteral("Stop"));
+    cmdStop->setEnabled(false);
+    cmdAbout = makeButton("cmdAbout", QStringLiteral("About"));
+    cmdHelp = makeButton("cmdHelp", QStringLiteral("Help"));
+    for (QPushButton* button : {cmdStart, cmdStop, cmdAbout, cmdHelp})
+        buttonColumn->addWidget(button);
+    buttonColumn->addStretch(1);
+    topRow->addLayout(buttonColumn);
+    windowLayout->addLayout(topRow, 1);
+
+    // The status area at the foot: labels of fixed size, anchored bottom left.
+    Label1 = makeStatusLabel("Label1", QStringLiteral("Current File :"), kStatusCaptionWidth);
+    Label2 = makeStatusLabel("Label2", QStringLiteral("Files Scanned"), kStatusCaptionWidth);
+    Label3 = makeStatusLabel("Label3", QStringLiteral("Dirs Scanned"), kStatusCaptionWidth);
+    Label4 = makeStatusLabel("Label4", QStringLiteral("Matching Files"), kStatusCaptionWidth);
+    Label5 = makeStatusLabel("Label5", QStringLiteral("Matching Size"), kStatusCaptionWidth);
+    lblPath = makeStatusLabel("lblPath", QString(), kStatusPathWidth);
+    lblFileCount = makeStatusLabel("lblFileCount", QStringLiteral("0"), kStatusValueWidth);
+    lblDirCount = makeStatusLabel("lblDirCount", QStringLiteral("0"), kStatusValueWidth);
+    lblMatchCount = makeStatusLabel("lblMatchCount", QStringLiteral("0"), kStatusValueWidth);
+    lblMatchSize = makeStatusLabel("lblMatchSize", QStringLiteral("0"), kStatusValueWidth);
+    lblMessage = makeLabel("lblMessage", QString());
+    lblMessage->setFixedHeight(kStatusLineHeight);
+    QFont messageFont(formFont);
+    messageFont.setBold(true);
+    lblMessage->setFont(messageFont);
+
+    auto* status = new QGridLayout;
+    status->setHorizontalSpacing(6);
+    status->setVerticalSpacing(2);
+    status->addWidget(Label1, 0, 0);
+    status->addWidget(lblPath, 0, 1, 1, 4, Qt::AlignLeft);
+    status->addWidget(Label2, 1, 0);
+    status->addWidget(lblFileCount, 1, 1);
+    status->addWidget(Label4, 1, 3);
+    status->addWidget(lblMatchCount, 1, 4);
+    status->addWidget(Label3, 2, 0);
+    status->addWidget(lblDirCount, 2, 1);
+    status->addWidget(Label5, 2, 3);
+    status->addWidget(lblMatchSize, 2, 4);
+    status->addWidget(lblMessage, 3, 0, 1, 6);
+    status->setColumnMinimumWidth(2, 12);
+    status->setColumnStretch(5, 1);
+    windowLayout->addLayout(status);
+
+    TabSheet1 = makePage("TabSheet1");
+    TabSheet2 = makePage("TabSheet2");
+    TabSheet3 = makePage("TabSheet3");
+    TabSheet4 = makePage("TabSheet4");
+    TabSheet5 = makePage("TabSheet5");
+    TabSheet6 = makePage("TabSheet6");
+    TabSheet7 = makePage("TabSheet7");
+    TabSheet8 = makePage("TabSheet8");
+    PageControl1->addTab(TabSheet1, QStringLiteral("Path/File"));
+    PageControl1->addTab(TabSheet2, QStringLiteral("Dates/Size"));
+    PageControl1->addTab(TabSheet3, QStringLiteral("Attributes"));
+    PageControl1->addTab(TabSheet4, QStringLiteral("Owners"));
+    PageControl1->addTab(TabSheet5, QStringLiteral("Output"));
+    PageControl1->addTab(TabSheet6, QStringLiteral("Results"));
+    PageControl1->addTab(TabSheet7, QStringLiteral("Errors"));
+    PageControl1->addTab(TabSheet8, QStringLiteral("Batch Settings"));
+
+    // "Path/File": the drive and its folder list at the left (the list grows in
+    // height), the file pattern beside them.
+    {
+        cboDrives = named(new QComboBox, "cboDrives");
+        cboDrives->setEditable(true);
+        cboDrives->setInsertPolicy(QComboBox::NoInsert);
+        cboDrives->setFixedWidth(250);
+        DirectoryListBox1 = named(new FolderListBox, "DirectoryListBox1");
+        DirectoryListBox1->setFixedWidth(250);
+        Label8 = makeLabel("Label8", QStringLiteral("File Pattern :"));
+        cboPattern = named(new QComboBox, "cboPattern");
+        cboPattern->setEditable(true);
+        cboPattern->setInsertPolicy(QComboBox::NoInsert);
+        cboPattern->addItems({QStringLiteral("*.*"), QStringLiteral("*.tmp"), QStringLiteral("*.jpg"),
+                              QStringLiteral("*.bak"), QStringLiteral("*.exe")});
+        cboPattern->setCurrentText(QStringLiteral("*.*"));
+        cboPattern->setFixedWidth(180);
+
+        auto* folderColumn = new QVBoxLayout;
+        folderColumn->addWidget(cboDrives);
+        folderColumn->addWidget(DirectoryListBox1, 1);
+        auto* patternColumn = new QVBoxLayout;
+        patternColumn->addWidget(Label8);
+        patternColumn->addWidget(cboPattern);
+        patternColumn->addStretch(1);
+        auto* page = new QHBoxLayout(TabSheet1);
+        page->setSpacing(16);
+        page->addLayout(folderColumn);
+        page->addLayout(patternColumn);
+        page->addStretch(1);
+    }
+
+    // "Dates/Size": the size test at the left, the date test beside it.
+    {
+        GroupBox1 = makeGroup("GroupBox1", QStringLiteral("File Size"));
+        optSizeGreater = makeRadio("optSizeGreater", QStringLiteral("Greater Than"));
+        optSizeLess = makeRadio("optSizeLess", QStringLiteral("Less Than"));
+        optSizeEqual = makeRadio("optSizeEqual", QStringLiteral("Equal To"));
+        optSizeIgnore = makeRadio("optSizeIgnore", QStringLiteral("Ignore Size"));
+        txtSizeBytes = named(new QLineEdit, "txtSizeBytes");
+        txtSizeBytes->setFixedWidth(120);
+        lblSizeBytes = makeLabel("lblSizeBytes", QStringLiteral("Enter Size in Bytes"));
+        auto* sizeLayout = new QVBoxLayout(GroupBox1);
+        for (QWidget* widget : {static_cast<QWidget*>(optSizeGreater), static_cast<QWidget*>(optSizeLess),
+                                static_cast<QWidget*>(optSizeEqual), static_cast<QWidget*>(optSizeIgnore)})
+            sizeLayout->addWidget(widget);
+        sizeLayout->addSpacing(8);
+        sizeLayout->addWidget(lblSizeBytes);
+        sizeLayout->addWidget(txtSizeBytes);
+        sizeLayout->addStretch(1);
+
+        GroupBox2 = makeGroup("GroupBox2", QStringLiteral("File Dates"));
+        RadioGroup1 = makeGroup("RadioGroup1", QStringLiteral("Date Type"));
+        optDateAccessed = makeRadio("optDateAccessed", QStringLiteral("Accessed Date"));
+        optDateModified = makeRadio("optDateModified", QStringLiteral("Modified Date"));
+        optDateCreation = makeRadio("optDateCreation", QStringLiteral("Creation Date"));
+        optDateIgnore = makeRadio("optDateIgnore", QStringLiteral("Ignore Dates"));
+        auto* typeLayout = new QGridLayout(RadioGroup1);
+        typeLayout->setVerticalSpacing(4);
+        typeLayout->addWidget(optDateAccessed, 0, 0);
+        typeLayout->addWidget(optDateModified, 1, 0);
+        typeLayout->addWidget(optDateCreation, 0, 1);
+        typeLayout->addWidget(optDateIgnore, 1, 1);
+
+        GroupBox3 = makeGroup("GroupBox3", QStringLiteral("Date Parameters"));
+        optDateBefore = makeRadio("optDateBefore", QStringLiteral("Before"));
+        optDateBetween = makeRadio("optDateBetween", QStringLiteral("Between"));
+        optDateAfter = makeRadio("optDateAfter", QStringLiteral("After"));
+        optDateExact = makeRadio("optDateExact", QStringLiteral("On Exact Date"));
+        dtpBefore = named(new DatePicker, "dtpBefore");
+        dtpAfter = named(new DatePicker, "dtpAfter");
+        dtpExact = named(new DatePicker, "dtpExact");
+        auto* parameterLayout = new QGridLayout(GroupBox3);
+        parameterLayout->setVerticalSpacing(4);
+        parameterLayout->addWidget(optDateBefore, 0, 0);
+        parameterLayout->addWidget(dtpBefore, 0, 1);
+        parameterLayout->addWidget(optDateBetween, 1, 0);
+        parameterLayout->addWidget(optDateAfter, 2, 0);
+        parameterLayout->addWidget(dtpAfter, 2, 1);
+        parameterLayout->addWidget(optDateExact, 3, 0);
+        parameterLayout->addWidget(dtpExact, 3, 1);
+        for (DatePicker* picker : {dtpBefore, dtpAfter, dtpExact}) {
+            picker->setFixedWidth(120);
+            picker->setDate(QDate::currentDate());
+        }
+        parameterLayout->setColumnStretch(2, 1);
+
+        auto* datesLayout = new QVBoxLayout(GroupBox2);
+        datesLayout->addWidget(RadioGroup1);
+        datesLayout->addWidget(GroupBox3);
+        datesLayout->addStretch(1);
+
+        auto* page = new QHBoxLayout(TabSheet2);
+        page->addWidget(GroupBox1);
+        page->addWidget(GroupBox2);
+        page->addStretch(1);
+        GroupBox1->setFixedWidth(150);
+        GroupBox2->setFixedWidth(290);
+    }
+
+    // "Attributes": twenty boxes in three columns.
+    {
+        GroupBox4 = makeGroup("GroupBox4", QStringLiteral("List Files Which Are :"));
+        const struct {
+            QCheckBox* Tfrmmain::*member;
+            const char* name;
+            const char* caption;
+        } boxes[] = {
+            {&Tfrmmain::chkAttribReadOnly, "chkAttribReadOnly", "Read Only"},
+            {&Tfrmmain::chkAttribShareable, "chkAttribShareable", "Shareable"},
+            {&Tfrmmain::chkAttribHidden, "chkAttribHidden", "Hidden"},
+            {&Tfrmmain::chkAttribSystem, "chkAttribSystem", "System"},
+            {&Tfrmmain::chkAttribTransactional, "chkAttribTransactional", "Transactional"},
+            {&Tfrmmain::chkAttribMigrated, "chkAttribMigrated", "Migrated"},
+            {&Tfrmmain::chkAttribDontMigrate, "chkAttribDontMigrate", "Dont Migrate"},
+            {&Tfrmmain::chkAttribDeleteInhibit, "chkAttribDeleteInhibit", "Delete Inhibit"},
+            {&Tfrmmain::chkAttribRenameInhibit, "chkAttribRenameInhibit", "Rename Inhibit"},
+            {&Tfrmmain::chkAttribCopyInhibit, "chkAttribCopyInhibit", "Copy Inhibit"},
+            {&Tfrmmain::chkAttribArchiveNeeded, "chkAttribArchiveNeeded", "Archive Needed"},
+            {&Tfrmmain::chkAttribExecuteOnly, "chkAttribExecuteOnly", "Execute Only"},
+            {&Tfrmmain::chkAttribImmedPurge, "chkAttribImmedPurge", "Immed Purge"},
+            {&Tfrmmain::chkAttribCompressed, "chkAttribCompressed", "Compressed"},
+            {&Tfrmmain::chkAttribImmedCompress, "chkAttribImmedCompress", "Immed Compress"},
+            {&Tfrmmain::chkAttribDontCompress, "chkAttribDontCompress", "Dont Compress"},
+            {&Tfrmmain::chkAttribCantCompress, "chkAttribCantCompress", "Cant Compress"},
+            {&Tfrmmain::chkAttribDontSuballocate, "chkAttribDontSuballocate", "Dont Suballocate"},
+            {&Tfrmmain::chkAttribReadAudit, "chkAttribReadAudit", "Read Audit"},
+            {&Tfrmmain::chkAttribWriteAudit, "chkAttribWriteAudit", "Write Audit"},
+        };
+        auto* grid = new QGridLayout(GroupBox4);
+        grid->setHorizontalSpacing(24);
+        grid->setVerticalSpacing(6);
+        int index = 0;
+        for (const auto& box : boxes) {
+            this->*box.member = makeCheck(box.name, QString::fromLatin1(box.caption));
+            grid->addWidget(this->*box.member, index % 7, index / 7);
+            ++index;
+        }
+        auto* page = new QGridLayout(TabSheet3);
+        page->addWidget(GroupBox4, 0, 0);
+        page->setRowStretch(1, 1);
+        page->setColumnStretch(1, 1);
+    }
+
+    // "Owners": the directory tree, the three buttons, the owner list; tree
+    // and list grow in height.
+    {
+        treends = named(new QTreeWidget, "treends");
+        treends->setColumnCount(1);
+        treends->setHeaderHidden(true);
+        treends->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::DoubleClicked);
+        // The selection stays as visible as with the focus when the tree loses it.
+        QPalette treePalette = treends->palette();
+        for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
+            treePalette.setColor(QPalette::Inactive, role, treePalette.color(QPalette::Active, role));
+        treends->setPalette(treePalette);
+        treends->setFixedWidth(210);
+        cmdUserAdd = makeButton("cmdUserAdd", QStringLiteral(">"), 36);
+        cmdUserRemove = makeButton("cmdUserRemove", QStringLiteral("<"), 36);
+        cmdUsersDeleteAll = makeButton("cmdUsersDeleteAll", QStringLiteral("<<"), 36);
+        lstUsers = named(new QListWidget, "lstUsers");
+        lstUsers->setFixedWidth(210);
+
+        auto* buttons = new QVBoxLayout;
+        buttons->addStretch(1);
+        buttons->addWidget(cmdUserAdd);
+        buttons->addWidget(cmdUserRemove);
+        buttons->addWidget(cmdUsersDeleteAll);
+        buttons->addStretch(1);
+        auto* page = new QHBoxLayout(TabSheet4);
+        page->addWidget(treends);
+        page->addLayout(buttons);
+        page->addWidget(lstUsers);
+        page->addStretch(1);
+    }
+
+    // "Output": the file and its format at the top left, the fields beside
+    // them, the quoting below, and the command template (growing in width).
+    {
+        chkOutputResults = makeCheck("chkOutputResults", QStringLiteral("Output Results to File"));
+        chkAppend = makeCheck("chkAppend", QStringLiteral("Append To Existing File"));
+        chkCommandFile = makeCheck("chkCommandFile", QStringLiteral("Create Command File"));
+        Label9 = makeLabel("Label9", QStringLiteral("Filename :"));
+        txtOutputFilename = named(new QLineEdit, "txtOutputFilename");
+        txtOutputFilename->setEnabled(false);
+        txtOutputFilename->setFixedWidth(170);
+        chkOutputHeadings = makeCheck("chkOutputHeadings", QStringLiteral("Output Column Headings"));
+        chkOutputSurround =
+            makeCheck("chkOutputSurround", QStringLiteral("Surround values with quotes (eg \"filename\",\"user1\")"));
+
+        RadioGroup2 = makeGroup("RadioGroup2", QStringLiteral("Separate values with a :"));
+        optOutputSepComma = makeRadio("optOutputSepComma", QStringLiteral("Comma"));
+        optOutputSepTab = makeRadio("optOutputSepTab", QStringLiteral("Tab"));
+        optOutputSepOther = makeRadio("optOutputSepOther", QStringLiteral("Other :"));
+        txtOutputSepOther = named(new QLineEdit, "txtOutputSepOther");
+        txtOutputSepOther->setFixedWidth(32);
+        optOutputSepComma->setChecked(true);
+        auto* separatorLayout = new QHBoxLayout(RadioGroup2);
+        separatorLayout->addWidget(optOutputSepComma);
+        separatorLayout->addWidget(optOutputSepTab);
+        separatorLayout->addWidget(optOutputSepOther);
+        separatorLayout->addWidget(txtOutputSepOther);
+        separatorLayout->addStretch(1);
+
+        GroupBox5 = makeGroup("GroupBox5", QStringLiteral("Fields :"));
+        const struct {
+            QCheckBox* Tfrmmain::*member;
+            const char* name;
+            const char* caption;
+        } fields[] = {
+            {&Tfrmmain::chkOutputServer, "chkOutputServer", "Server Name"},
+            {&Tfrmmain::chkOutputFullPath, "chkOutputFullPath", "Full Path Name"},
+            {&Tfrmmain::chkOutputFilename, "chkOutputFilename", "Filename Only"},
+            {&Tfrmmain::chkOutputExtension, "chkOutputExtension", "Extension"},
+            {&Tfrmmain::chkOutputSize, "chkOutputSize", "File Size"},
+            {&Tfrmmain::chkOutputOwner, "chkOutputOwner", "Owner"},
+            {&Tfrmmain::chkOutputAccessed, "chkOutputAccessed", "Last Accessed Date"},
+            {&Tfrmmain::chkOutputModified, "chkOutputModified", "Last Modified Date"},
+            {&Tfrmmain::chkOutputCreation, "chkOutputCreation", "Creation Date"},
+            {&Tfrmmain::chkOutputAttributes, "chkOutputAttributes", "Attributes"},
+        };
+        auto* fieldGrid = new QGridLayout(GroupBox5);
+        fieldGrid->setVerticalSpacing(4);
+        int index = 0;
+        for (const auto& field : fields) {
+            this->*field.member = makeCheck(field.name, QString::fromLatin1(field.caption));
+            fieldGrid->addWidget(this->*field.member, index % 5, index / 5);
+            ++index;
+        }
+
+        memCommandFile = named(new QPlainTextEdit, "memCommandFile");
+        memCommandFile->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+        memCommandFile->setFixedHeight(54);
+        Label6 = makeLabel("Label6", QStringLiteral("Use !1 for full path name "));
+        Label7 = makeLabel("Label7", QStringLiteral("and !2 for filename only"));
+
+        auto* fileColumn = new QVBoxLayout;
+        fileColumn->setSpacing(4);
+        fileColumn->addWidget(chkOutputResults);
+        fileColumn->addWidget(chkAppend);
+        fileColumn->addWidget(chkCommandFile);
+        auto* nameRow = new QHBoxLayout;
+        nameRow->addWidget(Label9);
+        nameRow->addWidget(txtOutputFilename);
+        nameRow->addStretch(1);
+        fileColumn->addLayout(nameRow);
+        fileColumn->addWidget(chkOutputHeadings);
+        fileColumn->addStretch(1);
+
+        auto* templateLabels = new QVBoxLayout;
+        templateLabels->setSpacing(2);
+        templateLabels->addWidget(Label6);
+        templateLabels->addWidget(Label7);
+        templateLabels->addStretch(1);
+
+        auto* page = new QGridLayout(TabSheet5);
+        page->setVerticalSpacing(6);
+        page->addLayout(fileColumn, 0, 0);
+        page->addWidget(GroupBox5, 0, 1, 2, 1, Qt::AlignTop);
+        page->addWidget(RadioGroup2, 1, 0);
+        page->addWidget(chkOutputSurround, 2, 0, 1, 2);
+        auto* templateRow = new QHBoxLayout;
+        templateRow->addLayout(templateLabels);
+        templateRow->addWidget(memCommandFile, 1);
+        page->addLayout(templateRow, 3, 0, 1, 3);
+        page->setColumnStretch(2, 1);
+        page->setRowStretch(4, 1);
+    }
+
+    // "Results" and "Errors": one list view filling each page.
+    {
+        resultsModel = new ResultsModel(this);
+        errorsModel = new ErrorsModel(this);
+        lvwResults = makeListView("lvwResults", resultsModel);
+        // Exact widths: they are saved with the window state and restored.
+        lvwResults->header()->setStretchLastSection(false);
+        lvwResults->header()->setDefaultSectionSize(kResultsColumnWidth);
+        for (int column = 0; column < resultsModel->columnCount(); ++column)
+            lvwResults->header()->resizeSection(column, kResultsColumnWidth);
+        lvwErrors = makeListView("lvwErrors", errorsModel);
+        lvwErrors->header()->resizeSection(0, 260);
+        lvwErrors->header()->resizeSection(1, 70);
+        for (const auto& [page, view] : {std::pair{TabSheet6, lvwResults}, std::pair{TabSheet7, lvwErrors}}) {
+            auto* layout = new QVBoxLayout(page);
+            layout->setContentsMargins(0, 0, 0, 0);
+            layout->addWidget(view);
+        }
+    }
+
+    // "Batch Settings": save, load and the command-line help. Long texts wrap
+    // within the page rather than run past its edge.
+    {
+        GroupBox6 = makeGroup("GroupBox6", QStringLiteral("Save Current Settings"));
+        Label10 = makeWrappingLabel("Label10", QStringLiteral("This option saves all the parameters currently set in "
+                                                              "trawl. The data is saved in a *.tws file "));
+        Label11 = makeWrappingLabel("Label11", QStringLiteral("which may then be used to run Trawl in batch mode."));
+        Button1 = makeButton("Button1", QStringLiteral("Save Settings"), 96);
+
+        GroupBox7 = makeGroup("GroupBox7", QStringLiteral("Load Settings from File"));
+        Label12 = makeWrappingLabel(
+            "Label12", QStringLiteral("This option loads the settings back into the GUI from a saved *.tws file"));
+        Label13 = makeWrappingLabel("Label13", QStringLiteral("This can be used to modify a batch routine, or run a "
+                                                              "regular scan in attended mode."));
+        Button2 = makeButton("Button2", QStringLiteral("Load Settings"), 96);
+
+        GroupBox8 = makeGroup("GroupBox8", QStringLiteral("Batch Mode"));
+        Label14 = makeWrappingLabel("Label14", QStringLiteral("To use Trawl in batch mode, create a *.tws file using "
+                                                              "the Save Settings button."));
+        Label15 = makeWrappingLabel("Label15", QStringLiteral("Trawl can then be run from the command line, batch file "
+                                                              "or shortcut using the following parameters :"));
+        Label16 = makeWrappingLabel("Label16", QStringLiteral("/settings=filename  This will load a tws file into Trawl "
+                                                              "(e.g. /settings=c:\\trawl\\scanforjpegs.tws)"));
+        Label17 = makeWrappingLabel("Label17", QStringLiteral("/autorun  - This will automatically start the scan as "
+                                                              "soon as  the tws file is loaded."));
+        Label18 = makeWrappingLabel("Label18", QStringLiteral("/autoclose - Trawl will shut down when the autorun is "
+                                                              "complete"));
+        Label19 = makeWrappingLabel("Label19",
+                                    QStringLiteral("Sample : trawl /settings=c:\\trawl\\scanjpegs.tws /autorun /autoclose"));
+
+        const auto fillGroup = [](QGroupBox* group, std::initializer_list<QLabel*> labels, QPushButton* button) {
+            auto* texts = new QVBoxLayout;
+            texts->setSpacing(2);
+            for (QLabel* label : labels)
+                texts->addWidget(label);
+            auto* layout = new QHBoxLayout(group);
+            layout->setContentsMargins(8, 4, 8, 6);
+            layout->addLayout(texts, 1);
+            if (button)
+                layout->addWidget(button, 0, Qt::AlignTop);
+        };
+        fillGroup(GroupBox6, {Label10, Label11}, Button1);
+        fillGroup(GroupBox7, {Label12, Label13}, Button2);
+        fillGroup(GroupBox8, {Label14, Label15, Label16, Label17, Label18, Label19}, nullptr);
+
+        auto* page = new QVBoxLayout(TabSheet8);
+        page->setSpacing(4);
+        page->addWidget(GroupBox6);
+        page->addWidget(GroupBox7);
+        page->addWidget(GroupBox8);
+        page->addStretch(1);
+    }
+
+    // The designed state, before the start-up applies its defaults: Before is
+    // the checked date parameter, Comma the separator, the pickers show today.
+    optDateBefore->setChecked(true);
+    PageControl1->setCurrentIndex(0);
+
+    Timer1 = named(new QTimer(this), "Timer1");
+    Timer1->setInterval(500);
+    Timer1->setSingleShot(true);
+}
+
+void Tfrmmain::connectRules()
+{
+    RadioButton::makeExclusiveGroup({optSizeGreater, optSizeLess, optSizeEqual, optSizeIgnore});
+    RadioButton::makeExclusiveGroup({optDateAccessed, optDateModified, optDateCreation, optDateIgnore});
+    RadioButton::makeExclusiveGroup({optDateBefore, optDateBetween, optDateAfter, optDateExact});
+    RadioButton::makeExclusiveGroup({optOutputSepComma, optOutputSepTab, optOutputSepOther});
+
+    const auto onChecked = [this](RadioButton* button, void (Tfrmmain::*rule)()) {
+        connect(button, &RadioButton::becameChecked, this, rule);
+    };
+    onChecked(optSizeIgnore, &Tfrmmain::optSizeIgnoreClick);
+    onChecked(optSizeGreater, &Tfrmmain::optSizeGreaterClick);
+    onChecked(optSizeLess, &Tfrmmain::optSizeLessClick);
+    onChecked(optSizeEqual, &Tfrmmain::optSizeEqualClick);
+    onChecked(optDateIgnore, &Tfrmmain::optDateIgnoreClick);
+    onChecked(optDateAccessed, &Tfrmmain::optDateAccessedClick);
+    onChecked(optDateModified, &Tfrmmain::optDateModifiedClick);
+    onChecked(optDateCreation, &Tfrmmain::optDateCreationClick);
+    onChecked(optDateBefore, &Tfrmmain::optDateBeforeClick);
+    onChecked(optDateAfter, &Tfrmmain::optDateAfterClick);
+    onChecked(optDateExact, &Tfrmmain::optDateExactClick);
+    onChecked(optDateBetween, &Tfrmmain::optDateBetweenClick);
+
+    // A check box's rule runs on every change, by a click or from the program.
+    connect(chkOutputResults, &QCheckBox::toggled, this, &Tfrmmain::chkOutputResultsClick);
+    connect(chkAppend, &QCheckBox::toggled, this, &Tfrmmain::chkAppendClick);
+    connect(chkCommandFile, &QCheckBox::toggled, this, &Tfrmmain::chkCommandFileClick);
+
+    connect(cmdStart, &QPushButton::clicked, this, &Tfrmmain::cmdStartClick);
+    connect(cmdStop, &QPushButton::clicked, this, &Tfrmmain::cmdStopClick);
+    connect(cmdAbout, &QPushButton::clicked, this, &Tfrmmain::cmdAboutClick);
+    connect(cmdHelp, &QPushButton::clicked, this, &Tfrmmain::cmdHelpClick);
+    connect(cmdUserAdd, &QPushButton::clicked, this, &Tfrmmain::cmdUserAddClick);
+    connect(cmdUserRemove, &QPushButton::clicked, this, &Tfrmmain::cmdUserRemoveClick);
+    connect(cmdUsersDeleteAll, &QPushButton::clicked, this, &Tfrmmain::cmdUsersDeleteAllClick);
+    connect(Button1, &QPushButton::clicked, this, &Tfrmmain::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &Tfrmmain::Button2Click);
+
+    // Only the user's choices reach the drive handler; the program's own
+    // selection of an entry does not.
+    connect(cboDrives, &QComboBox::activated, this, &Tfrmmain::cboDrivesChange);
+    connect(cboDrives->lineEdit(), &QLineEdit::textEdited, this, &Tfrmmain::cboDrivesChange);
+
+    // Qt reports an expansion once it has happened; the handler fills the node
+    // then, before the next paint.
+    connect(treends, &QTreeWidget::itemExpanded, this, &Tfrmmain::treendsExpanding);
+
+    connect(Timer1, &QTimer::timeout, this, &Tfrmmain::Timer1Timer);
+}
+
+void Tfrmmain::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    // The start-up runs when the window first becomes visible, not when it is
+    // restored from the task bar.
+    if (m_shown || event->spontaneous())
+        return;
+    m_shown = true;
+    FormShow();
+}
+
+void Tfrmmain::closeEvent(QCloseEvent* event)
+{
+    if (m_scanActive || scanProgress.Running) {
+        // The walk ends first; the scan run then closes the output file and
+        // the window.
+        closeAfterScan = true;
+        scanProgress.Running = 0;
+        event->ignore();
+        return;
+    }
+    FormClose();
+    QMainWindow::closeEvent(event);
+}
+
+void Tfrmmain::keyPressEvent(QKeyEvent* event)
+{
+    // Start is the window's default button: Enter that no control used starts a scan.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && cmdStart->isEnabled()) {
+        event->accept();
+        cmdStart->click();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}

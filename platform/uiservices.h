@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <optional>
 
+class QDialog;
 class QWidget;
 
 enum class ScreenCursor { Arrow, Hourglass };
@@ -35,6 +36,9 @@ public:
     virtual std::optional<QString> openFileName(QWidget* owner, const FileDialogRequest& request) = 0;
     virtual std::optional<QString> saveFileName(QWidget* owner, const FileDialogRequest& request) = 0;
     virtual QSize screenSize() = 0;
+    // Shows a dialog modally and returns its result (QDialog::Accepted or
+    // QDialog::Rejected); the window behind it takes no input meanwhile.
+    virtual int execModal(QDialog& dialog) = 0;
 };
 
 // The program-wide services; the Qt implementation until something else is set.

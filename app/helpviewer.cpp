@@ -1,0 +1,184 @@
+#include "app/helpviewer.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTextBrowser>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "platform/uiservices.h"
+
+namespace {
+
+// Larger files are refused rather than read whole.
+constexpr qint64 kMaxHelpFileSize = 4 * 1024 * 1024;
+const QString kTopicScheme = QStringLiteral("topic");
+
+QString inlineHtml(const QString& text)
+{
+    QString html = text.toHtmlEscaped();
+    static const QRegularExpression bold(QStringLiteral("\\*\\*(.+?)\\*\\*"));
+    static const QRegularExpression code(QStringLiteral("`(.+?)`"));
+    static const QRegularExpression link(QStringLiteral("\\[\\[(\\d{1,9})\\|(.+?)\\]\\]"));
+    html.replace(bold, QStringLiteral("<b>\\1</b>"));
+    html.replace(code, QStringLiteral("<code>\\1</code>"));
+    html.replace(link, QStringLiteral("<a href=\"topic:\\1\">\\2</a>"));
+    return html;
+}
+
+} // namespace
+
+QList<HelpTopic> parseHelpTopics(const QString& text)
+{
+    static const QRegularExpression header(QStringLiteral("^@topic\\s+(\\d{1,9})\\s*(.*)$"));
+    QList<HelpTopic> topics;
+    const QStringList lines = text.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
+    for (const QString& line : lines) {
+        if (line.startsWith(QLatin1Char(';')))
+            continue;
+        if (line.startsWith(QStringLiteral("@topic"))) {
+            const QRegularExpressionMatch match = header.match(line.trimmed());
+            if (match.hasMatch()) {
+                HelpTopic topic;
+                topic.context = match.captured(1).toInt();
+                topic.title = match.captured(2).trimmed();
+                topics << topic;
+                continue;
+            }
+        }
+        if (!topics.isEmpty())
+            topics.last().lines << line;
+    }
+    return topics;
+}
+
+QString helpTopicHtml(const HelpTopic& topic)
+{
+    QString html = QStringLiteral("<html><body><h1>%1</h1>\n").arg(topic.title.toHtmlEscaped());
+    enum class Block { None, Paragraph, List, Preformatted } block = Block::None;
+    const auto close = [&] {
+        switch (block) {
+        case Block::Paragraph: html += QStringLiteral("</p>\n"); break;
+        case Block::List: html += QStringLiteral("</ul>\n"); break;
+        case Block::Preformatted: html += QStringLiteral("</pre>\n"); break;
+        case Block::None: break;
+        }
+        block = Block::None;
+    };
+
+    for (const QString& line : topic.lines) {
+        const QString trimmed = line.trimmed();
+        if (line.startsWith(QLatin1Char('|'))) {
+            if (block != Block::Preformatted) {
+                close();
+                html += QStringLiteral("<pre>");
+                block = Block::Preformatted;
+            } else {
+                html += QLatin1Char('\n');
+            }
+            html += line.mid(line.startsWith(QStringLiteral("| ")) ? 2 : 1).toHtmlEscaped();
+        } else if (trimmed.isEmpty()) {
+            close();
+        } else if (trimmed.startsWith(QStringLiteral("=="))) {
+            close();
+            const bool minor = trimmed.startsWith(QStringLiteral("==="));
+            const QString tag = minor ? QStringLiteral("h3") : QStringLiteral("h2");
+            html += QStringLiteral("<%1>%2</%1>\n").arg(tag, inlineHtml(trimmed.mid(minor ? 3 : 2).trimmed()));
+        } else if (trimmed.startsWith(QStringLiteral("* "))) {
+            if (block != Block::List) {
+                close();
+                html += QStringLiteral("<ul>\n");
+                block = Block::List;
+            }
+            html += QStringLiteral("<li>%1</li>\n").arg(inlineHtml(trimmed.mid(2).trimmed()));
+        } else {
+            if (block != Block::Paragraph) {
+                close();
+                html += QStringLiteral("<p>");
+                block = Block::Paragraph;
+            } else {
+                html += QLatin1Char(' ');
+            }
+            html += inlineHtml(trimmed);
+        }
+    }
+    close();
+    html += QStringLiteral("</body></html>\n");
+    return html;
+}
+
+HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window), m_browser(new QTextBrowser(this))
+{
+    setObjectName(QStringLiteral("HelpViewer"));
+    // The viewer never keeps the program running once the main window closes.
+    setAttribute(Qt::WA_QuitOnClose, false);
+    resize(560, 480);
+    m_browser->setObjectName(QStringLiteral("helpBrowser"));
+    m_browser->setOpenLinks(false);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_browser);
+    connect(m_browser, &QTextBrowser::anchorClicked, this, [this](const QUrl& url) {
+        if (url.scheme() == kTopicScheme)
+            showTopic(url.path().toInt());
+    });
+}
+
+void HelpViewer::setTopics(const QString& helpFile, const QList<HelpTopic>& topics)
+{
+    m_helpFile = helpFile;
+    m_topics = topics;
+    m_context = 0;
+}
+
+bool HelpViewer::showTopic(int context)
+{
+    for (const HelpTopic& topic : std::as_const(m_topics)) {
+        if (topic.context != context)
+            continue;
+        m_context = context;
+        m_browser->setHtml(helpTopicHtml(topic));
+        setWindowTitle(topic.title.isEmpty() ? QStringLiteral("Trawl Help")
+                                             : QStringLiteral("Trawl Help - %1").arg(topic.title));
+        return true;
+    }
+    return false;
+}
+
+void HelpViewer::openTopic(QWidget* owner, const QString& helpFile, int context)
+{
+    const QString title = QStringLiteral("Trawl");
+    QFile file(helpFile);
+    if (helpFile.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+        uiServices().messageBox(owner, QStringLiteral("Cannot open the help file \"%1\".").arg(helpFile), title);
+        return;
+    }
+    if (file.size() > kMaxHelpFileSize) {
+        uiServices().messageBox(owner, QStringLiteral("The help file \"%1\" is too large to show.").arg(helpFile),
+                                title);
+        return;
+    }
+    const QList<HelpTopic> topics = parseHelpTopics(QString::fromUtf8(file.readAll()));
+    const bool found = std::any_of(topics.begin(), topics.end(),
+                                   [context](const HelpTopic& topic) { return topic.context == context; });
+    if (!found) {
+        uiServices().messageBox(
+            owner, QStringLiteral("The help file \"%1\" has no topic with context number %2.").arg(helpFile).arg(context),
+            title);
+        return;
+    }
+
+    QWidget* window = owner ? owner->window() : nullptr;
+    HelpViewer* viewer = window ? window->findChild<HelpViewer*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+    if (!viewer) {
+        viewer = new HelpViewer(window);
+        if (!window)
+            viewer->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    viewer->setTopics(helpFile, topics);
+    viewer->showTopic(context);
+    viewer->show();
+    viewer->raise();
+    viewer->activateWindow();
+}
