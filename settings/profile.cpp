@@ -4,7 +4,6 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <unordered_map>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -30,13 +29,65 @@ bool equalsFolded(std::string_view a, std::string_view b)
     return true;
 }
 
-std::string folded(std::string_view text)
+std::size_t foldedHash(std::string_view text)
 {
-    std::string result(text);
-    for (char& c : result)
-        c = foldByte(c);
-    return result;
+    std::size_t hash = 14695981039346656037ull;
+    for (const char c : text)
+        hash = (hash ^ static_cast<unsigned char>(foldByte(c))) * 1099511628211ull;
+    return hash;
 }
+
+// The sections of a document being parsed, by name blind to case, so that a
+// file of many sections parses in linear time. An open table of indexes into
+// the document's sections: four bytes a slot and no allocation per header.
+class SectionIndex {
+public:
+    explicit SectionIndex(const std::vector<ProfileSection>& sections)
+        : m_sections(sections), m_slots(64, 0)
+    {
+    }
+
+    // The index of the section of that name, or SIZE_MAX.
+    std::size_t find(std::string_view name) const
+    {
+        const std::size_t mask = m_slots.size() - 1;
+        for (std::size_t slot = foldedHash(name) & mask;; slot = (slot + 1) & mask) {
+            const std::uint32_t stored = m_slots[slot];
+            if (stored == 0)
+                return SIZE_MAX;
+            if (equalsFolded(m_sections[stored - 1].name, name))
+                return stored - 1;
+        }
+    }
+
+    // Records the last section of the document.
+    void addLast()
+    {
+        if (m_sections.size() * 2 > m_slots.size())
+            grow();
+        place(m_sections.size() - 1);
+    }
+
+private:
+    void place(std::size_t index)
+    {
+        const std::size_t mask = m_slots.size() - 1;
+        std::size_t slot = foldedHash(m_sections[index].name) & mask;
+        while (m_slots[slot] != 0)
+            slot = (slot + 1) & mask;
+        m_slots[slot] = static_cast<std::uint32_t>(index + 1);
+    }
+
+    void grow()
+    {
+        m_slots.assign(m_slots.size() * 2, 0);
+        for (std::size_t i = 0; i + 1 < m_sections.size(); ++i)
+            place(i);
+    }
+
+    const std::vector<ProfileSection>& m_sections;
+    std::vector<std::uint32_t> m_slots;
+};
 
 bool isBlank(char c)
 {
@@ -138,8 +189,7 @@ std::optional<std::int32_t> parseInteger(std::string_view text)
 ProfileDocument ProfileDocument::parse(std::string_view text)
 {
     ProfileDocument document;
-    // Sections by folded name, so a file of many sections parses in linear time.
-    std::unordered_map<std::string, std::size_t> sectionIndex;
+    SectionIndex sectionIndex(document.m_sections);
     std::size_t current = SIZE_MAX;  // no header seen yet: keys are ignored
     int lineNumber = 0;
     while (!text.empty()) {
@@ -154,10 +204,14 @@ ProfileDocument ProfileDocument::parse(std::string_view text)
             continue;
         if (line.front() == '[') {
             const std::string_view name = trimmed(cutAt(line.substr(1), "]"));
-            auto [found, inserted] = sectionIndex.try_emplace(folded(name), document.m_sections.size());
-            if (inserted)
+            if (current != SIZE_MAX && equalsFolded(document.m_sections[current].name, name))
+                continue;
+            current = sectionIndex.find(name);
+            if (current == SIZE_MAX) {
+                current = document.m_sections.size();
                 document.m_sections.push_back(ProfileSection{std::string(name), lineNumber, {}});
-            current = found->second;
+                sectionIndex.addLast();
+            }
             continue;
         }
         const std::size_t equals = line.find('=');
