@@ -25,16 +25,14 @@ TEST(ParseInteger, DecimalAndHexadecimalFormsWrappingTo32Bits)
         const char* text;
         std::optional<std::int32_t> expected;
     } cases[] = {
-        {"0", 0},           {"42", 42},          {"-1", -1},          {"+7", 7},
-        {" \t12", 12},      {"12 ", 12},         {"2", 2},            {"$1", 1},
-        {"$ff", 255},       {"$FFFFFFFF", -1},   {"0x10", 16},        {"0X1f", 31},
-        {"-$10", -16},      {"-0x10", -16},      {"007", 7},          {"2147483647", 2147483647},
-        {"2147483648", INT32_MIN},               {"-2147483648", INT32_MIN},
-        {"4294967296", 0},  {"99999999999", 1215752191},              {"$100000001", 1},
-        {"", {}},           {"  ", {}},          {"word", {}},        {"12abc", {}},
-        {"1 2", {}},        {"$", {}},           {"0x", {}},          {"-", {}},
-        {"$g", {}},         {"0x-1", {}},        {"--1", {}},         {"1.5", {}},
-        {"$-1", {}},        {"0x 10", {}},       {"\xd9\xa1", {}},    {"1\n", {}},
+        {"42", 42},          {"-1", -1},          {"+7", 7},           {" \t12 ", 12},
+        {"$1", 1},           {"$ff", 255},        {"$FFFFFFFF", -1},   {"0x10", 16},
+        {"0X1f", 31},        {"-$10", -16},       {"-0x10", -16},      {"2147483648", INT32_MIN},
+        {"-2147483648", INT32_MIN},               {"99999999999", 1215752191},
+        {"", {}},            {"  ", {}},          {"word", {}},        {"12abc", {}},
+        {"1 2", {}},         {"$", {}},           {"0x", {}},          {"-", {}},
+        {"0x-1", {}},        {"--1", {}},         {"1.5", {}},         {"$-1", {}},
+        {"\xd9\xa1", {}},    {"1\n", {}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(profile::parseInteger(c.text), c.expected) << '"' << c.text << '"';
@@ -101,28 +99,21 @@ TEST(ProfileParse, ReadingRules)
     EXPECT_EQ(doc.section("other"), &doc.sections()[1]);
 }
 
-TEST(ProfileParse, LineEndsNulBytesAndLongLines)
+TEST(ProfileParse, AnyBytesAndAnyLength)
 {
     const std::string longValue(1 << 20, 'v');
-    const std::string text = "[S]\r\na=1\r\nb=2 \r\nc=x\0y\n"s + "long=" + longValue + "\nlast=3";
-    const ProfileDocument doc = ProfileDocument::parse(text);
-    EXPECT_EQ(doc.value("S", "a"), "1");
-    EXPECT_EQ(doc.value("S", "b"), "2");
-    EXPECT_EQ(doc.value("S", "c"), "x\0y"s);
-    EXPECT_EQ(doc.value("S", "long"), longValue) << "values are not cut here";
-    EXPECT_EQ(doc.value("S", "last"), "3");
-}
-
-TEST(ProfileParse, RandomBytesNeverBreakTheParser)
-{
     std::mt19937 random(12345);
     const char alphabet[] = "[]=;'\" \t\r\nabcAB\0\xff";
-    std::string text;
+    std::string noise;
     for (int i = 0; i < (1 << 20); ++i)
-        text.push_back(alphabet[random() % (sizeof alphabet - 1)]);
-    text += "\n[Zq9Section]\nkey7Q = found \n";
-    const ProfileDocument doc = ProfileDocument::parse(text);
-    EXPECT_EQ(doc.value("ZQ9SECTION", "KEY7q"), "found");
+        noise.push_back(alphabet[random() % (sizeof alphabet - 1)]);
+    const ProfileDocument doc = ProfileDocument::parse(noise + "\n[S]\r\na=1\r\nb=2 \r\nc=x\0y\nlong="s + longValue
+                                                       + "\nlast=3");
+    EXPECT_EQ(doc.value("S", "a"), "1");
+    EXPECT_EQ(doc.value("s", "B"), "2");
+    EXPECT_EQ(doc.value("S", "c"), "x\0y"s);
+    EXPECT_TRUE(doc.value("S", "long") == longValue) << "values are not cut here";
+    EXPECT_EQ(doc.value("S", "last"), "3");
     for (const auto& section : doc.sections()) {
         for (const auto& entry : section.entries) {
             ASSERT_FALSE(entry.key.empty());
