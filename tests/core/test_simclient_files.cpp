@@ -482,3 +482,45 @@ TEST_F(ClientFiles, WildcardScansWalkTheFolderWithTheirSequence)
 }
 
 } // namespace
+
+namespace {
+
+template <typename T>
+T readAt(const void* record, std::size_t offset)
+{
+    T value{};
+    std::memcpy(&value, static_cast<const char*>(record) + offset, sizeof value);
+    return value;
+}
+
+TEST(ClientRecords, FieldsStandAtTheClientsByteOffsets)
+{
+    TempWorkstation ws;
+    const std::string sys = ws.addVolume("FS1", "SYS");
+    const std::string file = ws.makeFile(sys + "/.layout", 0x01020304);
+    ws.addLine("Owners", std::to_string(::getuid()) + "=0xA1B2C3D4");
+    auto client = ws.load();
+    ASSERT_TRUE(client) << ws.lastError();
+
+    FileInfoRecord info{};
+    std::uint8_t sequence[9];
+    std::memset(sequence, 0xFF, sizeof sequence);
+    ASSERT_EQ(client->NWIntScanFileInformation2(1, 0, "SYS:.layout", 6, sequence, &info, 0), nw::kSuccess);
+    EXPECT_EQ(readAt<std::uint8_t>(&info, 0), nw::kAttrHidden);
+    EXPECT_EQ(readAt<std::uint32_t>(&info, 4), 0x01020304u);
+    EXPECT_EQ(readAt<std::uint32_t>(&info, 16), 0xA1B2C3D4u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&info) + 24), ".layout");
+
+    NWDIR_HANDLE handle = 0;
+    ASSERT_EQ(client->NWAllocateTemporaryDirectoryHandle(1, 0, "SYS:", &handle, nullptr), nw::kSuccess);
+    std::uint32_t position = 0xFFFFFFFF;
+    ExtendedInfoRecord extended{};
+    ASSERT_EQ(client->NWIntScanExtendedInfo(1, handle, 6, &position, ".LAYOUT", &extended, 0), nw::kSuccess);
+    EXPECT_EQ(readAt<std::uint32_t>(&extended, 8), nw::kAttrHidden);
+
+    ConnectionInfoRecord connection{};
+    ASSERT_EQ(client->NWGetConnectionInformation(1, 1, &connection), nw::kSuccess);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&connection) + 56), "FS1");
+}
+
+} // namespace
