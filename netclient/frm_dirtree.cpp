@@ -1,9 +1,178 @@
-// Placeholder definitions until this file is written.
-#include "app/tfrmmain.h"
+// The directory tree of the "Owners" page, listed one container at a time as
+// the user opens it, and the owner list filled from it.
 
-void Tfrmmain::treendsExpanding(QTreeWidgetItem*) {}
-void Tfrmmain::LoadTreeNode(QTreeWidgetItem*) {}
-void Tfrmmain::ListTreeChildren(QTreeWidgetItem*) {}
-void Tfrmmain::cmdUserAddClick() {}
-void Tfrmmain::cmdUserRemoveClick() {}
-void Tfrmmain::cmdUsersDeleteAllClick() {}
+#include <QListWidget>
+#include <QTreeWidget>
+#include <array>
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include "app/tfrmmain.h"
+#include "netclient/qt_dirtreeitem.h"
+#include "platform/uiservices.h"
+
+namespace {
+
+constexpr unsigned kStandardBeep = 0xFFFFFFFFu;
+// Full names are held in 256-byte texts: the name context of a listing and the
+// owner names the scan compares are never longer than this many bytes.
+constexpr std::size_t kMaxFullNameBytes = 255;
+
+// The node's text, then the text of each ancestor below the top node, joined
+// by "."; the top node itself is "[root]". Built from the texts as they stand,
+// so a node renamed in place changes every name below it. Nothing when the
+// name would not fit its 256-byte text.
+std::optional<std::string> fullNameOf(const QTreeWidgetItem* node)
+{
+    if (!node->parent())
+        return std::string("[root]");
+    std::string name = node->text(0).toStdString();
+    for (const QTreeWidgetItem* ancestor = node->parent(); ancestor->parent(); ancestor = ancestor->parent()) {
+        name += '.';
+        name += ancestor->text(0).toStdString();
+        if (name.size() > kMaxFullNameBytes)
+            return std::nullopt;
+    }
+    if (name.size() > kMaxFullNameBytes)
+        return std::nullopt;
+    return name;
+}
+
+std::string boundedText(const char* buffer, std::size_t size)
+{
+    return std::string(buffer, strnlen(buffer, size));
+}
+
+bool isLeafClass(const std::string& className)
+{
+    return QString::fromStdString(className).compare(QStringLiteral("User"), Qt::CaseInsensitive) == 0 ||
+           QString::fromStdString(className).compare(QStringLiteral("NCP Server"), Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+void Tfrmmain::treendsExpanding(QTreeWidgetItem* node)
+{
+    if (!node)
+        return;
+    uiServices().setCursor(ScreenCursor::Hourglass);
+    repaint();
+    LoadTreeNode(node);
+    // The whole tree, every level, not only the opened node's children: a
+    // renamed node elsewhere finds its place again too.
+    treends->sortItems(0, Qt::AscendingOrder);
+    treends->setCurrentItem(node);
+    uiServices().setCursor(ScreenCursor::Arrow);
+}
+
+void Tfrmmain::LoadTreeNode(QTreeWidgetItem* node)
+{
+    // The placeholder is the only record of a container not yet listed; once it
+    // is gone the container is never listed again.
+    if (!node || node->childCount() == 0 || node->child(0)->text(0) != QLatin1String(kTreePlaceholder))
+        return;
+    delete node->takeChild(0);
+    ListTreeChildren(node);
+}
+
+void Tfrmmain::ListTreeChildren(QTreeWidgetItem* node)
+{
+    NwClient* client = nwClient();
+    if (!node || !client)
+        return;
+
+    // The listing lists whatever the name context names. When this node's name
+    // cannot be written there (too long for its text, or refused), the context
+    // still names the container listed before, whose objects must not appear
+    // under this node: the node is left without children instead.
+    const std::optional<std::string> fullName = fullNameOf(node);
+    if (!fullName) {
+        uiServices().messageBeep(kStandardBeep);
+        return;
+    }
+    std::array<char, kMaxFullNameBytes + 1> nameContext{};
+    std::memcpy(nameContext.data(), fullName->data(), fullName->size());
+    if (const NWCCODE code = client->NWDSSetContext(TreeContext, nw::kContextNameContext, nameContext.data())) {
+        ShowNWError(QStringLiteral("Cannot Set Context"), code);
+        return;
+    }
+
+    // Without a buffer there is nothing to list into.
+    Buf_T* buffer = nullptr;
+    if (const NWCCODE code = client->NWDSAllocBuf(nw::kDsBufferSize, &buffer)) {
+        ShowNWError(QStringLiteral("NWDSAllocBuf"), code);
+        return;
+    }
+
+    std::int32_t iteration = -1;
+    do {
+        // A failed list call ends the whole listing: calling it again with the
+        // same handle would fail the same way for ever.
+        if (client->NWDSList(TreeContext, "", &iteration, buffer) != nw::kSuccess)
+            break;
+        std::uint32_t count = 0;
+        if (client->NWDSGetObjectCount(TreeContext, buffer, &count) != nw::kSuccess)
+            continue;
+        for (std::uint32_t index = 0; index < count; ++index) {
+            std::array<char, 256> name{};
+            std::uint32_t attributeCount = 0;
+            ObjectInfoRecord info{};
+            // A failed read ends this portion: the same read would be tried again.
+            if (client->NWDSGetObjectName(TreeContext, buffer, name.data(), &attributeCount, &info) !=
+                nw::kSuccess)
+                break;
+            const QString text = QString::fromStdString(boundedText(name.data(), name.size()));
+            // One node per object: a container (with subordinates) can be
+            // opened whatever its class; users and servers without subordinates
+            // are leaves; any other object without subordinates is not shown.
+            if (info.subordinateCount > 0) {
+                auto* child = new DirTreeItem(text);
+                child->addChild(new DirTreeItem(QString::fromLatin1(kTreePlaceholder)));
+                node->addChild(child);
+                repaint();
+            } else if (isLeafClass(boundedText(info.baseClass, sizeof info.baseClass))) {
+                node->addChild(new DirTreeItem(text));
+            }
+        }
+    } while (iteration != -1);
+
+    if (const NWCCODE code = client->NWDSFreeBuf(buffer))
+        ShowNWError(QStringLiteral("NWDSFreeBuf"), code);
+}
+
+void Tfrmmain::cmdUserAddClick()
+{
+    const QList<QTreeWidgetItem*> selected = treends->selectedItems();
+    if (selected.isEmpty()) {
+        uiServices().messageBeep(kStandardBeep);
+        return;
+    }
+    // The owner test compares names of at most 255 bytes; a longer one could
+    // never match and is refused rather than cut into some other name.
+    const std::optional<std::string> fullName = fullNameOf(selected.first());
+    if (!fullName) {
+        uiServices().messageBeep(kStandardBeep);
+        return;
+    }
+    lstUsers->addItem(QString::fromStdString(*fullName));
+}
+
+void Tfrmmain::cmdUserRemoveClick()
+{
+    const QList<QListWidgetItem*> selected = lstUsers->selectedItems();
+    if (selected.isEmpty()) {
+        uiServices().messageBeep(kStandardBeep);
+        return;
+    }
+    delete lstUsers->takeItem(lstUsers->row(selected.first()));
+}
+
+void Tfrmmain::cmdUsersDeleteAllClick()
+{
+    if (lstUsers->count() == 0) {
+        uiServices().messageBeep(kStandardBeep);
+        return;
+    }
+    lstUsers->clear();
+}
