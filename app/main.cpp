@@ -1,6 +1,6 @@
 #include <QApplication>
 
-#include "app/appicon.h"
+#include "app/appearance.h"
 #include "app/tfrmabout.h"
 #include "app/tfrmmain.h"
 

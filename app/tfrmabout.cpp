@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "app/appearance.h"
+
 namespace {
 
 QFrame* sunkenPanel(const QString& name, const QRect& geometry, QWidget* parent)
@@ -24,9 +26,7 @@ TfrmAbout::TfrmAbout(QWidget* mainWindow, QWidget* parent) : QDialog(parent), m_
     setObjectName(QStringLiteral("frmAbout"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setWindowTitle(QStringLiteral("About Trawl"));
-    QFont formFont(QStringLiteral("MS Sans Serif"));
-    formFont.setPixelSize(11);
-    setFont(formFont);
+    setFont(formFont(11));
     setFixedSize(300, 104);
 
     Panel1 = sunkenPanel(QStringLiteral("Panel1"), QRect(8, 8, 44, 44), this);
@@ -41,8 +41,7 @@ TfrmAbout::TfrmAbout(QWidget* mainWindow, QWidget* parent) : QDialog(parent), m_
     lblProductName->setGeometry(4, 4, 224, 36);
     lblProductName->setAlignment(Qt::AlignCenter);
     lblProductName->setTextFormat(Qt::PlainText);
-    QFont nameFont(formFont);
-    nameFont.setPixelSize(12);
+    QFont nameFont = formFont(12);
     nameFont.setBold(true);
     lblProductName->setFont(nameFont);
 

@@ -17,15 +17,17 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "app/appicon.h"
+#include "app/appearance.h"
 #include "app/datepicker.h"
 #include "app/folderlistbox.h"
 #include "app/radiobutton.h"
@@ -102,6 +104,18 @@ QTreeView* makeListView(const char* name, QAbstractItemModel* model)
 
 QWidget* makePage(const char* name) { return named(new QWidget, name); }
 
+// Tabs with less padding, so that the eight captions fit the page control's
+// width down to the window's minimum size.
+class CompactTabStyle final : public QProxyStyle {
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override
+    {
+        if (metric == PM_TabBarTabHSpace)
+            return 10;
+        return QProxyStyle::pixelMetric(metric, option, widget);
+    }
+};
+
 } // namespace
 
 Tfrmmain::Tfrmmain(QWidget* parent) : QMainWindow(parent)
@@ -118,10 +132,8 @@ void Tfrmmain::buildWindow()
 {
     setWindowTitle(QStringLiteral("Trawl"));
     setWindowIcon(trawlIcon());
-    // Pixel size, so that the layout does not follow the system's font scaling.
-    QFont formFont(QStringLiteral("MS Sans Serif"));
-    formFont.setPixelSize(11);
-    setFont(formFont);
+    const QFont windowFont = formFont(11);
+    setFont(windowFont);
     setMinimumSize(595, 442);
     resize(667, 500);
 
@@ -135,6 +147,10 @@ void Tfrmmain::buildWindow()
     auto* topRow = new QHBoxLayout;
     topRow->setSpacing(8);
     PageControl1 = named(new QTabWidget, "PageControl1");
+    // Made after the page control, so destroyed after it.
+    auto* tabStyle = new CompactTabStyle;
+    tabStyle->setParent(this);
+    PageControl1->tabBar()->setStyle(tabStyle);
     topRow->addWidget(PageControl1, 1);
     auto* buttonColumn = new QVBoxLayout;
     buttonColumn->setSpacing(6);
@@ -163,7 +179,7 @@ void Tfrmmain::buildWindow()
     lblMatchSize = makeStatusLabel("lblMatchSize", QStringLiteral("0"), kStatusValueWidth);
     lblMessage = makeLabel("lblMessage", QString());
     lblMessage->setFixedHeight(kStatusLineHeight);
-    QFont messageFont(formFont);
+    QFont messageFont(windowFont);
     messageFont.setBold(true);
     lblMessage->setFont(messageFont);
 
@@ -251,7 +267,6 @@ void Tfrmmain::buildWindow()
         sizeLayout->addSpacing(8);
         sizeLayout->addWidget(lblSizeBytes);
         sizeLayout->addWidget(txtSizeBytes);
-        sizeLayout->addStretch(1);
 
         GroupBox2 = makeGroup("GroupBox2", QStringLiteral("File Dates"));
         RadioGroup1 = makeGroup("RadioGroup1", QStringLiteral("Date Type"));
@@ -262,8 +277,8 @@ void Tfrmmain::buildWindow()
         auto* typeLayout = new QGridLayout(RadioGroup1);
         typeLayout->setVerticalSpacing(4);
         typeLayout->addWidget(optDateAccessed, 0, 0);
-        typeLayout->addWidget(optDateModified, 1, 0);
-        typeLayout->addWidget(optDateCreation, 0, 1);
+        typeLayout->addWidget(optDateModified, 0, 1);
+        typeLayout->addWidget(optDateCreation, 1, 0);
         typeLayout->addWidget(optDateIgnore, 1, 1);
 
         GroupBox3 = makeGroup("GroupBox3", QStringLiteral("Date Parameters"));
@@ -292,11 +307,10 @@ void Tfrmmain::buildWindow()
         auto* datesLayout = new QVBoxLayout(GroupBox2);
         datesLayout->addWidget(RadioGroup1);
         datesLayout->addWidget(GroupBox3);
-        datesLayout->addStretch(1);
 
         auto* page = new QHBoxLayout(TabSheet2);
-        page->addWidget(GroupBox1);
-        page->addWidget(GroupBox2);
+        page->addWidget(GroupBox1, 0, Qt::AlignTop);
+        page->addWidget(GroupBox2, 0, Qt::AlignTop);
         page->addStretch(1);
         GroupBox1->setFixedWidth(150);
         GroupBox2->setFixedWidth(290);
@@ -387,7 +401,7 @@ void Tfrmmain::buildWindow()
         Label9 = makeLabel("Label9", QStringLiteral("Filename :"));
         txtOutputFilename = named(new QLineEdit, "txtOutputFilename");
         txtOutputFilename->setEnabled(false);
-        txtOutputFilename->setFixedWidth(170);
+        txtOutputFilename->setFixedWidth(140);
         chkOutputHeadings = makeCheck("chkOutputHeadings", QStringLiteral("Output Column Headings"));
         chkOutputSurround =
             makeCheck("chkOutputSurround", QStringLiteral("Surround values with quotes (eg \"filename\",\"user1\")"));
@@ -397,9 +411,11 @@ void Tfrmmain::buildWindow()
         optOutputSepTab = makeRadio("optOutputSepTab", QStringLiteral("Tab"));
         optOutputSepOther = makeRadio("optOutputSepOther", QStringLiteral("Other :"));
         txtOutputSepOther = named(new QLineEdit, "txtOutputSepOther");
-        txtOutputSepOther->setFixedWidth(32);
+        txtOutputSepOther->setFixedWidth(28);
         optOutputSepComma->setChecked(true);
         auto* separatorLayout = new QHBoxLayout(RadioGroup2);
+        separatorLayout->setContentsMargins(6, 4, 6, 4);
+        separatorLayout->setSpacing(4);
         separatorLayout->addWidget(optOutputSepComma);
         separatorLayout->addWidget(optOutputSepTab);
         separatorLayout->addWidget(optOutputSepOther);
@@ -424,6 +440,8 @@ void Tfrmmain::buildWindow()
             {&Tfrmmain::chkOutputAttributes, "chkOutputAttributes", "Attributes"},
         };
         auto* fieldGrid = new QGridLayout(GroupBox5);
+        fieldGrid->setContentsMargins(6, 4, 6, 6);
+        fieldGrid->setHorizontalSpacing(6);
         fieldGrid->setVerticalSpacing(4);
         int index = 0;
         for (const auto& field : fields) {
@@ -458,10 +476,12 @@ void Tfrmmain::buildWindow()
         templateLabels->addStretch(1);
 
         auto* page = new QGridLayout(TabSheet5);
+        page->setContentsMargins(8, 8, 8, 8);
         page->setVerticalSpacing(6);
+        page->setHorizontalSpacing(6);
         page->addLayout(fileColumn, 0, 0);
-        page->addWidget(GroupBox5, 0, 1, 2, 1, Qt::AlignTop);
-        page->addWidget(RadioGroup2, 1, 0);
+        page->addWidget(GroupBox5, 0, 1, Qt::AlignTop);
+        page->addWidget(RadioGroup2, 1, 0, 1, 2, Qt::AlignLeft);
         page->addWidget(chkOutputSurround, 2, 0, 1, 2);
         auto* templateRow = new QHBoxLayout;
         templateRow->addLayout(templateLabels);

@@ -1,4 +1,4 @@
-#include "app/appicon.h"
+#include "app/appearance.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -41,4 +41,15 @@ QIcon trawlIcon()
     for (const int size : {16, 24, 32, 48, 64})
         icon.addPixmap(drawIcon(size));
     return icon;
+}
+
+QFont formFont(int pixelSize)
+{
+    // Adds only the names not yet listed, so calling it again changes nothing.
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                               {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Liberation Sans"),
+                                QStringLiteral("Arimo"), QStringLiteral("DejaVu Sans Condensed")});
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPixelSize(pixelSize);
+    return font;
 }
