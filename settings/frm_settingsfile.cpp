@@ -1,6 +1,332 @@
-// Placeholder definitions until this file is written.
-#include "app/tfrmmain.h"
+// Save Settings, Load Settings and the settings file they share.
+#include <QAbstractTextDocumentLayout>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QSignalBlocker>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextLayout>
+#include <cmath>
+#include <filesystem>
+#include <variant>
 
-void Tfrmmain::Button1Click() {}
-void Tfrmmain::Button2Click() {}
-bool Tfrmmain::LoadSettings(const QString&) { return true; }
+#include "app/datepicker.h"
+#include "app/folderlistbox.h"
+#include "app/radiobutton.h"
+#include "app/tfrmmain.h"
+#include "platform/uiservices.h"
+#include "settings/profileroutines.h"
+
+namespace {
+
+constexpr const char* kSection = "TRAWL";
+
+// The counts of template lines and owners are trusted up to this many; a
+// larger count in a damaged file would otherwise fill the memo or the owner
+// list with millions of empty entries. Save writes no more than load reads.
+constexpr int kMaxListEntries = 10000;
+
+std::string utf8(const QString& text) { return text.toStdString(); }
+QString fromUtf8(const std::string& text) { return QString::fromStdString(text); }
+
+// One key of the settings file and the control it holds. Keys are saved and
+// loaded in the order of the table, which is the order of the file.
+struct ComboText {
+    QComboBox* Tfrmmain::*control;
+};
+struct FolderPath {};
+struct RadioFlag {
+    RadioButton* Tfrmmain::*control;
+};
+struct CheckFlag {
+    QCheckBox* Tfrmmain::*control;
+};
+struct EditText {
+    QLineEdit* Tfrmmain::*control;
+};
+struct Day {
+    DatePicker* Tfrmmain::*control;
+};
+using SettingControl = std::variant<ComboText, FolderPath, RadioFlag, CheckFlag, EditText, Day>;
+
+struct SettingKey {
+    const char* key;
+    SettingControl control;
+};
+
+// The date-type buttons come before the date-test buttons, whose rules the
+// date-type rule resets, and chkOutputResults before chkAppend and
+// chkCommandFile, whose rules check it again.
+const SettingKey kSettingKeys[] = {
+    {"cboDrives", ComboText{&Tfrmmain::cboDrives}},
+    {"cboPattern", ComboText{&Tfrmmain::cboPattern}},
+    {"cboPath", FolderPath{}},
+    {"optSizeGreater", RadioFlag{&Tfrmmain::optSizeGreater}},
+    {"optSizeLess", RadioFlag{&Tfrmmain::optSizeLess}},
+    {"optSizeEqual", RadioFlag{&Tfrmmain::optSizeEqual}},
+    {"optSizeIgnore", RadioFlag{&Tfrmmain::optSizeIgnore}},
+    {"txtSizeBytes", EditText{&Tfrmmain::txtSizeBytes}},
+    {"optDateAccessed", RadioFlag{&Tfrmmain::optDateAccessed}},
+    {"optDateModified", RadioFlag{&Tfrmmain::optDateModified}},
+    {"optDateCreation", RadioFlag{&Tfrmmain::optDateCreation}},
+    {"optDateIgnore", RadioFlag{&Tfrmmain::optDateIgnore}},
+    {"optDateBefore", RadioFlag{&Tfrmmain::optDateBefore}},
+    {"optDateAfter", RadioFlag{&Tfrmmain::optDateAfter}},
+    {"optDateBetween", RadioFlag{&Tfrmmain::optDateBetween}},
+    {"optDateExact", RadioFlag{&Tfrmmain::optDateExact}},
+    {"dtpBefore", Day{&Tfrmmain::dtpBefore}},
+    {"dtpAfter", Day{&Tfrmmain::dtpAfter}},
+    {"dtpExact", Day{&Tfrmmain::dtpExact}},
+    {"chkAttribReadOnly", CheckFlag{&Tfrmmain::chkAttribReadOnly}},
+    {"chkAttribShareable", CheckFlag{&Tfrmmain::chkAttribShareable}},
+    {"chkAttribHidden", CheckFlag{&Tfrmmain::chkAttribHidden}},
+    {"chkAttribSystem", CheckFlag{&Tfrmmain::chkAttribSystem}},
+    {"chkAttribTransactional", CheckFlag{&Tfrmmain::chkAttribTransactional}},
+    {"chkAttribMigrated", CheckFlag{&Tfrmmain::chkAttribMigrated}},
+    {"chkAttribDontMigrate", CheckFlag{&Tfrmmain::chkAttribDontMigrate}},
+    {"chkAttribDeleteInhibit", CheckFlag{&Tfrmmain::chkAttribDeleteInhibit}},
+    {"chkAttribRenameInhibit", CheckFlag{&Tfrmmain::chkAttribRenameInhibit}},
+    {"chkAttribCopyInhibit", CheckFlag{&Tfrmmain::chkAttribCopyInhibit}},
+    {"chkAttribArchiveNeeded", CheckFlag{&Tfrmmain::chkAttribArchiveNeeded}},
+    {"chkAttribExecuteOnly", CheckFlag{&Tfrmmain::chkAttribExecuteOnly}},
+    {"chkAttribImmedPurge", CheckFlag{&Tfrmmain::chkAttribImmedPurge}},
+    {"chkAttribCompressed", CheckFlag{&Tfrmmain::chkAttribCompressed}},
+    {"chkAttribImmedCompress", CheckFlag{&Tfrmmain::chkAttribImmedCompress}},
+    {"chkAttribDontCompress", CheckFlag{&Tfrmmain::chkAttribDontCompress}},
+    {"chkAttribCantCompress", CheckFlag{&Tfrmmain::chkAttribCantCompress}},
+    {"chkAttribDontSuballocate", CheckFlag{&Tfrmmain::chkAttribDontSuballocate}},
+    {"chkAttribReadAudit", CheckFlag{&Tfrmmain::chkAttribReadAudit}},
+    {"chkAttribWriteAudit", CheckFlag{&Tfrmmain::chkAttribWriteAudit}},
+    {"chkOutputResults", CheckFlag{&Tfrmmain::chkOutputResults}},
+    {"chkAppend", CheckFlag{&Tfrmmain::chkAppend}},
+    {"chkCommandFile", CheckFlag{&Tfrmmain::chkCommandFile}},
+    {"chkOutputHeadings", CheckFlag{&Tfrmmain::chkOutputHeadings}},
+    {"chkOutputServer", CheckFlag{&Tfrmmain::chkOutputServer}},
+    {"chkOutputOwner", CheckFlag{&Tfrmmain::chkOutputOwner}},
+    {"chkOutputFullPath", CheckFlag{&Tfrmmain::chkOutputFullPath}},
+    {"chkOutputAccessed", CheckFlag{&Tfrmmain::chkOutputAccessed}},
+    {"chkOutputFilename", CheckFlag{&Tfrmmain::chkOutputFilename}},
+    {"chkOutputModified", CheckFlag{&Tfrmmain::chkOutputModified}},
+    {"chkOutputExtension", CheckFlag{&Tfrmmain::chkOutputExtension}},
+    {"chkOutputCreation", CheckFlag{&Tfrmmain::chkOutputCreation}},
+    {"chkOutputSize", CheckFlag{&Tfrmmain::chkOutputSize}},
+    {"chkOutputAttributes", CheckFlag{&Tfrmmain::chkOutputAttributes}},
+    {"chkOutputSurround", CheckFlag{&Tfrmmain::chkOutputSurround}},
+    {"optOutputSepComma", RadioFlag{&Tfrmmain::optOutputSepComma}},
+    {"optOutputSepTab", RadioFlag{&Tfrmmain::optOutputSepTab}},
+    {"optOutputSepOther", RadioFlag{&Tfrmmain::optOutputSepOther}},
+    {"txtOutputFilename", EditText{&Tfrmmain::txtOutputFilename}},
+    {"txtOutputSepOther", EditText{&Tfrmmain::txtOutputSepOther}},
+};
+
+template <class... Ts>
+struct Overloaded : Ts... {
+    using Ts::operator()...;
+};
+template <class... Ts>
+Overloaded(Ts...) -> Overloaded<Ts...>;
+
+// The template lines as the memo shows them: a line wrapped at the memo's
+// width gives one line per displayed row, and an empty last line (the text
+// ends with a line break, or the memo is empty) is not a line.
+QStringList displayedLines(QPlainTextEdit* memo)
+{
+    QStringList lines;
+    QTextDocument* document = memo->document();
+    QAbstractTextDocumentLayout* layout = document->documentLayout();
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        const QString text = block.text();
+        if (!block.next().isValid() && text.isEmpty())
+            break;
+        layout->blockBoundingRect(block);  // lays the block out if it has not been yet
+        const QTextLayout* blockLayout = block.layout();
+        if (!blockLayout || blockLayout->lineCount() <= 1) {
+            lines << text;
+            continue;
+        }
+        for (int i = 0; i < blockLayout->lineCount(); ++i) {
+            const QTextLine row = blockLayout->lineAt(i);
+            lines << text.mid(row.textStart(), row.textLength());
+        }
+    }
+    return lines;
+}
+
+// Adds lines after the memo's last line. An empty last line (an empty memo, or
+// a text ending in a line break) takes the first of them, as it is no line.
+void appendLines(QPlainTextEdit* memo, const QStringList& lines)
+{
+    QTextDocument* document = memo->document();
+    QTextCursor cursor(document);
+    cursor.movePosition(QTextCursor::End);
+    const bool fillEmptyLast = document->lastBlock().text().isEmpty();
+    cursor.beginEditBlock();
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (i > 0 || !fillEmptyLast)
+            cursor.insertBlock();
+        cursor.insertText(lines[i]);
+    }
+    cursor.endEditBlock();
+}
+
+int listCount(std::int32_t stored) { return std::clamp<std::int32_t>(stored, 0, kMaxListEntries); }
+
+FileDialogRequest settingsDialogRequest(bool fileMustExist)
+{
+    FileDialogRequest request;
+    request.initialFolder = fromUtf8(profile::executableFolder());
+    request.defaultExtension = "tws";
+    request.filterName = "Trawl Files *.tws";
+    request.filterPattern = "*.tws";
+    request.fileMustExist = fileMustExist;
+    request.overwritePrompt = false;
+    return request;
+}
+
+} // namespace
+
+void Tfrmmain::Button1Click()
+{
+    const std::optional<QString> chosen = uiServices().saveFileName(this, settingsDialogRequest(false));
+    if (!chosen)
+        return;
+    // The whole name is used: a name cut at some length would name another file.
+    const std::string fileName = utf8(*chosen);
+
+    // A saved file holds our keys and nothing else, so an older file of
+    // another layout is removed first; whether that worked shows in the writes.
+    std::error_code ignored;
+    std::filesystem::remove(ResolveProfilePath(fileName), ignored);
+
+    const auto writeText = [&](const char* key, const QString& value) {
+        return IniWriteString(fileName, kSection, key, utf8(value));
+    };
+    const auto writeInteger = [&](const char* key, std::int32_t value) {
+        return IniWriteInteger(fileName, kSection, key, value);
+    };
+    const auto failed = [&](const ProfileWriteResult& result) {
+        if (!result)
+            return false;
+        uiServices().messageBox(this, fromUtf8(result->message()), "Trawl");
+        return true;
+    };
+
+    for (const SettingKey& setting : kSettingKeys) {
+        const ProfileWriteResult result = std::visit(
+            Overloaded{
+                [&](const ComboText& c) { return writeText(setting.key, (this->*c.control)->currentText()); },
+                [&](const FolderPath&) { return writeText(setting.key, DirectoryListBox1->directory()); },
+                [&](const RadioFlag& c) { return writeInteger(setting.key, (this->*c.control)->isChecked() ? 1 : 0); },
+                [&](const CheckFlag& c) { return writeInteger(setting.key, (this->*c.control)->isChecked() ? 1 : 0); },
+                [&](const EditText& c) { return writeText(setting.key, (this->*c.control)->text()); },
+                [&](const Day& c) {
+                    // Whole days, the fraction cut toward zero.
+                    const double day = std::trunc((this->*c.control)->daySerial());
+                    return writeInteger(setting.key, static_cast<std::int32_t>(day));
+                },
+            },
+            setting.control);
+        if (failed(result))
+            return;
+    }
+
+    QStringList lines = displayedLines(memCommandFile);
+    if (lines.size() > kMaxListEntries)
+        lines.resize(kMaxListEntries);
+    if (failed(writeInteger("memCommandFileCount", static_cast<std::int32_t>(lines.size()))))
+        return;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const std::string key = "memCommandFile" + std::to_string(i);
+        if (failed(writeText(key.c_str(), lines[i])))
+            return;
+    }
+
+    const int owners = std::min(lstUsers->count(), kMaxListEntries);
+    if (failed(writeInteger("lstUsersCount", owners)))
+        return;
+    for (int j = 0; j < owners; ++j) {
+        const std::string key = "lstUsers" + std::to_string(j);
+        if (failed(writeText(key.c_str(), lstUsers->item(j)->text())))
+            return;
+    }
+}
+
+void Tfrmmain::Button2Click()
+{
+    const std::optional<QString> chosen = uiServices().openFileName(this, settingsDialogRequest(true));
+    if (!chosen)
+        return;
+    LoadSettings(*chosen);
+}
+
+bool Tfrmmain::LoadSettings(const QString& fileName)
+{
+    const std::string file = utf8(fileName);
+    const auto readText = [&](const char* key) { return fromUtf8(IniReadString(file, kSection, key, "")); };
+    const auto readInteger = [&](const char* key) { return IniReadInteger(file, kSection, key, 0); };
+    const auto refuse = [&](const QString& message) {
+        uiServices().messageBox(this, message, "Trawl");
+        return false;
+    };
+
+    for (const SettingKey& setting : kSettingKeys) {
+        const bool applied = std::visit(
+            Overloaded{
+                [&](const ComboText& c) {
+                    // The text only: the drive-change rule would list the root of
+                    // whatever the text names, and cboPath sets the folder anyway.
+                    QComboBox* combo = this->*c.control;
+                    const QSignalBlocker blocker(combo);
+                    if (combo->isEditable())
+                        combo->setEditText(readText(setting.key));
+                    else
+                        combo->setCurrentText(readText(setting.key));
+                    return true;
+                },
+                [&](const FolderPath&) {
+                    const QString folder = readText(setting.key);
+                    if (folder.isEmpty() || folder == DirectoryListBox1->directory())
+                        return true;
+                    if (const int code = DirectoryListBox1->setDirectory(folder); code != 0)
+                        return refuse(QString("I/O error %1").arg(code));
+                    return true;
+                },
+                [&](const RadioFlag& c) {
+                    // Checking runs the button's rule; clearing runs none.
+                    (this->*c.control)->setChecked(readInteger(setting.key) != 0);
+                    return true;
+                },
+                [&](const CheckFlag& c) {
+                    (this->*c.control)->setChecked(readInteger(setting.key) != 0);
+                    return true;
+                },
+                [&](const EditText& c) {
+                    (this->*c.control)->setText(readText(setting.key));
+                    return true;
+                },
+                [&](const Day& c) {
+                    const QString refusal = (this->*c.control)->setDaySerial(readInteger(setting.key));
+                    return refusal.isEmpty() ? true : refuse(refusal);
+                },
+            },
+            setting.control);
+        if (!applied)
+            return false;
+    }
+
+    // Stored lines and owners are added after those already there.
+    QStringList lines;
+    const int lineCount = listCount(readInteger("memCommandFileCount"));
+    for (int i = 0; i < lineCount; ++i)
+        lines << readText(("memCommandFile" + std::to_string(i)).c_str());
+    appendLines(memCommandFile, lines);
+
+    const int ownerCount = listCount(readInteger("lstUsersCount"));
+    for (int j = 0; j < ownerCount; ++j)
+        lstUsers->addItem(readText(("lstUsers" + std::to_string(j)).c_str()));
+    return true;
+}

@@ -1,10 +1,12 @@
 #include "settings/profileroutines.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
 #include <unistd.h>
+#include <vector>
 
 #include "platform/drives.h"
 #include "settings/profile.h"
@@ -99,6 +101,70 @@ std::string_view firstLine(std::string_view text)
     return end == std::string_view::npos ? text : text.substr(0, end);
 }
 
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; };
+        if (fold(a[i]) != fold(b[i]))
+            return false;
+    }
+    return true;
+}
+
+// The profile text with one key set. Every other line stays byte for byte as
+// it was: parsing and writing the whole document again would drop the quotes
+// and blanks that the reading rules remove from other values. The parser
+// tells where the section and the key are; the key's line is replaced, a new
+// key goes after the last line of its section, a new section at the end.
+std::string withKeySet(const std::string& text, std::string_view section, std::string_view key,
+                       std::string_view value)
+{
+    std::vector<std::string> lines;  // each with its own line end, if it had one
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t newline = text.find('\n', start);
+        const std::size_t end = newline == std::string::npos ? text.size() : newline + 1;
+        lines.emplace_back(text, start, end - start);
+        start = end;
+    }
+    const auto joined = [&] {
+        std::string result;
+        for (const std::string& line : lines)
+            result += line;
+        return result;
+    };
+    const auto lineEnd = [](const std::string& line) {
+        return line.ends_with("\r\n") ? std::string("\r\n") : line.ends_with('\n') ? std::string("\n") : std::string();
+    };
+
+    const profile::ProfileDocument document = profile::ProfileDocument::parse(text);
+    const profile::ProfileSection* found = document.section(section);
+    if (!found) {
+        if (!lines.empty() && lineEnd(lines.back()).empty())
+            lines.back() += "\r\n";
+        lines.push_back("[" + std::string(section) + "]\r\n");
+        lines.push_back(std::string(key) + "=" + std::string(value) + "\r\n");
+        return joined();
+    }
+    for (const profile::ProfileEntry& entry : found->entries) {
+        if (equalsIgnoringAsciiCase(entry.key, key)) {
+            std::string& line = lines.at(static_cast<std::size_t>(entry.line - 1));
+            const std::string end = lineEnd(line);
+            line = entry.key + "=" + std::string(value) + end;
+            return joined();
+        }
+    }
+    int last = found->line;
+    for (const profile::ProfileEntry& entry : found->entries)
+        last = std::max(last, entry.line);
+    std::string& previous = lines.at(static_cast<std::size_t>(last - 1));
+    if (lineEnd(previous).empty())
+        previous += "\r\n";
+    lines.insert(lines.begin() + last, std::string(key) + "=" + std::string(value) + "\r\n");
+    return joined();
+}
+
 } // namespace
 
 namespace profile {
@@ -181,7 +247,7 @@ ProfileWriteResult IniWriteString(std::string_view fileName, std::string_view se
         fs::create_directories(profile::configFolder(), ec);  // a failure shows in the write below
     }
 
-    profile::ProfileDocument document;
+    std::string text;
     std::error_code ec;
     const auto status = fs::status(resolved.path, ec);
     if (fs::exists(status)) {
@@ -191,13 +257,13 @@ ProfileWriteResult IniWriteString(std::string_view fileName, std::string_view se
             return failure(EISDIR);
         if (::access(resolved.path.c_str(), R_OK | W_OK) != 0)
             return failure(errno);
-        auto text = profile::readFile(resolved.path);
-        if (!text)
+        auto existing = profile::readFile(resolved.path);
+        if (!existing)
             return failure(EIO);
-        document = profile::ProfileDocument::parse(*text);
+        text = std::move(*existing);
     }
-    document.setValue(section, key, profile::limitProfileValue(firstLine(value)));
-    if (const int code = profile::writeFileAtomically(resolved.path, document.serialize()); code != 0)
+    text = withKeySet(text, section, key, profile::limitProfileValue(firstLine(value)));
+    if (const int code = profile::writeFileAtomically(resolved.path, text); code != 0)
         return failure(code);
     return std::nullopt;
 }

@@ -32,7 +32,8 @@ std::string IniReadString(std::string_view fileName, std::string_view section, s
 std::int32_t IniReadInteger(std::string_view fileName, std::string_view section, std::string_view key,
                             std::int32_t defaultValue);
 // Sets the key: in place when it exists, appended to its section otherwise,
-// the section and the file created when missing.
+// the section and the file created when missing. Every other line of the
+// file stays as it was, quotes, blanks and comments included.
 [[nodiscard]] ProfileWriteResult IniWriteString(std::string_view fileName, std::string_view section,
                                                 std::string_view key, std::string_view value);
 // Writes the value in decimal, as IniWriteString does.

@@ -173,6 +173,45 @@ TEST_F(ProfileRoutines, WritesCreateInPlaceAndAppend)
               "[Size]\r\nWidth=-5\r\n");
 }
 
+TEST_F(ProfileRoutines, OtherLinesStayAsTheyWere)
+{
+    // Quotes and blanks that reading removes must survive later writes, or a
+    // saved "'x'" or "   " would change as soon as the next key is written.
+    const fs::path file = root / "keep.tws";
+    spit(file,
+         "; a comment\n"
+         "[TRAWL]\n"
+         "quoted='x'\n"
+         "blanks=   \n"
+         "  Spaced Key  =  v  \n"
+         "[Size]\r\n"
+         "Width=1\r\n"
+         "[trawl]\r\n"
+         "later=1");
+    const std::string name = file.string();
+    ASSERT_FALSE(IniWriteString(name, "TRAWL", "SPACED KEY", "new").has_value());
+    ASSERT_FALSE(IniWriteInteger(name, "Trawl", "added", 5).has_value());
+    ASSERT_FALSE(IniWriteInteger(name, "Size", "Height", 2).has_value());
+    ASSERT_FALSE(IniWriteString(name, "Columns", "Column0", "  padded  ").has_value());
+
+    EXPECT_EQ(slurp(file),
+              "; a comment\n"
+              "[TRAWL]\n"
+              "quoted='x'\n"
+              "blanks=   \n"
+              "Spaced Key=new\n"
+              "[Size]\r\n"
+              "Width=1\r\n"
+              "Height=2\r\n"
+              "[trawl]\r\n"
+              "later=1\r\n"
+              "added=5\r\n"
+              "[Columns]\r\n"
+              "Column0=  padded  \r\n");
+    EXPECT_EQ(IniReadString(name, "TRAWL", "quoted", ""), "x");
+    EXPECT_EQ(IniReadString(name, "TRAWL", "blanks", "-"), "");
+}
+
 TEST_F(ProfileRoutines, AValueCannotAddLinesToTheFile)
 {
     const std::string name = (root / "inject.tws").string();
