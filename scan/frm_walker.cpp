@@ -2,9 +2,12 @@
 // selects, then each subfolder, depth first.
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 
+#include <climits>
 #include <cstring>
+#include <vector>
 
 #include "app/tfrmmain.h"
 #include "output/qt_listmodels.h"
@@ -19,14 +22,22 @@ constexpr std::uint32_t kFileRequest = platform::kAttrReadOnly | platform::kAttr
 constexpr std::uint32_t kFolderRequest = kFileRequest | platform::kAttrDirectory;
 constexpr std::uint8_t kSearchAttributes = 6;  // hidden and system files too
 constexpr std::int32_t kFilesPerPump = 100;
+constexpr qint64 kDisplayIntervalMs = 40;
 
-// Shows what the walk has done, paints what is waiting to be painted (the
-// changed labels and rows, not the whole window) and runs every waiting
-// message; this is where a click on Stop is seen.
+// Runs every waiting message; this is where a click on Stop is seen. Before
+// that, the counters, the Current File line and the new rows are shown and
+// painted (only what changed, not the whole window), at most once per display
+// interval: a walk pumps at every folder, far more often than anyone can read,
+// and painting was most of the cost of a scan. The scan's end shows the final
+// state in any case.
 void pump(Tfrmmain& window)
 {
-    window.ShowProgress();
-    QCoreApplication::sendPostedEvents(&window, QEvent::UpdateRequest);
+    static QElapsedTimer shown;
+    if (!shown.isValid() || shown.hasExpired(kDisplayIntervalMs)) {
+        window.ShowProgress();
+        QCoreApplication::sendPostedEvents(&window, QEvent::UpdateRequest);
+        shown.start();
+    }
     QCoreApplication::processEvents();
 }
 
@@ -53,79 +64,103 @@ void Tfrmmain::WalkFolder(const std::string& folder)
 {
     NwClient& client = *nwClient();
     ScanProgress& progress = scanProgress;
+    const std::string& pattern = scanCriteria.Pattern;
     const bool wantExtended =
         scanCriteria.AttributeMask != 0 || (scanCriteria.OutputToFile == 1 && scanCriteria.OutAttributes == 1);
 
-    {
-        platform::DirListing files;
-        files.open(joinPath(folder, scanCriteria.Pattern), kFileRequest);
-        platform::DirEntry entry;
-        std::string fullPath;
-        std::string owner;
-        std::string shortName;
-        FileInfoRecord info;
-        ExtendedInfoRecord extended;
-        char volumePath[512];
+    // Buffers kept from one file to the next.
+    std::string fullPath;
+    std::string owner;
+    std::string shortName;
+    FileInfoRecord info;
+    ExtendedInfoRecord extended;
+    char volumePath[512];
 
-        while (progress.Running == 1 && files.next(entry)) {
-            if (entry.attributes & platform::kAttrDirectory)
-                continue;
-            // The pump comes before the count is raised, so files 1, 101, 201 ... see one.
-            if (progress.FilesScanned % kFilesPerPump == 0)
-                pump(*this);
+    const auto examineFile = [&](const platform::DirEntry& entry) {
+        // The pump comes before the count is raised, so files 1, 101, 201 ... see one.
+        if (progress.FilesScanned % kFilesPerPump == 0)
+            pump(*this);
+        if (progress.FilesScanned < INT32_MAX)
             ++progress.FilesScanned;
 
-            joinInto(fullPath, folder, entry.name);
-            currentPath = fullPath;
+        joinInto(fullPath, folder, entry.name);
+        currentPath = fullPath;
 
-            NWCONN_HANDLE conn = 0;
-            NWDIR_HANDLE dirHandle = 0;
-            volumePath[0] = '\0';
-            NWCCODE code = client.NWParseNetwarePath(platform::charToOem(fullPath).c_str(), &conn, &dirHandle,
-                                                     volumePath);
-            volumePath[sizeof volumePath - 1] = '\0';
-            if (code != nw::kSuccess) {
-                LogNWError(fullPath, code, "NWParseNetwarePath", entry.size);
-                continue;
-            }
+        NWCONN_HANDLE conn = 0;
+        NWDIR_HANDLE dirHandle = 0;
+        volumePath[0] = '\0';
+        NWCCODE code = client.NWParseNetwarePath(platform::charToOem(fullPath).c_str(), &conn, &dirHandle, volumePath);
+        volumePath[sizeof volumePath - 1] = '\0';
+        if (code != nw::kSuccess) {
+            LogNWError(fullPath, code, "NWParseNetwarePath", entry.size);
+            return;
+        }
 
-            std::uint8_t sequence[9];
-            std::memset(sequence, 0xFF, sizeof sequence);
-            std::memset(&info, 0, sizeof info);
-            code = client.NWIntScanFileInformation2(conn, dirHandle, volumePath, kSearchAttributes, sequence, &info,
-                                                    0);
-            if (code != nw::kSuccess) {
-                LogNWError(volumePath, code, "NWIntScanFileInformation2", entry.size);
-                continue;
-            }
+        std::uint8_t sequence[9];
+        std::memset(sequence, 0xFF, sizeof sequence);
+        std::memset(&info, 0, sizeof info);
+        code = client.NWIntScanFileInformation2(conn, dirHandle, volumePath, kSearchAttributes, sequence, &info, 0);
+        if (code != nw::kSuccess) {
+            LogNWError(volumePath, code, "NWIntScanFileInformation2", entry.size);
+            return;
+        }
 
-            std::memset(&extended, 0, sizeof extended);
-            if (wantExtended) {
-                upperCaseAscii(volumePath);
-                if (GetShortName(conn, dirHandle, volumePath, shortName) != 0)
-                    continue;
-                // Without a DOS name space the listing's own name finds the file.
-                if (ReadExtendedInfo(folder, shortName.empty() ? entry.name : shortName, entry.size, extended,
-                                     conn)
-                    != 0)
-                    continue;
-            }
+        std::memset(&extended, 0, sizeof extended);
+        if (wantExtended) {
+            upperCaseAscii(volumePath);
+            if (GetShortName(conn, dirHandle, volumePath, shortName) != 0)
+                return;
+            // Without a DOS name space the listing's own name finds the file.
+            if (ReadExtendedInfo(folder, shortName.empty() ? entry.name : shortName, entry.size, extended, conn) != 0)
+                return;
+        }
 
-            GetOwnerName(conn, info.ownerId, owner);
-            if (!MatchFile(info, extended, owner))
-                continue;
+        GetOwnerName(conn, info.ownerId, owner);
+        if (MatchFile(info, extended, owner))
             RecordMatch(folder, entry.name, entry.size, owner, fullPath, info, extended);
+    };
+    const auto isSubfolder = [](const platform::DirEntry& entry) {
+        return (entry.attributes & platform::kAttrDirectory) && entry.name != "." && entry.name != "..";
+    };
+
+    // Files first, in the listing's order, then the subfolders. When the
+    // pattern names no folder of its own, one listing of every entry serves
+    // both phases: its files that the pattern matches are exactly those a
+    // listing of the pattern returns, in the same order, and the folder is
+    // read once instead of twice.
+    std::vector<std::string> subfolders;
+    {
+        platform::DirListing listing;
+        platform::DirEntry entry;
+        if (pattern.find_first_of("\\/") == std::string::npos) {
+            listing.open(joinPath(folder, "*.*"), kFolderRequest);
+            while (progress.Running == 1 && listing.next(entry)) {
+                if (entry.attributes & platform::kAttrDirectory) {
+                    if (isSubfolder(entry))
+                        subfolders.push_back(std::move(entry.name));
+                } else if (platform::wildcardMatch(pattern, entry.name)) {
+                    examineFile(entry);
+                }
+            }
+        } else {
+            listing.open(joinPath(folder, pattern), kFileRequest);
+            while (progress.Running == 1 && listing.next(entry))
+                if (!(entry.attributes & platform::kAttrDirectory))
+                    examineFile(entry);
+            platform::DirListing folders;
+            folders.open(joinPath(folder, "*.*"), kFolderRequest);
+            while (progress.Running == 1 && folders.next(entry))
+                if (isSubfolder(entry))
+                    subfolders.push_back(std::move(entry.name));
         }
     }
 
-    platform::DirListing folders;
-    folders.open(joinPath(folder, "*.*"), kFolderRequest);
-    platform::DirEntry entry;
-    while (progress.Running == 1 && folders.next(entry)) {
-        if (!(entry.attributes & platform::kAttrDirectory) || entry.name == "." || entry.name == "..")
-            continue;
-        ++progress.DirsScanned;
-        const std::string subfolder = joinPath(folder, entry.name);
+    for (const std::string& name : subfolders) {
+        if (progress.Running != 1)
+            break;
+        if (progress.DirsScanned < INT32_MAX)
+            ++progress.DirsScanned;
+        const std::string subfolder = joinPath(folder, name);
         currentPath = subfolder;
         pump(*this);
         WalkFolder(subfolder);
