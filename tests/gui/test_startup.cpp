@@ -311,10 +311,13 @@ TEST_F(StartupTest, PickingADriveMovesTheFolderListAndTypingDoesNot)
     ASSERT_EQ(window.cboDrives->currentIndex(), 1);
     EXPECT_EQ(window.DirectoryListBox1->directory(), "H:\\");
 
-    // Typed text that is no entry selects no drive.
+    // Typed text that is no entry selects no drive: the folder chosen below
+    // the root stays.
+    ASSERT_TRUE(QDir(hFolder.path()).mkdir("SUB"));
+    ASSERT_EQ(window.DirectoryListBox1->setDirectory("H:\\SUB"), 0);
     window.cboDrives->lineEdit()->selectAll();
     QTest::keyClicks(window.cboDrives->lineEdit(), "F");
-    EXPECT_EQ(window.DirectoryListBox1->directory(), "H:\\");
+    EXPECT_EQ(window.DirectoryListBox1->directory(), "H:\\SUB");
 }
 
 TEST_F(StartupTest, ChangesMadeByTheProgramDoNotMoveTheFolderList)
