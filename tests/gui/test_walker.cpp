@@ -263,3 +263,26 @@ TEST_F(Walker, ALongPathIsOneRowNotACrash)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Walker, PatternNamingAFolderIsListedAsItStands)
+{
+    // "sub\*.txt" lists sub\ of each folder; the names found there are then
+    // joined to the folder being walked, as the listing of the pattern gives them.
+    ws.makeFile(sys + "/sub/a.txt", 5);
+    ws.makeFile(sys + "/a.txt", 1);
+    ws.makeFile(sys + "/other/sub/b.txt", 6);
+    startWindow();
+    setPattern("sub\\*.txt");
+    clickStart();
+    EXPECT_EQ(resultNames(), Names{"a.txt"});
+    EXPECT_EQ(results().at(0)[1], "5");  // the listed file's size, the folder's own file's record
+    EXPECT_EQ(results().at(0)[3], "F:\\a.txt");
+    EXPECT_EQ(status()[1], "2");
+    EXPECT_EQ(status()[2], "3");
+    ASSERT_EQ(errors().size(), 1u);
+    EXPECT_EQ(errors()[0][0], "SYS:other\\b.txt");
+}
+
+} // namespace
