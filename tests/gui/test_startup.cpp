@@ -222,15 +222,6 @@ TEST_F(StartupTest, AutoRunStartsTheTimerOnlyWhenTheCommandLineAsksForIt)
     automatic.Timer1->stop();
 }
 
-TEST_F(StartupTest, ShowingTheWindowRunsTheStartUpOnce)
-{
-    window.show();
-    window.hide();
-    window.show();
-    EXPECT_EQ(client.exact("NWCallsInit"), 1);
-    window.hide();
-}
-
 // The drive list.
 
 TEST_F(StartupTest, DriveEntriesStandInLetterOrderWithSevenBlanksAndTheFirstSelected)
