@@ -64,7 +64,7 @@ for c in a b c; do
 done
 
 echo
-echo "files per second (wall) and ratios (wall; cpu in brackets):"
+echo "files of the tree per second of wall time, and ratios (wall; cpu in brackets):"
 ratio() { calc "$1 / $2"; }
 for name in floor find-name-size-newer find-printf trawl-a trawl-b trawl-c; do
     printf '  %-22s %9.0f files/s\n' "$name" "$(calc "$files / ${W[$name]}")"
