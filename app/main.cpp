@@ -3,6 +3,7 @@
 #include "app/appearance.h"
 #include "app/tfrmabout.h"
 #include "app/tfrmmain.h"
+#include "netclient/simclient.h"
 
 int main(int argc, char* argv[])
 {
@@ -10,8 +11,11 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Trawl"));
     QApplication::setWindowIcon(trawlIcon());
 
-    // The simulated NetWare workstation is installed here, before the window
-    // exists: its first showing starts the client.
+    // The simulated NetWare workstation is installed before the window exists:
+    // its first showing starts the client, which then finds its workstation file.
+    SimClient client;
+    client.setExecutableFolder(QCoreApplication::applicationDirPath().toStdString());
+    setNwClient(&client);
 
     Tfrmmain frmmain;
     TfrmAbout frmAbout(&frmmain);
