@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QFrame>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -67,23 +66,6 @@ TEST_F(AboutAndHelp, AboutShowsModallyWithItsCaptionNameAndTheWindowsIcon)
     QTest::mouseClick(window.cmdAbout, Qt::LeftButton);
     ASSERT_EQ(ui.modalDialogs.size(), 2u);
     EXPECT_EQ(picture.pixelColor(16, 16), QColor(Qt::red));
-}
-
-TEST_F(AboutAndHelp, AboutIsAFixedDialogWithOnlyACloseButtonAndABoldName)
-{
-    EXPECT_EQ(about.minimumSize(), about.maximumSize());
-    const Qt::WindowFlags flags = about.windowFlags();
-    EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
-    EXPECT_FALSE(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowContextHelpButtonHint));
-    auto* panel = control<QFrame>(about, "Panel1");
-    ASSERT_NE(panel, nullptr);
-    EXPECT_EQ(panel->frameShadow(), QFrame::Sunken);
-    EXPECT_EQ(control<QFrame>(about, "Panel2")->frameShadow(), QFrame::Sunken);
-    EXPECT_TRUE(about.lblProductName->font().bold());
-    EXPECT_EQ(about.lblProductName->font().pixelSize(), 12);
-    EXPECT_TRUE(about.lblProductName->alignment() & Qt::AlignHCenter);
-    EXPECT_TRUE(about.Button1->isDefault());
-    EXPECT_EQ(about.Button1->text(), QStringLiteral("OK"));
 }
 
 TEST_F(AboutAndHelp, HelpOpensTopicOneOfTheHelpFile)

@@ -2,7 +2,6 @@
 // the date picker with its day serials, and the recording UI services.
 #include <QApplication>
 #include <QDialog>
-#include <QLocale>
 #include <QSignalSpy>
 #include <QTest>
 #include <cmath>
@@ -100,17 +99,6 @@ TEST(DatePickerSerials, RefusesEmptyAndEarlyDaysAndKeepsItsDate)
     }
     EXPECT_FALSE(picker.setDaySerial(1e9).isEmpty()) << "a day past the calendar is refused too";
     EXPECT_EQ(picker.date(), QDate(2021, 6, 1));
-}
-
-TEST(DatePickerSerials, ShowsTheShortDateFormatWithAFullYear)
-{
-    DatePicker picker;
-    EXPECT_TRUE(picker.calendarPopup());
-    EXPECT_FALSE(picker.displayedSections() & QDateTimeEdit::TimeSections_Mask);
-    EXPECT_TRUE(picker.displayFormat().contains(QStringLiteral("yyyy")));
-    // The picker cannot go below its minimum from the keyboard either.
-    picker.setDate(QDate(1960, 5, 5));
-    EXPECT_EQ(picker.date(), QDate(1970, 1, 1));
 }
 
 TEST(RecordingServices, AnswersFileDialogsInOrderAndRestoresThePreviousServices)
