@@ -1,23 +1,30 @@
 // Renders each page of the main window and the About box to PNG files, and
 // lists any control that overlaps another, runs past its container's edge or
-// is too small for its caption.
+// is too small for its caption. The first help topic is rendered as well when
+// TRAWL.HLP sits beside the executable.
 //
-//     trawl_renderpages <outdir> [--size WIDTHxHEIGHT]
+//     trawl_renderpages <outdir> [--size WIDTHxHEIGHT] [--folder HOSTFOLDER [WINDOWSPATH]]
 //
+// --folder maps drive F to a host folder and opens WINDOWSPATH (default F:\)
+// in the folder list, to show it with entries.
 // Runs headless (the offscreen platform unless QT_QPA_PLATFORM says
 // otherwise). The window is shown in its start-up state: Ignore Size and
 // Ignore Dates checked.
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QFile>
 #include <QTabWidget>
 #include <QTextStream>
 #include <cstdio>
 
+#include "app/folderlistbox.h"
+#include "app/helpviewer.h"
 #include "app/layoutcheck.h"
 #include "app/radiobutton.h"
 #include "app/tfrmabout.h"
 #include "app/tfrmmain.h"
+#include "platform/drives.h"
 #include "platform/uiservices.h"
 
 namespace {
@@ -44,7 +51,7 @@ const char* const kPageFiles[] = {"page1-path-file.png", "page2-dates-size.png",
 
 int usage()
 {
-    std::fprintf(stderr, "usage: trawl_renderpages <outdir> [--size WIDTHxHEIGHT]\n");
+    std::fprintf(stderr, "usage: trawl_renderpages <outdir> [--size WIDTHxHEIGHT] [--folder HOSTFOLDER [WINDOWSPATH]]\n");
     return 2;
 }
 
@@ -61,13 +68,22 @@ int main(int argc, char* argv[])
         return usage();
     const QString outDir = arguments.takeFirst();
     QSize size(667, 500);
-    if (arguments.size() == 2 && arguments[0] == QStringLiteral("--size")) {
-        const QStringList parts = arguments[1].split(QLatin1Char('x'));
-        if (parts.size() != 2 || parts[0].toInt() <= 0 || parts[1].toInt() <= 0)
+    QString hostFolder;
+    QString openFolder = QStringLiteral("F:\\");
+    while (!arguments.isEmpty()) {
+        const QString option = arguments.takeFirst();
+        if (option == QStringLiteral("--size") && !arguments.isEmpty()) {
+            const QStringList parts = arguments.takeFirst().split(QLatin1Char('x'));
+            if (parts.size() != 2 || parts[0].toInt() <= 0 || parts[1].toInt() <= 0)
+                return usage();
+            size = QSize(parts[0].toInt(), parts[1].toInt());
+        } else if (option == QStringLiteral("--folder") && !arguments.isEmpty()) {
+            hostFolder = arguments.takeFirst();
+            if (!arguments.isEmpty() && !arguments.first().startsWith(QStringLiteral("--")))
+                openFolder = arguments.takeFirst();
+        } else {
             return usage();
-        size = QSize(parts[0].toInt(), parts[1].toInt());
-    } else if (!arguments.isEmpty()) {
-        return usage();
+        }
     }
     if (!QDir().mkpath(outDir)) {
         std::fprintf(stderr, "cannot create %s\n", qPrintable(outDir));
@@ -85,6 +101,11 @@ int main(int argc, char* argv[])
     window.optSizeIgnore->setChecked(true);
     window.optDateIgnore->setChecked(true);
     window.resize(size);
+    if (!hostFolder.isEmpty()) {
+        platform::drives().setDrive('F', hostFolder.toStdString());
+        if (const int code = window.DirectoryListBox1->setDirectory(openFolder); code != 0)
+            std::fprintf(stderr, "cannot open %s: error %d\n", qPrintable(openFolder), code);
+    }
     QApplication::processEvents();
 
     int faults = 0;
@@ -107,6 +128,17 @@ int main(int argc, char* argv[])
     about.show();
     save(about, QStringLiteral("about.png"));
     about.hide();
+
+    // The first help topic, when the help file sits beside the executable.
+    QFile helpFile(window.HelpFile);
+    if (helpFile.open(QIODevice::ReadOnly)) {
+        HelpViewer viewer;
+        viewer.setTopics(window.HelpFile, parseHelpTopics(QString::fromUtf8(helpFile.readAll())));
+        if (viewer.showTopic(1)) {
+            viewer.show();
+            save(viewer, QStringLiteral("help.png"));
+        }
+    }
 
     std::printf("%d layout fault(s); images in %s\n", faults, qPrintable(outDir));
     setUiServices(nullptr);
