@@ -55,14 +55,6 @@ bool ownerItemMatches(std::string_view item, std::string_view owner)
     return owner[start - 1] == '.' && equalFoldingAscii(item, owner.substr(start));
 }
 
-bool ownerTestPasses(std::span<const std::string_view> items, std::string_view owner)
-{
-    for (std::string_view item : items)
-        if (ownerItemMatches(item, owner))
-            return true;
-    return false;
-}
-
 std::optional<std::int32_t> fileDaySerial(NwClient& client, std::int32_t dateType, const FileInfoRecord& info)
 {
     DateRecord date{};

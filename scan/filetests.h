@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string_view>
 
 #include "netclient/nwclient.h"
@@ -21,7 +20,6 @@ bool sizeTestPasses(std::int32_t sizeMode, double sizeBytes, std::uint32_t fileS
 // only: it matches the whole name, or its tail after a "." (the container of
 // the owner or one above it), never a partial name component.
 bool ownerItemMatches(std::string_view item, std::string_view owner);
-bool ownerTestPasses(std::span<const std::string_view> items, std::string_view owner);
 
 // The file's day to test, by DateType: 1 last access, 2 last update (its time
 // dropped), 3 creation. Nothing when the type is unknown or the stored date is

@@ -1,8 +1,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <vector>
-
 #include "scan/dayserial.h"
 #include "scan/filetests.h"
 #include "support/core_mocknwclient.h"
@@ -100,16 +98,6 @@ TEST(OwnerTest, ItemsAgainstOwnerNames)
     };
     for (const OwnerCase& c : cases)
         EXPECT_EQ(ownerItemMatches(c.item, c.owner), c.matches) << '"' << c.item << "\" vs \"" << c.owner << '"';
-}
-
-TEST(OwnerTest, AnyItemOfTheListMatches)
-{
-    const std::vector<std::string_view> items = {"GUEST", "SALES.ACME", "(unknown)"};
-    EXPECT_TRUE(ownerTestPasses(items, "JSMITH.SALES.ACME"));
-    EXPECT_TRUE(ownerTestPasses(items, "guest"));
-    EXPECT_TRUE(ownerTestPasses(items, "(unknown)"));
-    EXPECT_FALSE(ownerTestPasses(items, "ADMIN.ACME"));
-    EXPECT_FALSE(ownerTestPasses({}, "GUEST"));
 }
 
 ScanCriteria dateCriteria(std::int32_t mode, double before, double after, double exact)
