@@ -25,29 +25,18 @@ ScopedProfileFolders::~ScopedProfileFolders()
     profile::setConfigFolder({});
 }
 
-QString ScopedProfileFolders::writeFile(const QString& path, const QByteArray& text) const
+QString ScopedProfileFolders::write(const QString& path, const QByteArray& text) const
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
+    const QString full = absolute(path);
+    QDir().mkpath(QFileInfo(full).absolutePath());
+    QFile file(full);
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         file.write(text);
-    return path;
+    return full;
 }
 
-QString ScopedProfileFolders::writeConfigFile(const QString& name, const QByteArray& text) const
+QByteArray ScopedProfileFolders::read(const QString& path) const
 {
-    return writeFile(configFolder() + "/" + name, text);
-}
-
-QString ScopedProfileFolders::writeExecutableFile(const QString& name, const QByteArray& text) const
-{
-    return writeFile(executableFolder() + "/" + name, text);
-}
-
-QByteArray ScopedProfileFolders::readFile(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
+    QFile file(absolute(path));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }

@@ -1,14 +1,9 @@
 #pragma once
 
-// Temporary stand-ins for the executable's folder and the user's
-// configuration folder, so a test never touches the real ~/.config:
-//
-//     ScopedProfileFolders folders;
-//     folders.writeConfigFile("a.tws", "[TRAWL]\r\n...");   // a bare "a.tws" now names it
-//
-// The guard also maps drive C: to a host folder of its own (localRoot()), puts
-// the process's current folder back (the folder list changes it) and clears the
-// drive table when it goes.
+// Temporary stand-ins for the executable's folder and the user's configuration
+// folder, so that no test touches the real ~/.config; drive C: maps to
+// localRoot(). The process's current folder (which the folder list changes)
+// and the drive table are put back when the guard goes.
 
 #include <QString>
 #include <QTemporaryDir>
@@ -23,17 +18,16 @@ public:
     QString root() const { return m_dir.path(); }
     QString executableFolder() const { return root() + "/exe"; }
     QString configFolder() const { return root() + "/config/trawl"; }
-    // The host folder of drive C:.
     QString localRoot() const { return root() + "/local"; }
 
-    // Writes a file (folders made as needed) and returns its full name.
-    QString writeFile(const QString& path, const QByteArray& text) const;
-    QString writeConfigFile(const QString& name, const QByteArray& text) const;
-    QString writeExecutableFile(const QString& name, const QByteArray& text) const;
-    // The bytes of a file; empty when it cannot be read.
-    static QByteArray readFile(const QString& path);
+    // Writes a file, making its folders; a relative path is taken from root().
+    QString write(const QString& path, const QByteArray& text) const;
+    // The bytes of a file (a relative path from root()); empty when unreadable.
+    QByteArray read(const QString& path) const;
 
 private:
+    QString absolute(const QString& path) const { return path.startsWith('/') ? path : root() + "/" + path; }
+
     QTemporaryDir m_dir;
     QString m_previousCurrentFolder;
 };
