@@ -104,7 +104,7 @@ public:
     const Counters& counters() const { return m_counters; }
 
 private:
-    struct FileSpec {
+    struct DemoFile {
         std::string name;
         std::uint64_t size = 0;
         std::uint32_t owner = 0;
@@ -114,7 +114,7 @@ private:
     };
 
     fs::path folder(const fs::path& volumeFolder, const std::string& relative);
-    bool writeFile(const fs::path& folder, const FileSpec& spec);
+    bool writeFile(const fs::path& folder, const DemoFile& file);
     void setXattr(const fs::path& file, const char* name, const std::string& value);
     void stampDates(const fs::path& path, bool withCreation);
     std::string uniqueName(const fs::path& folder, std::string name);
@@ -244,9 +244,9 @@ void DemoBuilder::stampDates(const fs::path& path, bool withCreation)
     ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
 }
 
-bool DemoBuilder::writeFile(const fs::path& folder, const FileSpec& spec)
+bool DemoBuilder::writeFile(const fs::path& folder, const DemoFile& file)
 {
-    const fs::path path = folder / spec.name;
+    const fs::path path = folder / file.name;
     // A file left read-only by an interrupted earlier run cannot be reopened
     // for writing; start it afresh.
     ::unlink(path.c_str());
@@ -257,14 +257,14 @@ bool DemoBuilder::writeFile(const fs::path& folder, const FileSpec& spec)
     }
     // Small files get text; large ones are sparse, so the demo costs little disk.
     bool ok = true;
-    if (spec.size <= 16 * 1024) {
-        std::string content = "Demo file " + spec.name + "\n";
-        while (content.size() < spec.size)
+    if (file.size <= 16 * 1024) {
+        std::string content = "Demo file " + file.name + "\n";
+        while (content.size() < file.size)
             content += content;
-        content.resize(spec.size);
+        content.resize(file.size);
         ok = ::write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
     } else {
-        ok = ::ftruncate(fd, static_cast<off_t>(spec.size)) == 0;
+        ok = ::ftruncate(fd, static_cast<off_t>(file.size)) == 0;
     }
     ::close(fd);
     if (!ok) {
@@ -274,11 +274,11 @@ bool DemoBuilder::writeFile(const fs::path& folder, const FileSpec& spec)
 
     // The extended attributes need write permission, so they come before the
     // mode; the dates come last, as every change before them moves them.
-    setXattr(path, "user.nw.owner", std::to_string(spec.owner));
-    if (spec.withAttributes)
-        setXattr(path, "user.nw.attributes", std::to_string(spec.attributes));
+    setXattr(path, "user.nw.owner", std::to_string(file.owner));
+    if (file.withAttributes)
+        setXattr(path, "user.nw.attributes", std::to_string(file.attributes));
     stampDates(path, true);
-    if (spec.readOnlyMode)
+    if (file.readOnlyMode)
         ::chmod(path.c_str(), 0444);
     ++m_counters.files;
     return true;
@@ -288,7 +288,7 @@ void DemoBuilder::fillFolder(const fs::path& folder, int count, const std::vecto
                              std::uint32_t usualOwner, bool eightThree)
 {
     for (int index = 0; index < count; ++index) {
-        FileSpec spec;
+        DemoFile file;
         const std::string& extension = m_dice.pick(extensions);
         std::string stem;
         const std::uint32_t style = m_dice.below(100);
@@ -304,48 +304,48 @@ void DemoBuilder::fillFolder(const fs::path& folder, int count, const std::vecto
             std::string ext = extension.substr(0, 3);
             for (char& c : ext)
                 c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-            spec.name = stem + "." + ext;
+            file.name = stem + "." + ext;
         } else if (style < 75) {
-            spec.name = std::string(m_dice.pick(kWords)) + "_" + std::to_string(2014 + m_dice.below(11)) + "." +
+            file.name = std::string(m_dice.pick(kWords)) + "_" + std::to_string(2014 + m_dice.below(11)) + "." +
                         extension;
         } else if (style < 92) {
-            spec.name = std::string(m_dice.pick(kLongNames)) + "." + extension;
+            file.name = std::string(m_dice.pick(kLongNames)) + "." + extension;
         } else if (style < 96) {
             // Hidden on the host: the name begins with a dot.
-            spec.name = "." + std::string(m_dice.pick(kWords)) + "rc";
-            for (char& c : spec.name)
+            file.name = "." + std::string(m_dice.pick(kWords)) + "rc";
+            for (char& c : file.name)
                 if (c == ' ')
                     c = '_';
         } else {
             // No extension at all.
-            spec.name = std::string(m_dice.pick(kWords)) + std::to_string(m_dice.below(100));
+            file.name = std::string(m_dice.pick(kWords)) + std::to_string(m_dice.below(100));
         }
-        spec.name = uniqueName(folder, spec.name);
-        spec.size = randomSize();
-        spec.owner = m_dice.chance(70) && usualOwner != 0 ? usualOwner : randomOwner();
+        file.name = uniqueName(folder, file.name);
+        file.size = randomSize();
+        file.owner = m_dice.chance(70) && usualOwner != 0 ? usualOwner : randomOwner();
         if (m_dice.chance(35)) {
-            spec.withAttributes = true;
-            spec.attributes = kArchiveNeeded;
+            file.withAttributes = true;
+            file.attributes = kArchiveNeeded;
             if (m_dice.chance(25))
-                spec.attributes |= kReadOnly;
+                file.attributes |= kReadOnly;
             if (m_dice.chance(10))
-                spec.attributes |= kShareable;
+                file.attributes |= kShareable;
             if (m_dice.chance(8))
-                spec.attributes |= kHidden;
+                file.attributes |= kHidden;
             if (m_dice.chance(5))
-                spec.attributes |= kDeleteInhibit | kRenameInhibit;
+                file.attributes |= kDeleteInhibit | kRenameInhibit;
             if (m_dice.chance(4))
-                spec.attributes |= kPurge;
+                file.attributes |= kPurge;
             if (m_dice.chance(3))
-                spec.attributes |= kCopyInhibit;
+                file.attributes |= kCopyInhibit;
             if (m_dice.chance(3))
-                spec.attributes |= kTransactional;
-            if (spec.name[0] == '.')
-                spec.attributes |= kHidden;
+                file.attributes |= kTransactional;
+            if (file.name[0] == '.')
+                file.attributes |= kHidden;
         } else {
-            spec.readOnlyMode = m_dice.chance(10);
+            file.readOnlyMode = m_dice.chance(10);
         }
-        writeFile(folder, spec);
+        writeFile(folder, file);
     }
 }
 
@@ -365,19 +365,19 @@ void DemoBuilder::makeSys(const fs::path& root)
     }
 
     // The server's own files: system and hidden, kept from deletion.
-    FileSpec spec;
-    spec.owner = kAdminId;
-    spec.withAttributes = true;
-    spec.attributes = kSystem | kHidden | kDeleteInhibit | kRenameInhibit;
+    DemoFile file;
+    file.owner = kAdminId;
+    file.withAttributes = true;
+    file.attributes = kSystem | kHidden | kDeleteInhibit | kRenameInhibit;
     for (const char* name : {"VOL$LOG.ERR", "TTS$LOG.ERR", "SYS$LOG.ERR"}) {
-        spec.name = uniqueName(root, name);
-        spec.size = 512 + m_dice.below(20000);
-        writeFile(root, spec);
+        file.name = uniqueName(root, name);
+        file.size = 512 + m_dice.below(20000);
+        writeFile(root, file);
     }
-    spec.attributes = kExecuteOnly | kShareable | kReadOnly;
-    spec.name = uniqueName(root / "SYSTEM", "SERVER.EXE");
-    spec.size = 3 * 1024 * 1024 + 12345;
-    writeFile(root / "SYSTEM", spec);
+    file.attributes = kExecuteOnly | kShareable | kReadOnly;
+    file.name = uniqueName(root / "SYSTEM", "SERVER.EXE");
+    file.size = 3 * 1024 * 1024 + 12345;
+    writeFile(root / "SYSTEM", file);
 }
 
 void DemoBuilder::makeData(const fs::path& root)
@@ -405,13 +405,13 @@ void DemoBuilder::makeData(const fs::path& root)
     // Two names a NetWare volume cannot hold: each becomes one row of the
     // Errors page and never reaches the results.
     const fs::path jsmith = root / "HOME" / "JSMITH";
-    FileSpec spec;
-    spec.owner = 0x1001;
-    spec.size = 2048;
-    spec.name = uniqueName(jsmith, "Budget: first draft.txt");
-    writeFile(jsmith, spec);
-    spec.name = uniqueName(jsmith, "caf\xe9 menu.txt");  // Latin-1, not UTF-8
-    writeFile(jsmith, spec);
+    DemoFile file;
+    file.owner = 0x1001;
+    file.size = 2048;
+    file.name = uniqueName(jsmith, "Budget: first draft.txt");
+    writeFile(jsmith, file);
+    file.name = uniqueName(jsmith, "caf\xe9 menu.txt");  // Latin-1, not UTF-8
+    writeFile(jsmith, file);
 }
 
 void DemoBuilder::makeApps(const fs::path& root)
