@@ -1,15 +1,57 @@
 #include <QApplication>
+#include <QTimer>
+#include <csignal>
 
 #include "app/appearance.h"
 #include "app/tfrmabout.h"
 #include "app/tfrmmain.h"
 #include "netclient/simclient.h"
+#include "platform/qt_consoleuiservices.h"
+
+namespace {
+
+volatile std::sig_atomic_t g_stopRequested = 0;
+
+void requestStop(int) { g_stopRequested = 1; }
+
+// A switch of the command line, matched as the window's parser matches it:
+// the whole argument, blind to the case of ASCII letters.
+bool hasSwitch(int argc, char* argv[], const char* name)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (QString::fromLocal8Bit(argv[i]).compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+bool displayAvailable()
+{
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
+    const bool autoRun = hasSwitch(argc, argv, "/autorun");
+    const bool autoClose = hasSwitch(argc, argv, "/autoclose");
+    // A scheduled run on a machine without a screen starts on the offscreen
+    // platform by itself; a platform chosen explicitly is kept.
+    if (autoRun && !displayAvailable() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Trawl"));
     QApplication::setWindowIcon(trawlIcon());
+
+    // Without a screen no dialog may wait for a click nobody can give: message
+    // boxes go to standard error and count as answered with OK.
+    const QString platform = QGuiApplication::platformName();
+    const bool headless = platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
+    ConsoleUiServices consoleServices;
+    if (headless)
+        setUiServices(&consoleServices);
 
     // The simulated NetWare workstation is installed before the window exists:
     // its first showing starts the client, which then finds its workstation file.
@@ -25,7 +67,35 @@ int main(int argc, char* argv[])
     if (!arguments.isEmpty())
         arguments.removeFirst();
     frmmain.commandLineArguments = arguments;
+    frmmain.echoErrorsToStderr = autoRun;
+    frmmain.closeWhenAutoRunEnds = headless;
+
+    // In an unattended run, SIGTERM or SIGINT (a scheduler's time limit,
+    // Ctrl+C) stops the scan as the Stop button does; the run then ends.
+    QTimer stopPoll;
+    if (autoRun) {
+        std::signal(SIGTERM, requestStop);
+        std::signal(SIGINT, requestStop);
+        QObject::connect(&stopPoll, &QTimer::timeout, &frmmain, [&frmmain] {
+            if (g_stopRequested) {
+                g_stopRequested = 0;
+                if (frmmain.scanProgress.Running)
+                    frmmain.cmdStopClick();
+                else
+                    frmmain.close();
+            }
+        });
+        stopPoll.start(50);
+    }
 
     frmmain.show();
-    return app.exec();
+    // Without a screen, a start-up that ended before the automatic run (no
+    // client, a settings file that failed to load) leaves nothing to wait for.
+    if (headless && autoRun && !frmmain.Timer1->isActive())
+        return autoClose ? 2 : 0;
+
+    const int status = app.exec();
+    if (autoRun && autoClose)
+        return frmmain.unattendedExitStatus;
+    return status;
 }

@@ -257,6 +257,8 @@ public:
     // False when a settings file failed to load, which ends the start-up.
     bool ParseCommandLine();
     void Timer1Timer();
+    // The summary line of an automatic run on standard output, and its exit status.
+    void reportUnattendedRun(std::int64_t errorRows, double seconds);
     void RestoreWindowState();
     void FormClose();
 
@@ -276,6 +278,21 @@ public:
     // Set when the window is closed during a scan: the walk ends first, then
     // the scan run closes the output file and the window.
     bool closeAfterScan = false;
+
+    // How the last scan run ended: refused before it began (settings, output
+    // file), walked to its end, or stopped.
+    enum class ScanOutcome { NotRun, Completed, Stopped };
+    ScanOutcome lastScanOutcome = ScanOutcome::NotRun;
+    // Unattended runs: every errors-list row is also written to standard error.
+    bool echoErrorsToStderr = false;
+    // Errors-list rows added since the program started.
+    std::int64_t errorRowsAdded = 0;
+    // A run without a screen closes itself when its automatic scan ends:
+    // nobody could close the window.
+    bool closeWhenAutoRunEnds = false;
+    // The exit status of a run with /autorun and /autoclose: 0 the scan ran to
+    // its end without errors-list rows, 1 with rows, 2 no scan ran, 3 stopped.
+    int unattendedExitStatus = 2;
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -4,6 +4,8 @@
 // ShowProgress announces the new rows and shows the counters at its pumps.
 #include <climits>
 
+#include <cstdio>
+
 #include "app/tfrmmain.h"
 #include "output/outputformat.h"
 #include "output/qt_listmodels.h"
@@ -28,5 +30,10 @@ void Tfrmmain::RecordMatch(const std::string& folder, const std::string& fileNam
 
 void Tfrmmain::LogNWError(const std::string& path, NWCCODE code, const char* problem, std::uint64_t size)
 {
-    errorsModel->appendRow(path, size, problemText(problem ? problem : "", code));
+    const std::string problemCell = problemText(problem ? problem : "", code);
+    errorsModel->appendRow(path, size, problemCell);
+    ++errorRowsAdded;
+    if (echoErrorsToStderr)
+        std::fprintf(stderr, "%s\t%llu\t%s\n", path.c_str(), static_cast<unsigned long long>(size),
+                     problemCell.c_str());
 }

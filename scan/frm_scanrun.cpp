@@ -45,6 +45,7 @@ void Tfrmmain::StartScan()
 {
     if (scanProgress.Running == 1 || m_scanActive)
         return;
+    lastScanOutcome = ScanOutcome::NotRun;
     if (ValidateSettings() != 0) {
         scanProgress.Running = 0;
         return;
@@ -97,6 +98,8 @@ void Tfrmmain::StartScan()
     m_scanActive = true;
     scanProgress.Running = 1;
     WalkFolder(startFolder);
+    // Only Stop (or closing the window) clears the flag during the walk.
+    lastScanOutcome = scanProgress.Running == 1 ? ScanOutcome::Completed : ScanOutcome::Stopped;
     scanProgress.Running = 0;
 
     cmdStop->setEnabled(false);

@@ -1,6 +1,8 @@
 // The command line and the unattended run it can start.
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QTimer>
+#include <cstdio>
 
 #include "app/tfrmmain.h"
 
@@ -21,6 +23,27 @@ bool equalsIgnoringAsciiCase(QStringView text, QLatin1StringView word)
 }
 
 } // namespace
+
+void Tfrmmain::reportUnattendedRun(std::int64_t errorRows, double seconds)
+{
+    switch (lastScanOutcome) {
+    case ScanOutcome::NotRun:
+        unattendedExitStatus = 2;
+        break;
+    case ScanOutcome::Stopped:
+        unattendedExitStatus = 3;
+        break;
+    case ScanOutcome::Completed:
+        unattendedExitStatus = errorRows > 0 ? 1 : 0;
+        break;
+    }
+    std::printf("Trawl: %d files scanned, %d folders scanned, %d matching files, %llu bytes matching, "
+                "%lld errors, %.2f seconds\n",
+                scanProgress.FilesScanned, scanProgress.DirsScanned, scanProgress.MatchingFiles,
+                static_cast<unsigned long long>(scanProgress.MatchingSize), static_cast<long long>(errorRows),
+                seconds);
+    std::fflush(stdout);
+}
 
 bool Tfrmmain::ParseCommandLine()
 {
@@ -59,10 +82,14 @@ void Tfrmmain::Timer1Timer()
             message += " - Will close when complete";
         lblMessage->setText(message);
         repaint();
+        const std::int64_t errorsBefore = errorRowsAdded;
+        QElapsedTimer elapsed;
+        elapsed.start();
         StartScan();
         lblMessage->clear();
+        reportUnattendedRun(errorRowsAdded - errorsBefore, elapsed.elapsed() / 1000.0);
     }
     // However the scan ended: finished, stopped, or refused by the validation.
-    if (AutoClose)
+    if (AutoClose || (AutoRun && closeWhenAutoRunEnds))
         close();
 }
