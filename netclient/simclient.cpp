@@ -3,7 +3,9 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -12,6 +14,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <unordered_map>
 #include <vector>
 
@@ -181,10 +184,13 @@ struct FolderCache {
     std::unordered_map<std::string, std::uint32_t> byShortName;
     std::unordered_map<std::string, std::uint32_t> byFoldedName;  // a-z in capitals; the first by bytes
     std::uint64_t lastUse = 0;
+    int watch = -1;               // the change watch on the folder, if it could be set
+    bool changed = false;         // its watch reported a change: read it again whatever its time says
+    std::uint64_t trustedIn = 0;  // the trust epoch in which the folder was last known current
 
     bool matches(const struct stat& info) const
     {
-        return device == info.st_dev && inode == info.st_ino && modified.tv_sec == info.st_mtim.tv_sec &&
+        return !changed && device == info.st_dev && inode == info.st_ino && modified.tv_sec == info.st_mtim.tv_sec &&
                modified.tv_nsec == info.st_mtim.tv_nsec;
     }
 
@@ -261,6 +267,21 @@ struct DsBuffer {
     std::size_t next = 0;
 };
 
+// What the last read of extended attributes found, with the file's identity
+// and status change time at the time.
+struct XattrMemo {
+    bool valid = false;
+    dev_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t changedSec = 0;
+    std::uint32_t changedNsec = 0;
+    std::int64_t readAt = 0;  // seconds, realtime
+    std::optional<std::int32_t> owner;
+    std::optional<std::int32_t> attributes;
+    std::optional<std::uint16_t> createdOverride;
+};
+constexpr std::int64_t kSettledSeconds = 2;
+
 struct HostFacts {
     bool directory = false;
     std::uint64_t size = 0;
@@ -288,6 +309,48 @@ struct Resolution {
     bool directory = false;
     std::size_t position = 0;  // in its folder's sorted entries
 };
+
+// The extended attributes that say a file's owner, attributes and creation
+// date.
+void readXattrs(const std::string& path, std::optional<std::int32_t>& owner, std::optional<std::int32_t>& attributes,
+                std::optional<std::uint16_t>& createdOverride)
+{
+    // One listing of the extended attributes; only those present are read.
+    char names[512];
+    std::vector<char> largeNames;
+    ssize_t namesLength = ::llistxattr(path.c_str(), names, sizeof names);
+    const char* list = names;
+    if (namesLength < 0 && errno == ERANGE) {
+        const ssize_t needed = ::llistxattr(path.c_str(), nullptr, 0);
+        if (needed > 0) {
+            largeNames.resize(static_cast<std::size_t>(needed));
+            namesLength = ::llistxattr(path.c_str(), largeNames.data(), largeNames.size());
+            list = largeNames.data();
+        }
+    }
+    for (ssize_t offset = 0; namesLength > 0 && offset < namesLength;) {
+        const char* attributeName = list + offset;
+        const std::string_view attribute(attributeName,
+                                         ::strnlen(attributeName, static_cast<std::size_t>(namesLength - offset)));
+        offset += static_cast<ssize_t>(attribute.size()) + 1;
+        const bool isOwner = attribute == kOwnerAttribute;
+        const bool isAttributes = attribute == kAttributesAttribute;
+        const bool isCreated = attribute == kCreatedAttribute;
+        if (!isOwner && !isAttributes && !isCreated)
+            continue;
+        char value[64];
+        const ssize_t valueLength = ::lgetxattr(path.c_str(), attributeName, value, sizeof value);
+        if (valueLength < 0)
+            continue;
+        const std::string_view text = trimValue(std::string_view(value, static_cast<std::size_t>(valueLength)));
+        if (isOwner)
+            owner = profile::parseInteger(text);
+        else if (isAttributes)
+            attributes = profile::parseInteger(text);
+        else
+            createdOverride = dosdate::parseIsoDate(text);
+    }
+}
 
 bool fitsSearch(const HostFacts& facts, std::uint8_t searchAttributes)
 {
@@ -329,12 +392,26 @@ struct SimClient::State {
     std::uint64_t useClock = 0;
     std::uint64_t listings = 0;
 
+    // Folder changes are seen through a change watch on every cached folder:
+    // any change reported, a folder forgotten or read again starts a new trust
+    // epoch, after which every folder is checked by its status again. Below a
+    // folder just checked, a watched folder of the current epoch needs no
+    // status call: nothing on the way to it has changed since it was read.
+    int notifyFd = -1;
+    bool notifyFailed = false;
+    std::unordered_map<int, int> watchUsers;  // watch -> folders using it
+    std::uint64_t trustEpoch = 1;
+    bool lastFolderWatched = false;  // the deepest folder the last resolution went through
+
+    ~State() { closeWatches(); }
+
     // Reused between calls so that the per-file operations allocate nothing
     // once they have warmed up.
     std::vector<std::string_view> parts;
     std::string hostPath;
     std::string scratch;
     Resolution resolution;
+    XattrMemo lastXattrs;
 
     void reset()
     {
@@ -353,7 +430,22 @@ struct SimClient::State {
         contexts.clear();
         buffers.clear();
         folders.clear();
+        closeWatches();
+        lastXattrs = {};
     }
+
+    void closeWatches()
+    {
+        if (notifyFd >= 0)
+            ::close(notifyFd);
+        notifyFd = -1;
+        notifyFailed = false;
+        watchUsers.clear();
+        ++trustEpoch;
+    }
+    void watchFolder(const std::string& folder, FolderCache& cache);
+    void releaseWatch(FolderCache& cache);
+    void noticeChanges();
 
     bool install(workstation::Workstation model);
 
@@ -409,10 +501,10 @@ struct SimClient::State {
 
     NWCCODE split(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, std::string_view path, bool wildcardLast, Target& target);
     void exactHostPath(const Target& target, std::size_t count);
-    FolderCache* folderCache(const std::string& folder);
+    FolderCache* folderCache(const std::string& folder, bool checkStatus);
     bool listFolder(const std::string& folder, FolderCache& cache);
     NWCCODE resolveCached(const Target& target, std::size_t count, Resolution& result);
-    NWCCODE gatherFacts(const std::string& path, std::string_view name, HostFacts& facts) const;
+    NWCCODE gatherFacts(const std::string& path, std::string_view name, HostFacts& facts);
     NWCCODE findEntry(const Target& target, std::uint8_t searchAttributes, std::uint32_t* sequence, bool byShortName,
                       Resolution& found, HostFacts& facts);
 
@@ -659,14 +751,96 @@ bool SimClient::State::listFolder(const std::string& folder, FolderCache& cache)
     return true;
 }
 
-FolderCache* SimClient::State::folderCache(const std::string& folder)
+void SimClient::State::watchFolder(const std::string& folder, FolderCache& cache)
 {
+    if (notifyFd < 0 && !notifyFailed) {
+        notifyFd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        notifyFailed = notifyFd < 0;
+    }
+    if (notifyFd < 0)
+        return;
+    // A link, renamed, created or removed entry, and the folder itself moved,
+    // removed or replaced (its link count changes).
+    constexpr std::uint32_t kMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF |
+                                    IN_MOVE_SELF | IN_ATTRIB | IN_ONLYDIR | IN_DONT_FOLLOW;
+    cache.watch = ::inotify_add_watch(notifyFd, folder.c_str(), kMask);
+    if (cache.watch >= 0)
+        ++watchUsers[cache.watch];
+}
+
+void SimClient::State::releaseWatch(FolderCache& cache)
+{
+    if (cache.watch < 0)
+        return;
+    const auto users = watchUsers.find(cache.watch);
+    if (users != watchUsers.end() && --users->second <= 0) {
+        watchUsers.erase(users);
+        ::inotify_rm_watch(notifyFd, cache.watch);
+    }
+    cache.watch = -1;
+}
+
+// Reads what the watches reported since the last call: one read when nothing changed.
+void SimClient::State::noticeChanges()
+{
+    if (notifyFd < 0)
+        return;
+    alignas(inotify_event) char events[4096];
+    bool changed = false;
+    bool lostTrack = false;
+    std::vector<int> changedWatches;
+    std::vector<int> goneWatches;
+    for (;;) {
+        const ssize_t length = ::read(notifyFd, events, sizeof events);
+        if (length <= 0)
+            break;
+        changed = true;
+        for (ssize_t offset = 0; offset + static_cast<ssize_t>(sizeof(inotify_event)) <= length;) {
+            inotify_event event;
+            std::memcpy(&event, events + offset, sizeof event);
+            offset += static_cast<ssize_t>(sizeof event + event.len);
+            if (event.wd < 0 || (event.mask & IN_Q_OVERFLOW) != 0)
+                lostTrack = true;
+            else if ((event.mask & IN_IGNORED) != 0)
+                goneWatches.push_back(event.wd);  // its folder was removed, or we let it go
+            else
+                changedWatches.push_back(event.wd);
+        }
+    }
+    if (!changed)
+        return;
+    ++trustEpoch;
+    for (int watch : goneWatches)
+        watchUsers.erase(watch);
+    for (auto& [name, cache] : folders) {
+        if (cache.watch < 0)
+            continue;
+        if (lostTrack || std::find(changedWatches.begin(), changedWatches.end(), cache.watch) != changedWatches.end())
+            cache.changed = true;
+        if (std::find(goneWatches.begin(), goneWatches.end(), cache.watch) != goneWatches.end()) {
+            cache.changed = true;
+            cache.watch = -1;
+        }
+    }
+}
+
+// The cache of a host folder, read again when it changed. With checkStatus
+// false the caller has just checked the folder above it, so a watched folder
+// of the current epoch is taken as it is.
+FolderCache* SimClient::State::folderCache(const std::string& folder, bool checkStatus)
+{
+    auto found = folders.find(folder);
+    if (!checkStatus && found != folders.end() && found->second.watch >= 0 &&
+        found->second.trustedIn == trustEpoch) {
+        found->second.lastUse = ++useClock;
+        return &found->second;
+    }
     struct stat info {};
     if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
         return nullptr;
-    auto found = folders.find(folder);
     if (found != folders.end() && found->second.matches(info)) {
         found->second.lastUse = ++useClock;
+        found->second.trustedIn = trustEpoch;
         return &found->second;
     }
     if (found == folders.end()) {
@@ -674,19 +848,32 @@ FolderCache* SimClient::State::folderCache(const std::string& folder)
             const auto oldest = std::min_element(folders.begin(), folders.end(), [](const auto& a, const auto& b) {
                 return a.second.lastUse < b.second.lastUse;
             });
+            // Its watch goes, so what lies below it is checked again.
+            releaseWatch(oldest->second);
             folders.erase(oldest);
         }
         found = folders.emplace(folder, FolderCache{}).first;
+    } else if (found->second.device != info.st_dev || found->second.inode != info.st_ino) {
+        releaseWatch(found->second);  // another folder now has this name
     }
+    // A folder read (again) may lead to other folders than those cached below
+    // it, and a folder forgotten no longer reports its changes: a new epoch.
+    ++trustEpoch;
     FolderCache& cache = found->second;
+    // Watched before it is read, so a change while reading is seen next time.
+    if (cache.watch < 0)
+        watchFolder(folder, cache);
     if (!listFolder(folder, cache)) {
+        releaseWatch(cache);
         folders.erase(found);
         return nullptr;
     }
     cache.device = info.st_dev;
     cache.inode = info.st_ino;
     cache.modified = info.st_mtim;
+    cache.changed = false;
     cache.lastUse = ++useClock;
+    cache.trustedIn = trustEpoch;
     return &cache;
 }
 
@@ -699,12 +886,17 @@ NWCCODE SimClient::State::resolveCached(const Target& target, std::size_t count,
     result.shortName.clear();
     result.directory = true;
     result.position = 0;
+    lastFolderWatched = false;
+    noticeChanges();
     for (std::size_t i = 0; i < count; ++i) {
         if (!result.directory)
             return nw::kErrInvalidPath;
-        const FolderCache* cache = folderCache(result.hostPath);
+        // The first folder is checked by its status; each one below only when
+        // the one above it reports no changes.
+        const FolderCache* cache = folderCache(result.hostPath, !lastFolderWatched);
         if (cache == nullptr)
             return nw::kErrNoSuchFile;
+        lastFolderWatched = cache->watch >= 0;
         std::size_t position = 0;
         const FolderEntry* entry = cache->find(parts[i], scratch, &position);
         if (entry == nullptr)
@@ -725,7 +917,7 @@ NWCCODE SimClient::State::resolveCached(const Target& target, std::size_t count,
     return nw::kSuccess;
 }
 
-NWCCODE SimClient::State::gatherFacts(const std::string& path, std::string_view name, HostFacts& facts) const
+NWCCODE SimClient::State::gatherFacts(const std::string& path, std::string_view name, HostFacts& facts)
 {
     struct statx info {};
     if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &info) != 0)
@@ -745,40 +937,33 @@ NWCCODE SimClient::State::gatherFacts(const std::string& path, std::string_view 
     std::optional<std::int32_t> attributes;
     std::optional<std::uint16_t> createdOverride;
 
-    // One listing of the extended attributes; only those present are read.
-    char names[512];
-    std::vector<char> largeNames;
-    ssize_t namesLength = ::llistxattr(path.c_str(), names, sizeof names);
-    const char* list = names;
-    if (namesLength < 0 && errno == ERANGE) {
-        const ssize_t needed = ::llistxattr(path.c_str(), nullptr, 0);
-        if (needed > 0) {
-            largeNames.resize(static_cast<std::size_t>(needed));
-            namesLength = ::llistxattr(path.c_str(), largeNames.data(), largeNames.size());
-            list = largeNames.data();
-        }
-    }
-    for (ssize_t offset = 0; namesLength > 0 && offset < namesLength;) {
-        const char* attributeName = list + offset;
-        const std::string_view attribute(attributeName,
-                                         ::strnlen(attributeName, static_cast<std::size_t>(namesLength - offset)));
-        offset += static_cast<ssize_t>(attribute.size()) + 1;
-        const bool isOwner = attribute == kOwnerAttribute;
-        const bool isAttributes = attribute == kAttributesAttribute;
-        const bool isCreated = attribute == kCreatedAttribute;
-        if (!isOwner && !isAttributes && !isCreated)
-            continue;
-        char value[64];
-        const ssize_t valueLength = ::lgetxattr(path.c_str(), attributeName, value, sizeof value);
-        if (valueLength < 0)
-            continue;
-        const std::string_view text = trimValue(std::string_view(value, static_cast<std::size_t>(valueLength)));
-        if (isOwner)
-            owner = profile::parseInteger(text);
-        else if (isAttributes)
-            attributes = profile::parseInteger(text);
-        else
-            createdOverride = dosdate::parseIsoDate(text);
+    // A file read twice in a row (the file information, then the extended
+    // information) keeps its extended attributes from the first read when its
+    // status change time says they cannot have changed since. Every change to
+    // them sets that time; a time well before the first read cannot be the
+    // time of a change made after it, whatever the clock's granularity.
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    const dev_t device = makedev(info.stx_dev_major, info.stx_dev_minor);
+    const bool unchanged = lastXattrs.valid && lastXattrs.device == device && lastXattrs.inode == info.stx_ino &&
+                           lastXattrs.changedSec == info.stx_ctime.tv_sec &&
+                           lastXattrs.changedNsec == info.stx_ctime.tv_nsec &&
+                           info.stx_ctime.tv_sec + kSettledSeconds < lastXattrs.readAt;
+    if (unchanged) {
+        owner = lastXattrs.owner;
+        attributes = lastXattrs.attributes;
+        createdOverride = lastXattrs.createdOverride;
+    } else {
+        readXattrs(path, owner, attributes, createdOverride);
+        lastXattrs.valid = true;
+        lastXattrs.device = device;
+        lastXattrs.inode = info.stx_ino;
+        lastXattrs.changedSec = info.stx_ctime.tv_sec;
+        lastXattrs.changedNsec = info.stx_ctime.tv_nsec;
+        lastXattrs.readAt = now.tv_sec;
+        lastXattrs.owner = owner;
+        lastXattrs.attributes = attributes;
+        lastXattrs.createdOverride = createdOverride;
     }
 
     if (attributes) {
@@ -836,7 +1021,7 @@ NWCCODE SimClient::State::findEntry(const Target& target, std::uint8_t searchAtt
     const std::string folderHost = found.hostPath;
     const std::string folderDos = found.dosPath;
     const std::string folderLong = found.longPath;
-    const FolderCache* cache = folderCache(folderHost);
+    const FolderCache* cache = folderCache(folderHost, !lastFolderWatched);
     if (cache == nullptr)
         return nw::kErrInvalidPath;
     const std::size_t start = sequence == nullptr || *sequence == 0xFFFFFFFFu ? 0 : std::size_t{*sequence} + 1;
@@ -1114,11 +1299,14 @@ NWCCODE SimClient::NWGetOwningNameSpace(NWCONN_HANDLE conn, NWDIR_HANDLE dirHand
     code = m->split(conn, dirHandle, text, false, target);
     if (code != nw::kSuccess)
         return code;
-    m->exactHostPath(target, m->parts.size());
-    struct stat info {};
-    if (::lstat(m->hostPath.c_str(), &info) != 0) {
-        code = m->resolveCached(target, m->parts.size(), m->resolution);
-        if (code != nw::kSuccess)
+    // The caches answer most paths without a system call (a path in other
+    // capitals than the host's always needs them); the host is asked only for
+    // what they cannot reach, such as a path through a link.
+    code = m->resolveCached(target, m->parts.size(), m->resolution);
+    if (code != nw::kSuccess) {
+        m->exactHostPath(target, m->parts.size());
+        struct stat info {};
+        if (::lstat(m->hostPath.c_str(), &info) != 0)
             return code;
     }
     // Every entry here is created through the long name space.

@@ -259,6 +259,12 @@ bool wildcardMatch(std::string_view pattern, std::string_view name)
 
 bool DirListing::open(std::string_view windowsPathAndPattern, std::uint32_t attributeRequest)
 {
+    return open(windowsPathAndPattern, attributeRequest, {});
+}
+
+bool DirListing::open(std::string_view windowsPathAndPattern, std::uint32_t attributeRequest,
+                      std::string_view filePattern)
+{
     m_entries.clear();
     m_next = 0;
 
@@ -326,6 +332,10 @@ bool DirListing::open(std::string_view windowsPathAndPattern, std::uint32_t attr
             }
         }
         if (isDirectory && !wantDirectories)
+            continue;
+        // Known to be a file (or a link) from d_type alone: a name the caller
+        // does not want costs no status call.
+        if (!isDirectory && !filePattern.empty() && !wildcardMatch(filePattern, name))
             continue;
 
         DirEntry result{std::string(name), 0, 0};

@@ -59,6 +59,11 @@ class DirListing {
 public:
     // False (and no entries) when the folder cannot be listed or nothing matches.
     bool open(std::string_view windowsPathAndPattern, std::uint32_t attributeRequest);
+    // The same listing without the files whose names filePattern does not
+    // match (folders stay whatever their names; an empty filePattern leaves
+    // out nothing): a walk that wants the folders and the files of a pattern
+    // reads the folder once and pays nothing for the files it would skip.
+    bool open(std::string_view windowsPathAndPattern, std::uint32_t attributeRequest, std::string_view filePattern);
     bool next(DirEntry& entry);
 
 private:

@@ -133,7 +133,7 @@ void Tfrmmain::WalkFolder(const std::string& folder)
         platform::DirListing listing;
         platform::DirEntry entry;
         if (pattern.find_first_of("\\/") == std::string::npos) {
-            listing.open(joinPath(folder, "*.*"), kFolderRequest);
+            listing.open(joinPath(folder, "*.*"), kFolderRequest, pattern);
             while (progress.Running == 1 && listing.next(entry)) {
                 if (entry.attributes & platform::kAttrDirectory) {
                     if (isSubfolder(entry))

@@ -1,0 +1,198 @@
+// The simulated client's folder caches: lookups by short name and in other
+// capitals are answered from them, and whatever changes on the host, in the
+// folder itself or in any folder above it, is seen at the next lookup.
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "netclient/simclient.h"
+#include "support/core_tempworkstation.h"
+
+namespace {
+
+constexpr std::uint8_t kFilesHiddenSystem = 6;
+
+class ClientFolderCache : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        sys = ws.addVolume("FS1", "SYS");
+        ws.mapDrive('F', "FS1/SYS:");
+    }
+
+    void load()
+    {
+        client = ws.load();
+        ASSERT_TRUE(client) << ws.lastError();
+    }
+
+    // NWGetNSPath to name space 0; the code when it fails.
+    std::string dosPath(const std::string& volumePath)
+    {
+        char result[512] = "";
+        NwNsPath path{volumePath.c_str(), result, sizeof result};
+        const NWCCODE code = client->NWGetNSPath(1, 0, 1, nw::kLongNameSpace, nw::kDosNameSpace, &path);
+        if (code != nw::kSuccess) {
+            char text[32];
+            std::snprintf(text, sizeof text, "error %04X", static_cast<unsigned>(code) & 0xFFFFu);
+            return text;
+        }
+        return result;
+    }
+
+    NWCCODE extendedInfo(const std::string& folderVolumePath, const std::string& name, ExtendedInfoRecord& info)
+    {
+        NWDIR_HANDLE handle = 0;
+        NWCCODE code = client->NWAllocateTemporaryDirectoryHandle(1, 0, folderVolumePath.c_str(), &handle, nullptr);
+        if (code != nw::kSuccess)
+            return code;
+        std::uint32_t sequence = 0xFFFFFFFF;
+        std::memset(&info, 0, sizeof info);
+        code = client->NWIntScanExtendedInfo(1, handle, kFilesHiddenSystem, &sequence, name.c_str(), &info, 0);
+        EXPECT_EQ(client->NWDeallocateDirectoryHandle(1, handle), nw::kSuccess);
+        return code;
+    }
+
+    static void rename(const std::string& from, const std::string& to)
+    {
+        ASSERT_EQ(::rename(from.c_str(), to.c_str()), 0) << from << " -> " << to << ": " << std::strerror(errno);
+    }
+
+    TempWorkstation ws;
+    std::string sys;
+    std::unique_ptr<SimClient> client;
+};
+
+TEST_F(ClientFolderCache, AnEntryAddedAboveChangesTheShortNamesOfTheDeepPath)
+{
+    ws.makeFile(sys + "/Projects 2024 B/Quarterly reports/summary.txt");
+    load();
+    const std::string deep = "SYS:PROJECTS 2024 B\\QUARTERLY REPORTS\\SUMMARY.TXT";
+    ASSERT_EQ(dosPath(deep), "SYS:PROJEC~1\\QUARTE~1\\SUMMARY.TXT");
+    // Repeated lookups come from the caches.
+    const std::uint64_t listed = client->folderListings();
+    EXPECT_EQ(dosPath(deep), "SYS:PROJEC~1\\QUARTE~1\\SUMMARY.TXT");
+    EXPECT_EQ(client->folderListings(), listed);
+
+    // A name sorting first in the top folder takes the first number.
+    ws.makeFolder(sys + "/Projects 2024 A");
+    EXPECT_EQ(dosPath(deep), "SYS:PROJEC~2\\QUARTE~1\\SUMMARY.TXT");
+    // And one in the middle folder, the same.
+    ws.makeFolder(sys + "/Projects 2024 B/Quarterly plans");
+    EXPECT_EQ(dosPath(deep), "SYS:PROJEC~2\\QUARTE~2\\SUMMARY.TXT");
+}
+
+TEST_F(ClientFolderCache, AChangeThatKeepsTheFolderTimeIsSeenToo)
+{
+    ws.makeFile(sys + "/Long folder name/Long file name one.txt");
+    load();
+    const std::string folder = sys + "/Long folder name";
+    struct stat before {};
+    ASSERT_EQ(::stat(folder.c_str(), &before), 0);
+    ASSERT_EQ(dosPath("SYS:LONG FOLDER NAME\\LONG FILE NAME ONE.TXT"), "SYS:LONGFO~1\\LONGFI~1.TXT");
+
+    ws.makeFile(folder + "/Long file name just added.txt");
+    ws.setTimes(folder, before.st_atim.tv_sec, before.st_mtim.tv_sec);
+    EXPECT_EQ(dosPath("SYS:LONG FOLDER NAME\\LONG FILE NAME ONE.TXT"), "SYS:LONGFO~1\\LONGFI~2.TXT");
+    EXPECT_EQ(dosPath("SYS:LONG FOLDER NAME\\LONG FILE NAME JUST ADDED.TXT"), "SYS:LONGFO~1\\LONGFI~1.TXT");
+}
+
+TEST_F(ClientFolderCache, AFolderReplacedAboveLeadsToTheNewFiles)
+{
+    ws.makeFile(sys + "/Outer/Middle/Inner/old report.txt");
+    load();
+    ASSERT_EQ(dosPath("SYS:OUTER\\MIDDLE\\INNER\\OLD REPORT.TXT"), "SYS:OUTER\\MIDDLE\\INNER\\OLDREP~1.TXT");
+
+    // The middle folder moves away; a new one of the same name takes its place.
+    rename(sys + "/Outer/Middle", sys + "/Moved away");
+    ws.makeFile(sys + "/Outer/Middle/Inner/new report.txt");
+    EXPECT_EQ(dosPath("SYS:OUTER\\MIDDLE\\INNER\\OLD REPORT.TXT"), "error 89FF");
+    EXPECT_EQ(dosPath("SYS:OUTER\\MIDDLE\\INNER\\NEW REPORT.TXT"), "SYS:OUTER\\MIDDLE\\INNER\\NEWREP~1.TXT");
+    EXPECT_EQ(dosPath("SYS:MOVED AWAY\\INNER\\OLD REPORT.TXT"), "SYS:MOVEDA~1\\INNER\\OLDREP~1.TXT");
+
+    // A folder renamed to other capitals is found in them.
+    rename(sys + "/Outer", sys + "/OUTER");
+    EXPECT_EQ(dosPath("SYS:outer\\middle\\inner\\new report.txt"), "SYS:OUTER\\MIDDLE\\INNER\\NEWREP~1.TXT");
+}
+
+TEST_F(ClientFolderCache, FoldersForgottenByTheCacheAreCheckedAgain)
+{
+    ws.makeFile(sys + "/Top/Deep/Deeper/first.txt");
+    const int kOthers = 600;  // more than the caches keep
+    for (int i = 0; i < kOthers; ++i)
+        ws.makeFolder(sys + "/Others/Folder " + std::to_string(i));
+    load();
+    ASSERT_EQ(dosPath("SYS:TOP\\DEEP\\DEEPER\\FIRST.TXT"), "SYS:TOP\\DEEP\\DEEPER\\FIRST.TXT");
+    for (int i = 0; i < kOthers; ++i)
+        ASSERT_NE(dosPath("SYS:OTHERS\\FOLDER " + std::to_string(i) + "\\X"), "") << i;
+    // The deepest folder may still be cached while those above it were let go.
+    ASSERT_EQ(dosPath("SYS:TOP\\DEEP\\DEEPER\\FIRST.TXT"), "SYS:TOP\\DEEP\\DEEPER\\FIRST.TXT");
+
+    rename(sys + "/Top", sys + "/Old top");
+    ws.makeFile(sys + "/Top/Deep/Deeper/second.txt");
+    EXPECT_EQ(dosPath("SYS:TOP\\DEEP\\DEEPER\\FIRST.TXT"), "error 89FF");
+    EXPECT_EQ(dosPath("SYS:TOP\\DEEP\\DEEPER\\SECOND.TXT"), "SYS:TOP\\DEEP\\DEEPER\\SECOND.TXT");
+}
+
+TEST_F(ClientFolderCache, AFileGoneBeforeItsReadGivesACleanCode)
+{
+    const std::string file = ws.makeFile(sys + "/Public/Quarterly figures.xlsx", 100);
+    load();
+    ExtendedInfoRecord info{};
+    ASSERT_EQ(extendedInfo("SYS:PUBLIC", "QUARTE~1.XLS", info), nw::kSuccess);
+    EXPECT_EQ(info.fileSize, 100u);
+
+    ASSERT_EQ(::unlink(file.c_str()), 0);
+    EXPECT_EQ(extendedInfo("SYS:PUBLIC", "QUARTE~1.XLS", info), nw::kErrNoSuchFile);
+    std::uint8_t nameSpace = 0;
+    EXPECT_EQ(client->NWGetOwningNameSpace(1, 0, "SYS:PUBLIC\\QUARTERLY FIGURES.XLSX", &nameSpace),
+              nw::kErrNoSuchFile);
+
+    // The whole folder gone: the handle cannot be had, the code says so.
+    const std::string folder = sys + "/Public";
+    ASSERT_EQ(::rmdir(folder.c_str()), 0);
+    EXPECT_EQ(extendedInfo("SYS:PUBLIC", "QUARTE~1.XLS", info), nw::kErrInvalidPath);
+    EXPECT_EQ(dosPath("SYS:PUBLIC\\QUARTERLY FIGURES.XLSX"), "error 89FF");
+}
+
+TEST_F(ClientFolderCache, ExtendedAttributesChangedBetweenTwoReadsAreSeen)
+{
+    const std::string file = ws.makeFile(sys + "/Public/report.txt", 10);
+    if (!ws.xattrsSupported())
+        GTEST_SKIP() << "no extended attributes here";
+    ASSERT_TRUE(ws.setOwner(file, 0x1001));
+    load();
+    std::uint8_t sequence[9];
+    std::memset(sequence, 0xFF, sizeof sequence);
+    FileInfoRecord info{};
+    ASSERT_EQ(client->NWIntScanFileInformation2(1, 0, "SYS:Public\\report.txt", kFilesHiddenSystem, sequence, &info, 0),
+              nw::kSuccess);
+    EXPECT_EQ(info.ownerId, 0x1001u);
+
+    ASSERT_TRUE(ws.setOwner(file, 0x1002));
+    ASSERT_TRUE(ws.setAttributes(file, 0x21));
+    ExtendedInfoRecord extended{};
+    ASSERT_EQ(extendedInfo("SYS:PUBLIC", "REPORT.TXT", extended), nw::kSuccess);
+    EXPECT_EQ(extended.ownerId, 0x1002u);
+    EXPECT_EQ(extended.attributes, 0x21u);
+}
+
+TEST_F(ClientFolderCache, AFolderReachedThroughALinkIsStillFoundByItsExactPath)
+{
+    ws.makeFile(sys + "/Real/file.txt");
+    ws.makeSymlink(sys + "/Real", sys + "/Link");
+    load();
+    std::uint8_t nameSpace = 0;
+    // The link is no folder of the volume, but the host path exists as written.
+    EXPECT_EQ(client->NWGetOwningNameSpace(1, 0, "SYS:Link\\file.txt", &nameSpace), nw::kSuccess);
+    EXPECT_EQ(nameSpace, nw::kLongNameSpace);
+    EXPECT_EQ(client->NWGetOwningNameSpace(1, 0, "SYS:LINK\\FILE.TXT", &nameSpace), nw::kErrInvalidPath);
+}
+
+} // namespace
