@@ -402,6 +402,12 @@ struct SimClient::State {
     std::unordered_map<int, int> watchUsers;  // watch -> folders using it
     std::uint64_t trustEpoch = 1;
     bool lastFolderWatched = false;  // the deepest folder the last resolution went through
+    // The folders above each volume's host folder are watched for entries
+    // moved or removed, so that a volume's own folder, when watched and
+    // current, needs no status call either. Off when one of them cannot be.
+    std::vector<int> aboveVolumeWatches;
+    bool volumeRootsWatched = false;
+    void watchAboveVolumes();
 
     ~State() { closeWatches(); }
 
@@ -441,6 +447,8 @@ struct SimClient::State {
         notifyFd = -1;
         notifyFailed = false;
         watchUsers.clear();
+        aboveVolumeWatches.clear();
+        volumeRootsWatched = false;
         ++trustEpoch;
     }
     void watchFolder(const std::string& folder, FolderCache& cache);
@@ -593,6 +601,7 @@ bool SimClient::State::install(workstation::Workstation model)
         if (count == 1)
             topObjects.push_back(i);
     }
+    watchAboveVolumes();
     loaded = true;
     return true;
 }
@@ -751,6 +760,35 @@ bool SimClient::State::listFolder(const std::string& folder, FolderCache& cache)
     return true;
 }
 
+void SimClient::State::watchAboveVolumes()
+{
+    if (notifyFd < 0 && !notifyFailed) {
+        notifyFd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        notifyFailed = notifyFd < 0;
+    }
+    if (notifyFd < 0)
+        return;
+    constexpr std::uint32_t kMask =
+        IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+    for (const VolumeState& volume : volumes) {
+        const std::string& folder = volume.hostFolder;
+        if (folder.empty() || folder.front() != '/')
+            return;
+        for (std::size_t slash = folder.rfind('/'); slash != std::string::npos && slash > 0;
+             slash = folder.rfind('/', slash - 1)) {
+            const int watch = ::inotify_add_watch(notifyFd, folder.substr(0, slash).c_str(), kMask);
+            if (watch < 0)
+                return;
+            aboveVolumeWatches.push_back(watch);
+        }
+        const int top = ::inotify_add_watch(notifyFd, "/", kMask);
+        if (top < 0)
+            return;
+        aboveVolumeWatches.push_back(top);
+    }
+    volumeRootsWatched = true;
+}
+
 void SimClient::State::watchFolder(const std::string& folder, FolderCache& cache)
 {
     if (notifyFd < 0 && !notifyFailed) {
@@ -810,8 +848,13 @@ void SimClient::State::noticeChanges()
     if (!changed)
         return;
     ++trustEpoch;
-    for (int watch : goneWatches)
+    for (int watch : goneWatches) {
         watchUsers.erase(watch);
+        if (std::find(aboveVolumeWatches.begin(), aboveVolumeWatches.end(), watch) != aboveVolumeWatches.end())
+            volumeRootsWatched = false;
+    }
+    if (lostTrack)
+        volumeRootsWatched = false;
     for (auto& [name, cache] : folders) {
         if (cache.watch < 0)
             continue;
@@ -893,7 +936,8 @@ NWCCODE SimClient::State::resolveCached(const Target& target, std::size_t count,
             return nw::kErrInvalidPath;
         // The first folder is checked by its status; each one below only when
         // the one above it reports no changes.
-        const FolderCache* cache = folderCache(result.hostPath, !lastFolderWatched);
+        const bool trustedStart = i == 0 && !target.fromHandle && volumeRootsWatched;
+        const FolderCache* cache = folderCache(result.hostPath, !(lastFolderWatched || trustedStart));
         if (cache == nullptr)
             return nw::kErrNoSuchFile;
         lastFolderWatched = cache->watch >= 0;
@@ -1021,7 +1065,8 @@ NWCCODE SimClient::State::findEntry(const Target& target, std::uint8_t searchAtt
     const std::string folderHost = found.hostPath;
     const std::string folderDos = found.dosPath;
     const std::string folderLong = found.longPath;
-    const FolderCache* cache = folderCache(folderHost, !lastFolderWatched);
+    const bool trustedStart = parts.size() == 1 && !target.fromHandle && volumeRootsWatched;
+    const FolderCache* cache = folderCache(folderHost, !(lastFolderWatched || trustedStart));
     if (cache == nullptr)
         return nw::kErrInvalidPath;
     const std::size_t start = sequence == nullptr || *sequence == 0xFFFFFFFFu ? 0 : std::size_t{*sequence} + 1;
@@ -1195,18 +1240,19 @@ NWCCODE SimClient::NWAllocateTemporaryDirectoryHandle(NWCONN_HANDLE conn, NWDIR_
     if (code != nw::kSuccess)
         return code;
 
+    // A folder the caches reach is the host folder of the path as written
+    // when that exists (the exact name is always taken first); the host is
+    // asked only for what they cannot reach, such as a path through a link.
     std::string hostFolder;
-    m->exactHostPath(target, m->parts.size());
-    struct stat info {};
-    if (::lstat(m->hostPath.c_str(), &info) == 0) {
-        if (!S_ISDIR(info.st_mode))
+    code = m->resolveCached(target, m->parts.size(), m->resolution);
+    if (code == nw::kSuccess && m->resolution.directory) {
+        hostFolder = m->resolution.hostPath;
+    } else {
+        m->exactHostPath(target, m->parts.size());
+        struct stat info {};
+        if (::lstat(m->hostPath.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
             return nw::kErrInvalidPath;
         hostFolder = m->hostPath;
-    } else {
-        code = m->resolveCached(target, m->parts.size(), m->resolution);
-        if (code != nw::kSuccess || !m->resolution.directory)
-            return nw::kErrInvalidPath;
-        hostFolder = m->resolution.hostPath;
     }
 
     ConnectionState& connection = m->connections[conn - 1];

@@ -121,6 +121,30 @@ TEST_F(ClientFolderCache, AFolderReplacedAboveLeadsToTheNewFiles)
     EXPECT_EQ(dosPath("SYS:outer\\middle\\inner\\new report.txt"), "SYS:OUTER\\MIDDLE\\INNER\\NEWREP~1.TXT");
 }
 
+TEST_F(ClientFolderCache, AFolderMovedAboveTheVolumeIsSeen)
+{
+    ws.makeFile(sys + "/Letters/Long letter to the bank.txt");
+    load();
+    const std::string path = "SYS:LETTERS\\LONG LETTER TO THE BANK.TXT";
+    ASSERT_EQ(dosPath(path), "SYS:LETTERS\\LONGLE~1.TXT");
+    std::uint8_t nameSpace = 0;
+    ASSERT_EQ(client->NWGetOwningNameSpace(1, 0, path.c_str(), &nameSpace), nw::kSuccess);
+
+    // The volume's host folder stays as it is; the folder holding it moves.
+    const std::string holder = sys.substr(0, sys.rfind('/'));
+    rename(holder, holder + "-moved");
+    EXPECT_EQ(dosPath(path), "error 89FF");
+    EXPECT_EQ(client->NWGetOwningNameSpace(1, 0, path.c_str(), &nameSpace), nw::kErrNoSuchFile);
+    NWDIR_HANDLE handle = 0;
+    EXPECT_EQ(client->NWAllocateTemporaryDirectoryHandle(1, 0, "SYS:LETTERS", &handle, nullptr), nw::kErrInvalidPath);
+
+    // Back in place, the same lookups work again.
+    rename(holder + "-moved", holder);
+    EXPECT_EQ(dosPath(path), "SYS:LETTERS\\LONGLE~1.TXT");
+    ASSERT_EQ(client->NWAllocateTemporaryDirectoryHandle(1, 0, "SYS:LETTERS", &handle, nullptr), nw::kSuccess);
+    EXPECT_EQ(client->NWDeallocateDirectoryHandle(1, handle), nw::kSuccess);
+}
+
 TEST_F(ClientFolderCache, FoldersForgottenByTheCacheAreCheckedAgain)
 {
     ws.makeFile(sys + "/Top/Deep/Deeper/first.txt");
