@@ -235,6 +235,9 @@ struct HandleState {
     std::size_t volume = 0;
     std::string hostFolder;
     std::string volumePath;
+    // The trust epoch in which the way to the folder was found through watched
+    // folders only: while it lasts, the folder needs no status call.
+    std::uint64_t reachedIn = 0;
 };
 
 struct ConnectionState {
@@ -297,6 +300,7 @@ struct Target {
     const VolumeState* volume = nullptr;
     std::string_view base;  // host folder the parts start from
     bool fromHandle = false;
+    std::uint64_t baseReachedIn = 0;  // a handle's reachedIn
 };
 
 // Where a path led through the folder caches.
@@ -402,6 +406,7 @@ struct SimClient::State {
     std::unordered_map<int, int> watchUsers;  // watch -> folders using it
     std::uint64_t trustEpoch = 1;
     bool lastFolderWatched = false;  // the deepest folder the last resolution went through
+    bool chainWatched = false;       // and all folders on its way were watched, from a trusted start
     // The folders above each volume's host folder are watched for entries
     // moved or removed, so that a volume's own folder, when watched and
     // current, needs no status call either. Off when one of them cannot be.
@@ -689,6 +694,7 @@ NWCCODE SimClient::State::split(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, std:
         target.volume = &volumes[handle->volume];
         target.base = handle->hostFolder;
         target.fromHandle = true;
+        target.baseReachedIn = handle->reachedIn;
         rest = path;
     }
     parts.clear();
@@ -931,16 +937,18 @@ NWCCODE SimClient::State::resolveCached(const Target& target, std::size_t count,
     result.position = 0;
     lastFolderWatched = false;
     noticeChanges();
+    chainWatched = target.fromHandle ? target.baseReachedIn == trustEpoch : volumeRootsWatched;
     for (std::size_t i = 0; i < count; ++i) {
         if (!result.directory)
             return nw::kErrInvalidPath;
         // The first folder is checked by its status; each one below only when
         // the one above it reports no changes.
-        const bool trustedStart = i == 0 && !target.fromHandle && volumeRootsWatched;
+        const bool trustedStart = i == 0 && chainWatched;
         const FolderCache* cache = folderCache(result.hostPath, !(lastFolderWatched || trustedStart));
         if (cache == nullptr)
             return nw::kErrNoSuchFile;
         lastFolderWatched = cache->watch >= 0;
+        chainWatched = chainWatched && lastFolderWatched;
         std::size_t position = 0;
         const FolderEntry* entry = cache->find(parts[i], scratch, &position);
         if (entry == nullptr)
@@ -1065,7 +1073,7 @@ NWCCODE SimClient::State::findEntry(const Target& target, std::uint8_t searchAtt
     const std::string folderHost = found.hostPath;
     const std::string folderDos = found.dosPath;
     const std::string folderLong = found.longPath;
-    const bool trustedStart = parts.size() == 1 && !target.fromHandle && volumeRootsWatched;
+    const bool trustedStart = parts.size() == 1 && chainWatched;
     const FolderCache* cache = folderCache(folderHost, !(lastFolderWatched || trustedStart));
     if (cache == nullptr)
         return nw::kErrInvalidPath;
@@ -1244,9 +1252,12 @@ NWCCODE SimClient::NWAllocateTemporaryDirectoryHandle(NWCONN_HANDLE conn, NWDIR_
     // when that exists (the exact name is always taken first); the host is
     // asked only for what they cannot reach, such as a path through a link.
     std::string hostFolder;
+    std::uint64_t reachedIn = 0;
     code = m->resolveCached(target, m->parts.size(), m->resolution);
     if (code == nw::kSuccess && m->resolution.directory) {
         hostFolder = m->resolution.hostPath;
+        if (m->chainWatched)
+            reachedIn = m->trustEpoch;
     } else {
         m->exactHostPath(target, m->parts.size());
         struct stat info {};
@@ -1264,6 +1275,7 @@ NWCCODE SimClient::NWAllocateTemporaryDirectoryHandle(NWCONN_HANDLE conn, NWDIR_
         handle.volume = static_cast<std::size_t>(target.volume - m->volumes.data());
         handle.hostFolder = std::move(hostFolder);
         handle.volumePath = volumePath;
+        handle.reachedIn = reachedIn;
         ++connection.open;
         *newHandle = static_cast<NWDIR_HANDLE>(slot);
         if (effectiveRights != nullptr)
