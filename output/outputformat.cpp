@@ -145,14 +145,6 @@ std::string_view fileExtension(std::string_view fileName)
     return fileName.substr(dot + 1);
 }
 
-void appendJoinedPath(std::string& out, std::string_view folder, std::string_view name)
-{
-    out.append(folder);
-    if (folder.empty() || folder.back() != '\\')
-        out.push_back('\\');
-    out.append(name);
-}
-
 void appendDecimal(std::string& out, std::uint64_t value)
 {
     char digits[20];

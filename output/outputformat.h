@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "netclient/nwclient.h"
+#include "scan/pathjoin.h"
 
 struct ScanCriteria;
 
@@ -25,10 +26,6 @@ std::int32_t FormatAttributes(std::uint32_t attributes, char* buffer);
 // The text after the last dot of the name; empty when there is no dot or the
 // name ends in one.
 std::string_view fileExtension(std::string_view fileName);
-
-// Appends folder and name joined by the path rule: directly when the folder
-// ends in a backslash (a drive root), otherwise with one backslash between.
-void appendJoinedPath(std::string& out, std::string_view folder, std::string_view name);
 
 // Appends month/day/year in decimal without leading zeros (3/7/2001).
 void appendDate(std::string& out, const DateRecord& date);

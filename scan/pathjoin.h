@@ -3,15 +3,21 @@
 #include <string>
 #include <string_view>
 
-// Joins a folder text and a name: directly when the folder ends in a backslash
-// (a drive root such as "F:\"), otherwise with one backslash between them.
+// The path rule of every path the scan builds and writes: a folder and a name
+// are joined directly when the folder ends in a backslash (a drive root such
+// as "F:\"), otherwise with one backslash between them.
+inline void appendJoinedPath(std::string& out, std::string_view folder, std::string_view name)
+{
+    out.append(folder);
+    if (folder.empty() || folder.back() != '\\')
+        out.push_back('\\');
+    out.append(name);
+}
+
 inline std::string joinPath(std::string_view folder, std::string_view name)
 {
     std::string path;
     path.reserve(folder.size() + name.size() + 1);
-    path.append(folder);
-    if (folder.empty() || folder.back() != '\\')
-        path.push_back('\\');
-    path.append(name);
+    appendJoinedPath(path, folder, name);
     return path;
 }
