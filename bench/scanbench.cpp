@@ -6,7 +6,10 @@
 //   trawl_scanbench WORKSTATION_INI c     as a, with the attribute test "Archive Needed"
 //   trawl_scanbench WORKSTATION_INI rows N   memory of N result rows
 //
-// Prints one line of "key value" pairs for bench/run.sh.
+// Prints one line of "key value" pairs for bench/run.sh, among them the peak
+// resident memory of the process and the longest time the event loop went
+// unserved during the scan (the longest gap between two message pumps, from
+// the click on Start to the scan's end).
 
 #include <QApplication>
 #include <QCheckBox>
@@ -14,10 +17,12 @@
 #include <QDialog>
 #include <QDate>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -52,15 +57,68 @@ public:
     int execModal(QDialog&) override { return QDialog::Rejected; }
 };
 
-long residentKiB()
+long statusKiB(const char* key)
 {
     std::ifstream status("/proc/self/status");
     std::string line;
+    const std::size_t length = std::strlen(key);
     while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stol(line.substr(6));
+        if (line.compare(0, length, key) == 0)
+            return std::stol(line.substr(length));
     return -1;
 }
+
+long residentKiB() { return statusKiB("VmRSS:"); }
+long peakResidentKiB() { return statusKiB("VmHWM:"); }
+
+// Keeps one event posted to itself: each time the event loop runs the posted
+// events it is delivered, notes the time since the last delivery and posts
+// itself again. So the longest gap is the longest stretch in which a click or
+// a repaint would have waited.
+class PumpWatch : public QObject {
+public:
+    void start()
+    {
+        m_clock.start();
+        m_last = 0;
+        QCoreApplication::postEvent(this, new QEvent(QEvent::User));
+    }
+    // Closes the last stretch (up to the scan's end) and stops.
+    void stop()
+    {
+        note();
+        m_stopped = true;
+    }
+    qint64 longestGapNs() const { return m_longest; }
+    long long deliveries() const { return m_deliveries; }
+
+protected:
+    bool event(QEvent* e) override
+    {
+        if (e->type() != QEvent::User)
+            return QObject::event(e);
+        if (!m_stopped) {
+            note();
+            ++m_deliveries;
+            QCoreApplication::postEvent(this, new QEvent(QEvent::User));
+        }
+        return true;
+    }
+
+private:
+    void note()
+    {
+        const qint64 now = m_clock.nsecsElapsed();
+        m_longest = std::max(m_longest, now - m_last);
+        m_last = now;
+    }
+
+    QElapsedTimer m_clock;
+    qint64 m_last = 0;
+    qint64 m_longest = 0;
+    long long m_deliveries = 0;
+    bool m_stopped = false;
+};
 
 double cpuSeconds()
 {
@@ -156,16 +214,22 @@ int main(int argc, char* argv[])
     const int boxesBefore = ui.boxes;
     QElapsedTimer timer;
     const double cpuBefore = cpuSeconds();
+    PumpWatch pumps;
+    pumps.start();
     timer.start();
     w.StartScan();
     const double wall = static_cast<double>(timer.nsecsElapsed()) / 1e9;
     const double cpu = cpuSeconds() - cpuBefore;
+    pumps.stop();
     if (ui.boxes != boxesBefore)
         return 1;
 
-    std::printf("case %s files %d folders %d matches %d errors %d wall_s %.3f cpu_s %.3f files_per_s %.0f rss_mib %.1f\n",
+    std::printf("case %s files %d folders %d matches %d errors %d wall_s %.3f cpu_s %.3f files_per_s %.0f rss_mib %.1f "
+                "peak_rss_mib %.1f pumps %lld longest_gap_ms %.1f\n",
                 mode.c_str(), w.scanProgress.FilesScanned, w.scanProgress.DirsScanned,
                 w.scanProgress.MatchingFiles, w.errorsModel->rowCount(), wall, cpu,
-                static_cast<double>(w.scanProgress.FilesScanned) / wall, static_cast<double>(residentKiB()) / 1024.0);
+                static_cast<double>(w.scanProgress.FilesScanned) / wall, static_cast<double>(residentKiB()) / 1024.0,
+                static_cast<double>(peakResidentKiB()) / 1024.0, pumps.deliveries(),
+                static_cast<double>(pumps.longestGapNs()) / 1e6);
     return 0;
 }
