@@ -54,6 +54,20 @@ TEST(SizeNumber, OutOfRangeExponentsSaturate)
     EXPECT_LT(parseSizeNumber("-1e999"), 0.0);
 }
 
+// Whether an out-of-range number is too large or too small depends on where
+// its first digit stands, not on the sign of its exponent.
+TEST(SizeNumber, OutOfRangeIsJudgedByTheWholeNumber)
+{
+    const std::string tinyFraction = "0." + std::string(400, '0') + "5";
+    const std::string hugeInteger = "1" + std::string(400, '0');
+    EXPECT_EQ(parseSizeNumber(tinyFraction), 0.0);
+    EXPECT_EQ(parseSizeNumber(tinyFraction + "e+5"), 0.0);
+    EXPECT_TRUE(std::isinf(parseSizeNumber(hugeInteger + "e-5")));
+    EXPECT_EQ(parseSizeNumber(hugeInteger + "e-500"), 1e-100);
+    EXPECT_TRUE(std::isinf(parseSizeNumber("1e99999999999999999999999")));
+    EXPECT_EQ(parseSizeNumber("1e-99999999999999999999999"), 0.0);
+}
+
 TEST(SizeNumber, LongInputsAreReadWithoutOverrun)
 {
     std::string digits(5000, '9');
