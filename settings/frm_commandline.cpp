@@ -3,26 +3,11 @@
 #include <QLabel>
 #include <QTimer>
 #include <cstdio>
+#include <string_view>
+#include <vector>
 
 #include "app/tfrmmain.h"
-
-namespace {
-
-// ASCII letters compared blind to case, nothing else folded: "/ſettings" is no switch.
-bool equalsIgnoringAsciiCase(QStringView text, QLatin1StringView word)
-{
-    if (text.size() != word.size())
-        return false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        const char16_t lower = (c >= u'A' && c <= u'Z') ? char16_t(c + (u'a' - u'A')) : c;
-        if (lower != word[i].unicode())
-            return false;
-    }
-    return true;
-}
-
-} // namespace
+#include "settings/commandline.h"
 
 void Tfrmmain::reportUnattendedRun(std::int64_t errorRows, double seconds)
 {
@@ -52,22 +37,28 @@ bool Tfrmmain::ParseCommandLine()
     SettingsFileName.clear();
     // Every argument is read, a single one too: "trawl /autorun" runs with the
     // window's defaults and "trawl /settings=a.tws" loads a.tws.
-    for (const QString& argument : std::as_const(commandLineArguments)) {
-        if (argument.size() >= 9 && equalsIgnoringAsciiCase(QStringView(argument).left(9), QLatin1StringView("/settings"))) {
-            // The name is everything after the first "=", further "=" included;
-            // a switch without a name names nothing to load.
-            const qsizetype equals = argument.indexOf(u'=');
-            if (equals < 0 || equals + 1 == argument.size())
-                continue;
-            SettingsFileName = argument.mid(equals + 1);
+    std::vector<std::u16string_view> arguments;
+    arguments.reserve(commandLineArguments.size());
+    for (const QString& argument : std::as_const(commandLineArguments))
+        arguments.emplace_back(QStringView(argument).utf16(), static_cast<std::size_t>(argument.size()));
+    for (const CommandLineAction& action : readCommandLine(arguments)) {
+        switch (action.kind) {
+        case CommandLineActionKind::LoadSettings:
+            SettingsFileName = QString(reinterpret_cast<const QChar*>(action.settingsName.data()),
+                                       static_cast<qsizetype>(action.settingsName.size()));
             // A file that fails to load ends the start-up here: no later
             // argument is read and no unattended scan runs.
             if (!LoadSettings(SettingsFileName))
                 return false;
-        } else if (equalsIgnoringAsciiCase(argument, QLatin1StringView("/autorun"))) {
+            break;
+        case CommandLineActionKind::AutoRun:
             AutoRun = true;
-        } else if (equalsIgnoringAsciiCase(argument, QLatin1StringView("/autoclose"))) {
+            break;
+        case CommandLineActionKind::AutoClose:
             AutoClose = true;
+            break;
+        case CommandLineActionKind::Ignored:
+            break;
         }
     }
     return true;
