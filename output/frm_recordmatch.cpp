@@ -5,6 +5,7 @@
 #include <climits>
 
 #include <cstdio>
+#include <string_view>
 
 #include "app/tfrmmain.h"
 #include "output/outputformat.h"
@@ -28,12 +29,28 @@ void Tfrmmain::RecordMatch(const std::string& folder, const std::string& fileNam
     }
 }
 
+namespace {
+
+// Each row is one line of three tab-separated fields on standard error, so a
+// control character in a path (a tab or a line break in a host name) is
+// written as "?", which no NetWare name can hold.
+std::string lineSafe(std::string_view text)
+{
+    std::string safe(text);
+    for (char& c : safe)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = '?';
+    return safe;
+}
+
+} // namespace
+
 void Tfrmmain::LogNWError(const std::string& path, NWCCODE code, const char* problem, std::uint64_t size)
 {
     const std::string problemCell = problemText(problem ? problem : "", code);
     errorsModel->appendRow(path, size, problemCell);
     ++errorRowsAdded;
     if (echoErrorsToStderr)
-        std::fprintf(stderr, "%s\t%llu\t%s\n", path.c_str(), static_cast<unsigned long long>(size),
-                     problemCell.c_str());
+        std::fprintf(stderr, "%s\t%llu\t%s\n", lineSafe(path).c_str(), static_cast<unsigned long long>(size),
+                     lineSafe(problemCell).c_str());
 }

@@ -22,6 +22,8 @@ constexpr std::uint32_t kFileRequest = platform::kAttrReadOnly | platform::kAttr
 constexpr std::uint32_t kFolderRequest = kFileRequest | platform::kAttrDirectory;
 constexpr std::uint8_t kSearchAttributes = 6;  // hidden and system files too
 constexpr std::int32_t kFilesPerPump = 100;
+// The server's answer to a path with a name it cannot hold.
+constexpr NWCCODE kInvalidPath = 0x899C;
 constexpr qint64 kDisplayIntervalMs = 40;
 
 // Runs every waiting message; this is where a click on Stop is seen. Before
@@ -39,6 +41,11 @@ void pump(Tfrmmain& window)
         shown.start();
     }
     QCoreApplication::processEvents();
+}
+
+bool holdsSeparator(const std::string& name)
+{
+    return name.find_first_of("\\/") != std::string::npos;
 }
 
 void upperCaseAscii(char* text)
@@ -85,6 +92,13 @@ void Tfrmmain::WalkFolder(const std::string& folder)
 
         joinInto(fullPath, folder, entry.name);
         currentPath = fullPath;
+
+        // A host name holding a backslash would be read back as a folder and a
+        // name, naming another file or none; no volume can hold it anyway.
+        if (holdsSeparator(entry.name)) {
+            LogNWError(fullPath, kInvalidPath, "NWParseNetwarePath", entry.size);
+            return;
+        }
 
         NWCONN_HANDLE conn = 0;
         NWDIR_HANDLE dirHandle = 0;
@@ -162,6 +176,11 @@ void Tfrmmain::WalkFolder(const std::string& folder)
             ++progress.DirsScanned;
         const std::string subfolder = joinPath(folder, name);
         currentPath = subfolder;
+        // Its path would lead into another folder, or nowhere.
+        if (holdsSeparator(name)) {
+            LogNWError(subfolder, kInvalidPath, "NWParseNetwarePath", 0);
+            continue;
+        }
         pump(*this);
         WalkFolder(subfolder);
     }
