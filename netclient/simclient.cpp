@@ -315,8 +315,9 @@ struct Resolution {
 };
 
 // The extended attributes that say a file's owner, attributes and creation
-// date.
-void readXattrs(const std::string& path, std::optional<std::int32_t>& owner, std::optional<std::int32_t>& attributes,
+// date. False when the host refuses to show one of them (a file its reader
+// may not read): without it the owner or attributes would be made up.
+bool readXattrs(const std::string& path, std::optional<std::int32_t>& owner, std::optional<std::int32_t>& attributes,
                 std::optional<std::uint16_t>& createdOverride)
 {
     // One listing of the extended attributes; only those present are read.
@@ -332,6 +333,8 @@ void readXattrs(const std::string& path, std::optional<std::int32_t>& owner, std
             list = largeNames.data();
         }
     }
+    if (namesLength < 0 && errno == EACCES)
+        return false;
     for (ssize_t offset = 0; namesLength > 0 && offset < namesLength;) {
         const char* attributeName = list + offset;
         const std::string_view attribute(attributeName,
@@ -344,8 +347,11 @@ void readXattrs(const std::string& path, std::optional<std::int32_t>& owner, std
             continue;
         char value[64];
         const ssize_t valueLength = ::lgetxattr(path.c_str(), attributeName, value, sizeof value);
-        if (valueLength < 0)
+        if (valueLength < 0) {
+            if (errno == EACCES)
+                return false;
             continue;
+        }
         const std::string_view text = trimValue(std::string_view(value, static_cast<std::size_t>(valueLength)));
         if (isOwner)
             owner = profile::parseInteger(text);
@@ -354,6 +360,7 @@ void readXattrs(const std::string& path, std::optional<std::int32_t>& owner, std
         else
             createdOverride = dosdate::parseIsoDate(text);
     }
+    return true;
 }
 
 bool fitsSearch(const HostFacts& facts, std::uint8_t searchAttributes)
@@ -1006,7 +1013,10 @@ NWCCODE SimClient::State::gatherFacts(const std::string& path, std::string_view 
         attributes = lastXattrs.attributes;
         createdOverride = lastXattrs.createdOverride;
     } else {
-        readXattrs(path, owner, attributes, createdOverride);
+        if (!readXattrs(path, owner, attributes, createdOverride)) {
+            lastXattrs.valid = false;
+            return nw::kErrAccessDenied;
+        }
         lastXattrs.valid = true;
         lastXattrs.device = device;
         lastXattrs.inode = info.stx_ino;

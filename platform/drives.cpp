@@ -267,6 +267,7 @@ bool DirListing::open(std::string_view windowsPathAndPattern, std::uint32_t attr
 {
     m_entries.clear();
     m_next = 0;
+    m_error = ENOENT;
 
     std::size_t cut = windowsPathAndPattern.size();
     while (cut > 0 && !isSeparator(windowsPathAndPattern[cut - 1]))
@@ -295,8 +296,11 @@ bool DirListing::open(std::string_view windowsPathAndPattern, std::uint32_t attr
         folder = resolveFolded(*root, parsed->components);
         dir = ::opendir(folder.c_str());
     }
-    if (!dir)
+    if (!dir) {
+        m_error = errno;
         return false;
+    }
+    m_error = 0;
 
     const int dirFd = ::dirfd(dir);
     const bool wantDirectories = (attributeRequest & kAttrDirectory) != 0;

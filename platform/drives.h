@@ -65,10 +65,15 @@ public:
     // reads the folder once and pays nothing for the files it would skip.
     bool open(std::string_view windowsPathAndPattern, std::uint32_t attributeRequest, std::string_view filePattern);
     bool next(DirEntry& entry);
+    // After a failed open: the system's error code when the folder itself
+    // could not be read (ENOENT when it does not exist), 0 when it was read
+    // and nothing matched.
+    int error() const { return m_error; }
 
 private:
     std::vector<DirEntry> m_entries;
     std::size_t m_next = 0;
+    int m_error = 0;
 };
 
 // The ANSI and OEM code pages are both UTF-8 on this host: a copy.

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <vector>
@@ -24,6 +25,7 @@ constexpr std::uint8_t kSearchAttributes = 6;  // hidden and system files too
 constexpr std::int32_t kFilesPerPump = 100;
 // The server's answer to a path with a name it cannot hold.
 constexpr NWCCODE kInvalidPath = 0x899C;
+constexpr const char* kListingFailedProblem = "Unable to list folder";
 constexpr qint64 kDisplayIntervalMs = 40;
 
 // Runs every waiting message; this is where a click on Stop is seen. Before
@@ -143,11 +145,20 @@ void Tfrmmain::WalkFolder(const std::string& folder)
     // listing of the pattern returns, in the same order, and the folder is
     // read once instead of twice.
     std::vector<std::string> subfolders;
+    // A folder that exists but cannot be read is a row: its files would
+    // otherwise be missing from the scan without a word. One that has gone
+    // since its parent was listed holds nothing to examine.
+    const auto checkListing = [&](const platform::DirListing& listing) {
+        const int error = listing.error();
+        if (error != 0 && error != ENOENT && error != ENOTDIR)
+            LogNWError(folder, static_cast<NWCCODE>(error), kListingFailedProblem, 0);
+    };
     {
         platform::DirListing listing;
         platform::DirEntry entry;
         if (pattern.find_first_of("\\/") == std::string::npos) {
-            listing.open(joinPath(folder, "*.*"), kFolderRequest, pattern);
+            if (!listing.open(joinPath(folder, "*.*"), kFolderRequest, pattern))
+                checkListing(listing);
             while (progress.Running == 1 && listing.next(entry)) {
                 if (entry.attributes & platform::kAttrDirectory) {
                     if (isSubfolder(entry))
@@ -162,7 +173,8 @@ void Tfrmmain::WalkFolder(const std::string& folder)
                 if (!(entry.attributes & platform::kAttrDirectory))
                     examineFile(entry);
             platform::DirListing folders;
-            folders.open(joinPath(folder, "*.*"), kFolderRequest);
+            if (!folders.open(joinPath(folder, "*.*"), kFolderRequest))
+                checkListing(folders);
             while (progress.Running == 1 && folders.next(entry))
                 if (isSubfolder(entry))
                     subfolders.push_back(std::move(entry.name));

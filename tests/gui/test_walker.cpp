@@ -108,7 +108,7 @@ TEST_F(Walker, EmptySubfolderIsCountedAndReportsNothing)
     EXPECT_EQ(status()[2], "1");
 }
 
-TEST_F(Walker, UnreadableSubfolderIsCountedAndReportsNothing)
+TEST_F(Walker, UnreadableSubfolderIsCountedAndIsOneRow)
 {
     ws.makeFile(sys + "/locked/secret.txt", 1);
     ws.makeFile(sys + "/z.txt", 1);
@@ -121,7 +121,7 @@ TEST_F(Walker, UnreadableSubfolderIsCountedAndReportsNothing)
     clickStart();
     ws.setMode(sys + "/locked", 0755);
     EXPECT_EQ(resultNames(), Names{"z.txt"});
-    EXPECT_TRUE(errors().empty());
+    EXPECT_EQ(errors(), (std::vector<ErrorRow>{{"F:\\locked", "0", "Unable to list folder Code : d"}}));
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(status()[2], "1");
 }
