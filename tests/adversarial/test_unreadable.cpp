@@ -34,6 +34,7 @@ class Unreadable : public ScanFixture {};
 // The tree of every fault case: a folder whose files are refused, a file
 // beside them, and files around the folder that must still be found.
 struct FaultCase {
+    const char* label;
     const char* fault;
     std::vector<ErrorRow> rows;
     Names found;
@@ -72,26 +73,27 @@ INSTANTIATE_TEST_SUITE_P(
     Faults, UnreadableByFault,
     ::testing::Values(
         // Every path in and below the folder refused by the parse.
-        FaultCase{"NWParseNetwarePath, F:\\LOCKED\\*, 89A8",
+        FaultCase{"EveryPathInTheFolder", "NWParseNetwarePath, F:\\LOCKED\\*, 89A8",
                   {{"F:\\LOCKED\\one.txt", "10", "NWParseNetwarePath Code : 89a8"},
                    {"F:\\LOCKED\\two.txt", "20", "NWParseNetwarePath Code : 89a8"},
                    {"F:\\LOCKED\\deep\\three.txt", "30", "NWParseNetwarePath Code : 89a8"}},
                   {"top.txt", "ok.txt"}},
         // The folder's own handle refused: each of its files, none below it.
-        FaultCase{"NWAllocateTemporaryDirectoryHandle, SYS:LOCKED, 89A8",
+        FaultCase{"TheFoldersHandle", "NWAllocateTemporaryDirectoryHandle, SYS:LOCKED, 89A8",
                   {{"SYS:LOCKED", "10", "NWAllocateTemporaryDirectoryHandle Code : 89a8"},
                    {"SYS:LOCKED", "20", "NWAllocateTemporaryDirectoryHandle Code : 89a8"}},
                   {"top.txt", "three.txt", "ok.txt"}},
         // One file's information refused.
-        FaultCase{"NWIntScanFileInformation2, SYS:LOCKED\\two.txt, 89A8",
+        FaultCase{"OneFilesInformation", "NWIntScanFileInformation2, SYS:LOCKED\\two.txt, 89A8",
                   {{"SYS:LOCKED\\two.txt", "20", "NWIntScanFileInformation2 Code : 89a8"}},
                   {"top.txt", "one.txt", "three.txt", "ok.txt"}},
         // Every file's extended information in the folder refused.
-        FaultCase{"NWIntScanExtendedInfo, SYS:LOCKED\\*, 89A8",
+        FaultCase{"ExtendedInformation", "NWIntScanExtendedInfo, SYS:LOCKED\\*, 89A8",
                   {{"SYS:LOCKED", "10", "NWIntScanExtendedInfo Code : 89a8"},
                    {"SYS:LOCKED", "20", "NWIntScanExtendedInfo Code : 89a8"},
                    {"SYS:LOCKED\\deep", "30", "NWIntScanExtendedInfo Code : 89a8"}},
-                  {"top.txt", "ok.txt"}}));
+                  {"top.txt", "ok.txt"}}),
+    [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.label); });
 
 // Permissions count only for a user other than root; as root the same tree
 // is scanned by unreadable_as_user.sh through the real binary.
