@@ -27,11 +27,20 @@ std::int32_t Tfrmmain::GetShortName(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, 
 {
     NwClient& client = *nwClient();
     shortName.clear();
+    // A failed step's row shows the volume path with a-z in capitals (other
+    // bytes, accented letters included, as they are).
+    const auto logFailure = [&](NWCCODE code, const char* problem) {
+        std::string shown(volumePath);
+        for (char& c : shown)
+            if (c >= 'a' && c <= 'z')
+                c = static_cast<char>(c - ('a' - 'A'));
+        LogNWError(shown, code, problem, 0);
+    };
 
     std::uint8_t owningNameSpace = 0;
     NWCCODE code = client.NWGetOwningNameSpace(conn, dirHandle, volumePath, &owningNameSpace);
     if (code != nw::kSuccess) {
-        LogNWError(volumePath, code, "Cannot Get Owning Name Space", 0);
+        logFailure(code, "Cannot Get Owning Name Space");
         return 1;
     }
 
@@ -42,14 +51,14 @@ std::int32_t Tfrmmain::GetShortName(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, 
     if (code == nw::kInvalidNameSpace)
         return 0;  // no DOS name space: the caller keeps the listing's name
     if (code != nw::kSuccess) {
-        LogNWError(volumePath, code, "Error with nwgetnspath ", 0);
+        logFailure(code, "Error with nwgetnspath ");
         return 1;
     }
 
     char name[kPathBufferSize] = {};
     code = client.NWGetLongName(conn, 0, volumePath, kLongNameSpace, kDosNameSpace, name);
     if (code != nw::kSuccess) {
-        LogNWError(volumePath, code, "Error with nwgetlongname", 0);
+        logFailure(code, "Error with nwgetlongname");
         return 1;
     }
     shortName.assign(terminated(name, kNameBufferSize));

@@ -50,13 +50,6 @@ bool holdsSeparator(const std::string& name)
     return name.find_first_of("\\/") != std::string::npos;
 }
 
-void upperCaseAscii(char* text)
-{
-    for (; *text != '\0'; ++text)
-        if (*text >= 'a' && *text <= 'z')
-            *text = static_cast<char>(*text - ('a' - 'A'));
-}
-
 // The folder and a name by the join rule, into a buffer that keeps its storage
 // from one file to the next.
 void joinInto(std::string& path, const std::string& folder, const std::string& name)
@@ -123,7 +116,10 @@ void Tfrmmain::WalkFolder(const std::string& folder)
 
         std::memset(&extended, 0, sizeof extended);
         if (wantExtended) {
-            upperCaseAscii(volumePath);
+            // The path goes as the parse gave it, not in capitals: on the host,
+            // names that differ only in case are different files, and the
+            // capitals would find another one's short name and attributes.
+            // The rows of these steps still show it in capitals.
             if (GetShortName(conn, dirHandle, volumePath, shortName) != 0)
                 return;
             // Without a DOS name space the listing's own name finds the file.

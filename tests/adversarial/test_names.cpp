@@ -213,3 +213,50 @@ TEST_F(Names, EachErrorsRowIsOneLineOnStandardError)
 }
 
 } // namespace
+
+namespace {
+
+// Names that differ only in the case of their letters are different files on
+// the host, and one short name cannot serve both: each must still be read as
+// itself, its size and attributes never those of the other.
+class NamesByCase : public ScanFixture {};
+
+TEST_F(NamesByCase, EachFileReadAsItself)
+{
+    struct File {
+        const char* name;
+        std::uint64_t size;
+        std::uint32_t attributes;
+        const char* letters;
+    } files[] = {
+        {"CASE.TXT", 11, nwattr::ReadOnly, "[Ro-----------------------]"},
+        {"Case.txt", 22, nwattr::Hidden, "[RwH----------------------]"},
+        {"case.txt", 33, nwattr::Shareable, "[Rw-------SH--------------]"},
+    };
+    for (const File& f : files) {
+        const std::string path = ws.makeFile(sys + "/" + f.name, f.size);
+        if (!ws.setAttributes(path, f.attributes))
+            GTEST_SKIP() << TempWorkstation::kNoXattrMessage;
+    }
+    startWindow();
+    const std::string out = ws.root() + "/out.csv";
+    w->chkOutputResults->click();
+    w->txtOutputFilename->setText(QString::fromStdString(out));
+    w->chkOutputFilename->setChecked(true);
+    w->chkOutputSize->setChecked(true);
+    w->chkOutputAttributes->setChecked(true);
+    clickStart();
+
+    EXPECT_TRUE(errors().empty()) << errors().front()[0] << ' ' << errors().front()[2];
+    std::vector<Row> expectedRows;
+    std::string expectedFile;
+    for (const File& f : files) {
+        expectedRows.push_back(
+            {f.name, std::to_string(f.size), "JSMITH.SALES.ACME", std::string("F:\\") + f.name});
+        expectedFile += std::string(f.name) + "," + std::to_string(f.size) + "," + f.letters + "\r\n";
+    }
+    EXPECT_EQ(results(), expectedRows);
+    EXPECT_EQ(readFile(out), expectedFile);
+}
+
+} // namespace
