@@ -232,6 +232,9 @@ TEST_F(NamesByCase, EachFileReadAsItself)
         {"CASE.TXT", 11, nwattr::ReadOnly, "[Ro-----------------------]"},
         {"Case.txt", 22, nwattr::Hidden, "[RwH----------------------]"},
         {"case.txt", 33, nwattr::Shareable, "[Rw-------SH--------------]"},
+        // Folders too: each file is looked up in its own folder.
+        {"DIR/a.txt", 44, nwattr::System, "[Rw-Sy--------------------]"},
+        {"Dir/a.txt", 55, nwattr::DeleteInhibit, "[Rw---------Di------------]"},
     };
     for (const File& f : files) {
         const std::string path = ws.makeFile(sys + "/" + f.name, f.size);
@@ -251,12 +254,19 @@ TEST_F(NamesByCase, EachFileReadAsItself)
     std::vector<Row> expectedRows;
     std::string expectedFile;
     for (const File& f : files) {
-        expectedRows.push_back(
-            {f.name, std::to_string(f.size), "JSMITH.SALES.ACME", std::string("F:\\") + f.name});
-        expectedFile += std::string(f.name) + "," + std::to_string(f.size) + "," + f.letters + "\r\n";
+        std::string path = f.name;
+        std::replace(path.begin(), path.end(), '/', '\\');
+        const std::string name = path.substr(path.rfind('\\') + 1);
+        expectedRows.push_back({name, std::to_string(f.size), "JSMITH.SALES.ACME", "F:\\" + path});
+        expectedFile += name + "," + std::to_string(f.size) + "," + f.letters + "\r\n";
     }
     EXPECT_EQ(results(), expectedRows);
     EXPECT_EQ(readFile(out), expectedFile);
+
+    // The attribute test sees each file's own attributes too.
+    w->chkAttribReadOnly->click();
+    clickStart();
+    EXPECT_EQ(resultNames(), std::vector<std::string>{"CASE.TXT"});
 }
 
 } // namespace
