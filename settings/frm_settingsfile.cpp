@@ -266,12 +266,23 @@ void Tfrmmain::Button2Click()
 
 bool Tfrmmain::LoadSettings(const QString& fileName)
 {
-    const std::string file = utf8(fileName);
-    const auto readText = [&](const char* key) { return fromUtf8(IniReadString(file, kSection, key, "")); };
-    const auto readInteger = [&](const char* key) { return IniReadInteger(file, kSection, key, 0); };
+    // The file is read once, not once per key: a long template or owner list
+    // made the load take minutes, and cboPath changes the current folder, from
+    // which a relative name would find the later keys in another file.
+    const ProfileSectionReader settings(utf8(fileName), kSection);
+    const auto readText = [&](const char* key) { return fromUtf8(settings.readString(key, "")); };
+    const auto readInteger = [&](const char* key) { return settings.readInteger(key, 0); };
     const auto refuse = [&](const QString& message) {
         uiServices().messageBox(this, message, "Trawl");
         return false;
+    };
+    // A text longer than a settings file holds was not written by Save. Cut,
+    // it could name another output file than the one meant: the load ends there.
+    const auto overLong = [&](const std::string& key) {
+        if (!settings.overLimit(key))
+            return false;
+        refuse(QString("The value of %1 is longer than %2 bytes").arg(fromUtf8(key)).arg(kProfileValueLimit));
+        return true;
     };
 
     for (const SettingKey& setting : kSettingKeys) {
@@ -280,6 +291,8 @@ bool Tfrmmain::LoadSettings(const QString& fileName)
                 [&](const ComboText& c) {
                     // The text only: the drive-change rule would list the root of
                     // whatever the text names, and cboPath sets the folder anyway.
+                    if (overLong(setting.key))
+                        return false;
                     QComboBox* combo = this->*c.control;
                     const QSignalBlocker blocker(combo);
                     if (combo->isEditable())
@@ -289,6 +302,8 @@ bool Tfrmmain::LoadSettings(const QString& fileName)
                     return true;
                 },
                 [&](const FolderPath&) {
+                    if (overLong(setting.key))
+                        return false;
                     const QString folder = readText(setting.key);
                     if (folder.isEmpty() || folder == DirectoryListBox1->directory())
                         return true;
@@ -306,6 +321,8 @@ bool Tfrmmain::LoadSettings(const QString& fileName)
                     return true;
                 },
                 [&](const EditText& c) {
+                    if (overLong(setting.key))
+                        return false;
                     (this->*c.control)->setText(readText(setting.key));
                     return true;
                 },
@@ -322,12 +339,22 @@ bool Tfrmmain::LoadSettings(const QString& fileName)
     // Stored lines and owners are added after those already there.
     QStringList lines;
     const int lineCount = listCount(readInteger("memCommandFileCount"));
-    for (int i = 0; i < lineCount; ++i)
-        lines << readText(("memCommandFile" + std::to_string(i)).c_str());
+    for (int i = 0; i < lineCount; ++i) {
+        const std::string key = "memCommandFile" + std::to_string(i);
+        if (overLong(key)) {
+            appendLines(memCommandFile, lines);
+            return false;
+        }
+        lines << readText(key.c_str());
+    }
     appendLines(memCommandFile, lines);
 
     const int ownerCount = listCount(readInteger("lstUsersCount"));
-    for (int j = 0; j < ownerCount; ++j)
-        lstUsers->addItem(readText(("lstUsers" + std::to_string(j)).c_str()));
+    for (int j = 0; j < ownerCount; ++j) {
+        const std::string key = "lstUsers" + std::to_string(j);
+        if (overLong(key))
+            return false;
+        lstUsers->addItem(readText(key.c_str()));
+    }
     return true;
 }

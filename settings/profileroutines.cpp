@@ -101,6 +101,16 @@ std::string_view firstLine(std::string_view text)
     return end == std::string_view::npos ? text : text.substr(0, end);
 }
 
+// Keys are matched blind to the case of ASCII letters, as the parser matches them.
+std::string upperAscii(std::string_view text)
+{
+    std::string upper(text);
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - ('a' - 'A'));
+    return upper;
+}
+
 bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b)
 {
     if (a.size() != b.size())
@@ -211,28 +221,54 @@ std::string limitProfileValue(std::string_view text)
 
 std::string ResolveProfilePath(std::string_view fileName) { return resolve(fileName).path; }
 
-std::string IniReadString(std::string_view fileName, std::string_view section, std::string_view key,
-                          std::string_view defaultValue)
+ProfileSectionReader::ProfileSectionReader(std::string_view fileName, std::string_view section)
 {
     const auto document = readProfile(fileName);
     if (!document)
-        return std::string(defaultValue);
-    const auto value = document->value(section, key);
+        return;
+    const profile::ProfileSection* found = document->section(section);
+    if (!found)
+        return;
+    for (const profile::ProfileEntry& entry : found->entries)
+        m_values.try_emplace(upperAscii(entry.key), entry.value);
+}
+
+const std::string* ProfileSectionReader::find(std::string_view key) const
+{
+    const auto found = m_values.find(upperAscii(key));
+    return found == m_values.end() ? nullptr : &found->second;
+}
+
+std::string ProfileSectionReader::readString(std::string_view key, std::string_view defaultValue) const
+{
+    const std::string* value = find(key);
+    return value ? profile::limitProfileValue(*value) : std::string(defaultValue);
+}
+
+std::int32_t ProfileSectionReader::readInteger(std::string_view key, std::int32_t defaultValue) const
+{
+    const std::string* value = find(key);
     if (!value)
-        return std::string(defaultValue);
-    return profile::limitProfileValue(*value);
+        return defaultValue;
+    return profile::parseInteger(profile::limitProfileValue(*value)).value_or(defaultValue);
+}
+
+bool ProfileSectionReader::overLimit(std::string_view key) const
+{
+    const std::string* value = find(key);
+    return value && value->size() > kProfileValueLimit;
+}
+
+std::string IniReadString(std::string_view fileName, std::string_view section, std::string_view key,
+                          std::string_view defaultValue)
+{
+    return ProfileSectionReader(fileName, section).readString(key, defaultValue);
 }
 
 std::int32_t IniReadInteger(std::string_view fileName, std::string_view section, std::string_view key,
                             std::int32_t defaultValue)
 {
-    const auto document = readProfile(fileName);
-    if (!document)
-        return defaultValue;
-    const auto value = document->value(section, key);
-    if (!value)
-        return defaultValue;
-    return profile::parseInteger(profile::limitProfileValue(*value)).value_or(defaultValue);
+    return ProfileSectionReader(fileName, section).readInteger(key, defaultValue);
 }
 
 ProfileWriteResult IniWriteString(std::string_view fileName, std::string_view section, std::string_view key,

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 inline constexpr std::size_t kProfileValueLimit = 255;
 
@@ -31,6 +32,25 @@ std::string IniReadString(std::string_view fileName, std::string_view section, s
 // default when the key is missing or its value is not an integer.
 std::int32_t IniReadInteger(std::string_view fileName, std::string_view section, std::string_view key,
                             std::int32_t defaultValue);
+// One section of a profile read once, for a caller that reads many keys in a
+// row (a settings load reads every key, a thousand template lines included):
+// the file is not read again for each key, and a current folder changed
+// between two reads cannot make the later keys come from another file. The
+// values are those IniReadString and IniReadInteger give.
+class ProfileSectionReader {
+public:
+    ProfileSectionReader(std::string_view fileName, std::string_view section);
+    std::string readString(std::string_view key, std::string_view defaultValue) const;
+    std::int32_t readInteger(std::string_view key, std::int32_t defaultValue) const;
+    // True when the key holds more than kProfileValueLimit bytes, which the
+    // reads above cut.
+    bool overLimit(std::string_view key) const;
+
+private:
+    const std::string* find(std::string_view key) const;
+    std::unordered_map<std::string, std::string> m_values;  // by key in capitals; the first key of each name
+};
+
 // Sets the key: in place when it exists, appended to its section otherwise,
 // the section and the file created when missing. Every other line of the
 // file stays as it was, quotes, blanks and comments included.
