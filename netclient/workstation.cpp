@@ -411,6 +411,46 @@ private:
     std::unordered_map<std::uint32_t, int> m_ids;
 };
 
+// The profile parser passes over lines it cannot use. The workstation file is
+// checked line by line instead, so that a damaged or foreign file (a binary,
+// text of another format) fails the start-up at its first bad line rather than
+// starting a workstation with nothing in it. The lines are those the parser
+// sees: ended by "\n" with an optional "\r", blanks around them dropped.
+bool checkLines(std::string_view text, std::string_view fileName, std::string& error)
+{
+    bool inSection = false;
+    for (int lineNumber = 1; !text.empty(); ++lineNumber) {
+        const std::size_t newline = text.find('\n');
+        std::string_view line = text.substr(0, newline);
+        text.remove_prefix(newline == std::string_view::npos ? text.size() : newline + 1);
+        const auto fail = [&](std::string_view reason) {
+            error = std::string(fileName) + ":" + std::to_string(lineNumber) + ": " + std::string(reason);
+            return false;
+        };
+        if (line.find('\0') != std::string_view::npos)
+            return fail("a zero byte: not a text file");
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        line = trim(line);
+        if (line.empty() || line.front() == ';')
+            continue;
+        if (line.front() == '[') {
+            if (line.find(']') == std::string_view::npos)
+                return fail("a section header without ']'");
+            inSection = true;
+            continue;
+        }
+        const std::size_t equals = line.find('=');
+        if (equals == std::string_view::npos)
+            return fail("neither a [Section] header, a key=value line nor a ; comment");
+        if (trim(line.substr(0, equals)).empty())
+            return fail("a value without a key");
+        if (!inSection)
+            return fail("a key=value line before the first [Section] header");
+    }
+    return true;
+}
+
 bool isRegularFile(const std::string& path)
 {
     struct stat info {};
@@ -442,6 +482,8 @@ std::optional<Operation> operationFromName(std::string_view name)
 bool parse(std::string_view text, std::string_view fileName, std::string_view baseFolder, Workstation& result,
            std::string& error)
 {
+    if (!checkLines(text, fileName, error))
+        return false;
     Workstation parsed;
     parsed.fileName = std::string(fileName);
     Reader reader(fileName, baseFolder, parsed, error);
