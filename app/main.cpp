@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QTimer>
 #include <csignal>
+#include <cstdio>
 
 #include "app/appearance.h"
 #include "app/tfrmabout.h"
@@ -40,6 +41,14 @@ int main(int argc, char* argv[])
     // platform by itself; a platform chosen explicitly is kept.
     if (autoRun && !displayAvailable() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Any other start without a screen would end in the platform's abort (and
+    // a core dump, for a scheduled run whose /autorun was misspelt): say why
+    // instead, and end as a run that could not start.
+    if (!autoRun && !displayAvailable() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+        !hasSwitch(argc, argv, "-platform")) {
+        std::fputs("Trawl: no display to show the window on; an unattended run needs /autorun\n", stderr);
+        return 2;
+    }
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Trawl"));
