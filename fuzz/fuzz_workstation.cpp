@@ -1,6 +1,6 @@
 // Random workstation files, then random drive paths, name contexts and IDs
 // against the simulated client loaded from them: reading must never crash or
-// hang, must either fail with "file:line: [Section] key: reason" or give a
+// hang, must either fail with "file:line: reason" or give a
 // model that keeps its own rules, and every answer of the client must fit the
 // caller's buffer.
 //
@@ -25,6 +25,19 @@ void require(bool condition)
 {
     if (!condition)
         std::abort();
+}
+
+// "fuzz.ini:<line>: <reason>", the line counted from 1.
+bool isLineError(std::string_view error)
+{
+    constexpr std::string_view prefix = "fuzz.ini:";
+    if (error.substr(0, prefix.size()) != prefix)
+        return false;
+    error.remove_prefix(prefix.size());
+    std::size_t digits = 0;
+    while (digits < error.size() && error[digits] >= '0' && error[digits] <= '9')
+        ++digits;
+    return digits > 0 && error[0] != '0' && error.substr(digits, 2) == ": " && error.size() > digits + 2;
 }
 
 void checkModel(const workstation::Workstation& model)
@@ -119,7 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (parsed)
         checkModel(model);
     else
-        require(error.rfind("fuzz.ini:", 0) == 0 && error.find(": [") != std::string::npos);
+        require(isLineError(error));
 
     SimClient client;
     std::string loadError;
