@@ -12,7 +12,6 @@
 #include <QTextLayout>
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
 #include <variant>
 
 #include "app/datepicker.h"
@@ -174,6 +173,12 @@ void appendLines(QPlainTextEdit* memo, const QStringList& lines)
     cursor.endEditBlock();
 }
 
+// Save refuses, and load stops at, a value longer than a settings file holds.
+QString overLimitMessage(const std::string& key)
+{
+    return QString("The value of %1 is longer than %2 bytes").arg(fromUtf8(key)).arg(kProfileValueLimit);
+}
+
 int listCount(std::int32_t stored) { return std::clamp<std::int32_t>(stored, 0, kMaxListEntries); }
 
 FileDialogRequest settingsDialogRequest(bool fileMustExist)
@@ -198,62 +203,52 @@ void Tfrmmain::Button1Click()
     // The whole name is used: a name cut at some length would name another file.
     const std::string fileName = utf8(*chosen);
 
-    // A saved file holds our keys and nothing else, so an older file of
-    // another layout is removed first; whether that worked shows in the writes.
-    std::error_code ignored;
-    std::filesystem::remove(ResolveProfilePath(fileName), ignored);
-
-    const auto writeText = [&](const char* key, const QString& value) {
-        return IniWriteString(fileName, kSection, key, utf8(value));
-    };
-    const auto writeInteger = [&](const char* key, std::int32_t value) {
-        return IniWriteInteger(fileName, kSection, key, value);
-    };
-    const auto failed = [&](const ProfileWriteResult& result) {
-        if (!result)
-            return false;
-        uiServices().messageBox(this, fromUtf8(result->message()), "Trawl");
-        return true;
+    ProfileEntries entries;
+    const auto addText = [&](std::string key, const QString& value) { entries.emplace_back(std::move(key), utf8(value)); };
+    const auto addInteger = [&](std::string key, std::int32_t value) {
+        entries.emplace_back(std::move(key), std::to_string(value));
     };
 
     for (const SettingKey& setting : kSettingKeys) {
-        const ProfileWriteResult result = std::visit(
-            Overloaded{
-                [&](const ComboText& c) { return writeText(setting.key, (this->*c.control)->currentText()); },
-                [&](const FolderPath&) { return writeText(setting.key, DirectoryListBox1->directory()); },
-                [&](const RadioFlag& c) { return writeInteger(setting.key, (this->*c.control)->isChecked() ? 1 : 0); },
-                [&](const CheckFlag& c) { return writeInteger(setting.key, (this->*c.control)->isChecked() ? 1 : 0); },
-                [&](const EditText& c) { return writeText(setting.key, (this->*c.control)->text()); },
-                [&](const Day& c) {
-                    // Whole days, the fraction cut toward zero.
-                    const double day = std::trunc((this->*c.control)->daySerial());
-                    return writeInteger(setting.key, static_cast<std::int32_t>(day));
-                },
-            },
-            setting.control);
-        if (failed(result))
-            return;
+        std::visit(Overloaded{
+                       [&](const ComboText& c) { addText(setting.key, (this->*c.control)->currentText()); },
+                       [&](const FolderPath&) { addText(setting.key, DirectoryListBox1->directory()); },
+                       [&](const RadioFlag& c) { addInteger(setting.key, (this->*c.control)->isChecked() ? 1 : 0); },
+                       [&](const CheckFlag& c) { addInteger(setting.key, (this->*c.control)->isChecked() ? 1 : 0); },
+                       [&](const EditText& c) { addText(setting.key, (this->*c.control)->text()); },
+                       [&](const Day& c) {
+                           // Whole days, the fraction cut toward zero.
+                           const double day = std::trunc((this->*c.control)->daySerial());
+                           addInteger(setting.key, static_cast<std::int32_t>(day));
+                       },
+                   },
+                   setting.control);
     }
 
     QStringList lines = displayedLines(memCommandFile);
     if (lines.size() > kMaxListEntries)
         lines.resize(kMaxListEntries);
-    if (failed(writeInteger("memCommandFileCount", static_cast<std::int32_t>(lines.size()))))
-        return;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const std::string key = "memCommandFile" + std::to_string(i);
-        if (failed(writeText(key.c_str(), lines[i])))
-            return;
-    }
+    addInteger("memCommandFileCount", static_cast<std::int32_t>(lines.size()));
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        addText("memCommandFile" + std::to_string(i), lines[i]);
 
     const int owners = std::min(lstUsers->count(), kMaxListEntries);
-    if (failed(writeInteger("lstUsersCount", owners)))
-        return;
-    for (int j = 0; j < owners; ++j) {
-        const std::string key = "lstUsers" + std::to_string(j);
-        if (failed(writeText(key.c_str(), lstUsers->item(j)->text())))
+    addInteger("lstUsersCount", owners);
+    for (int j = 0; j < owners; ++j)
+        addText("lstUsers" + std::to_string(j), lstUsers->item(j)->text());
+
+    // A value cut to the limit could name another output file or folder than
+    // the one meant, and the load refuses it anyway: nothing is written.
+    for (const auto& [key, value] : entries) {
+        if (value.size() > kProfileValueLimit) {
+            uiServices().messageBox(this, overLimitMessage(key), "Trawl");
             return;
+        }
     }
+    // The file is replaced whole, so an older file of another layout leaves
+    // no keys behind, and a failed write leaves it as it was.
+    if (const ProfileWriteResult failed = IniReplaceFile(fileName, kSection, entries))
+        uiServices().messageBox(this, fromUtf8(failed->message()), "Trawl");
 }
 
 void Tfrmmain::Button2Click()
@@ -281,7 +276,7 @@ bool Tfrmmain::LoadSettings(const QString& fileName)
     const auto overLong = [&](const std::string& key) {
         if (!settings.overLimit(key))
             return false;
-        refuse(QString("The value of %1 is longer than %2 bytes").arg(fromUtf8(key)).arg(kProfileValueLimit));
+        refuse(overLimitMessage(key));
         return true;
     };
 

@@ -309,3 +309,31 @@ ProfileWriteResult IniWriteInteger(std::string_view fileName, std::string_view s
 {
     return IniWriteString(fileName, section, key, std::to_string(value));
 }
+
+ProfileWriteResult IniReplaceFile(std::string_view fileName, std::string_view section, const ProfileEntries& entries)
+{
+    const ResolvedProfile resolved = resolve(fileName);
+    const auto failure = [&](int code) { return ProfileWriteError{resolved.path, code}; };
+    if (resolved.unmappedDrive)
+        return failure(ENOENT);
+    if (resolved.inConfigFolder) {
+        std::error_code ec;
+        fs::create_directories(profile::configFolder(), ec);  // a failure shows in the write below
+    }
+    std::error_code ec;
+    const auto status = fs::status(resolved.path, ec);
+    if (fs::exists(status)) {
+        if (!fs::is_regular_file(status))
+            return failure(EISDIR);
+        if (::access(resolved.path.c_str(), W_OK) != 0)
+            return failure(errno);
+    }
+
+    // The lines IniWriteString gives when it adds the keys one by one to a new file.
+    std::string text = "[" + std::string(section) + "]\r\n";
+    for (const auto& [key, value] : entries)
+        text += key + "=" + profile::limitProfileValue(firstLine(value)) + "\r\n";
+    if (const int code = profile::writeFileAtomically(resolved.path, text); code != 0)
+        return failure(code);
+    return std::nullopt;
+}

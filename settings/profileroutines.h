@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 inline constexpr std::size_t kProfileValueLimit = 255;
 
@@ -59,6 +61,17 @@ private:
 // Writes the value in decimal, as IniWriteString does.
 [[nodiscard]] ProfileWriteResult IniWriteInteger(std::string_view fileName, std::string_view section,
                                                  std::string_view key, std::int32_t value);
+
+// Keys and their values, in the order they are written.
+using ProfileEntries = std::vector<std::pair<std::string, std::string>>;
+
+// Replaces the whole file with one section holding these keys, in this order,
+// each line as IniWriteString writes it into a new file. The text is built
+// first and written once, through a temporary file renamed over the old one:
+// a failed write leaves the old file as it was. An existing file that is not
+// a regular file or cannot be written is left alone and reported.
+[[nodiscard]] ProfileWriteResult IniReplaceFile(std::string_view fileName, std::string_view section,
+                                                const ProfileEntries& entries);
 
 // The file a profile name stands for:
 // - a name beginning with a drive letter ("F:\TRAWL\A.TWS") goes through the drive table;

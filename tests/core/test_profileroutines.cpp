@@ -2,6 +2,11 @@
 // read gives back, and what a write leaves on disk.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -110,6 +115,83 @@ TEST_F(ProfileRoutines, AFailedWriteIsAValueNamingTheFile)
         ASSERT_TRUE(error.has_value()) << name;
         EXPECT_EQ(error->message(), "Unable to write to " + name);
     }
+}
+
+// A file replaced whole holds, byte for byte, what writing its keys one by one
+// into a new file gives, so files read back as they always did.
+TEST_F(ProfileRoutines, AReplacedFileHoldsWhatKeyByKeyWritesGive)
+{
+    const ProfileEntries entries = {
+        {"cboPattern", "*.TXT"},
+        {"txtOutputSepOther", "   "},
+        {"memCommandFile0", "'quoted !1'"},
+        {"memCommandFile1", ""},
+        {"lstUsers0", "JOS\xC3\x89.ACME"},
+        {"evil", "a.txt\r\n[Size]\r\nWidth=9"},
+        {"long", std::string(254, 'a') + "\xC3\xA9"},  // 256 bytes: cut before the character
+        {"chkAppend", "1"},
+    };
+    const std::string keyByKey = (root / "one-by-one.tws").string();
+    for (const auto& [key, value] : entries)
+        ASSERT_FALSE(IniWriteString(keyByKey, "TRAWL", key, value).has_value()) << key;
+
+    const std::string whole = spit(root / "whole.tws", "[Layout]\r\nVersion=3\r\n[TRAWL]\r\nObsolete=1\r\n");
+    ASSERT_FALSE(IniReplaceFile(whole, "TRAWL", entries).has_value());
+    EXPECT_EQ(slurp(whole), slurp(keyByKey)) << "an older layout leaves nothing behind";
+    ASSERT_FALSE(IniReplaceFile("bare.tws", "TRAWL", entries).has_value());
+    EXPECT_EQ(slurp(config / "bare.tws"), slurp(keyByKey)) << "a bare name goes to the configuration folder";
+}
+
+// A replacement that cannot be written reports the file and leaves the old
+// one exactly as it was, with no temporary file beside it.
+TEST_F(ProfileRoutines, AFailedReplacementLeavesTheOldFileAlone)
+{
+    const std::string old = "[TRAWL]\r\ncboPattern=*.OLD\r\n";
+    ProfileEntries entries;
+    for (int i = 0; i < 100; ++i)
+        entries.emplace_back("lstUsers" + std::to_string(i), std::string(200, 'u'));
+    const fs::path folder = root / "sets";
+    const std::string path = spit(folder / "a.tws", old);
+    const auto expectUntouched = [&](const ProfileWriteResult& result, const std::string& what) {
+        ASSERT_TRUE(result.has_value()) << what;
+        EXPECT_EQ(result->message(), "Unable to write to " + path) << what;
+        EXPECT_EQ(slurp(path), old) << what;
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1) << what;
+    };
+
+    {  // a full disk: writes beyond 4 kB fail, the signal that would end the process ignored
+        rlimit saved{};
+        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        rlimit limited = saved;
+        limited.rlim_cur = 4096;
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+        const ProfileWriteResult result = IniReplaceFile(path, "TRAWL", entries);
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+        expectUntouched(result, "full disk");
+        EXPECT_EQ(result->code, EFBIG);
+    }
+    if (::geteuid() != 0) {  // root writes whatever the permissions say
+        ::chmod(path.c_str(), 0400);
+        expectUntouched(IniReplaceFile(path, "TRAWL", entries), "read-only file");
+        ::chmod(path.c_str(), 0600);
+        ::chmod(folder.c_str(), 0500);
+        expectUntouched(IniReplaceFile(path, "TRAWL", entries), "read-only folder");
+        ::chmod(folder.c_str(), 0700);
+    }
+
+    // Targets no write can reach, whoever runs the test.
+    spit(root / "plain", "x");
+    fs::create_directories(root / "taken.tws" / "inner");
+    for (const fs::path& target : {root / "plain" / "s.tws", root / "missing" / "s.tws", root / "taken.tws"}) {
+        const ProfileWriteResult result = IniReplaceFile(target.string(), "TRAWL", entries);
+        ASSERT_TRUE(result.has_value()) << target;
+        EXPECT_EQ(result->message(), "Unable to write to " + target.string());
+    }
+    EXPECT_TRUE(fs::is_directory(root / "taken.tws" / "inner")) << "a folder in the way is not removed";
+    EXPECT_FALSE(fs::exists(root / "missing"));
+    EXPECT_EQ(IniReplaceFile("Q:\\A.TWS", "TRAWL", entries).value().message(), "Unable to write to Q:\\A.TWS");
 }
 
 } // namespace

@@ -13,15 +13,20 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QTextBlock>
+#include <cmath>
+#include <csignal>
 #include <functional>
 #include <map>
 #include <memory>
+
+#include <sys/resource.h>
 
 #include "app/datepicker.h"
 #include "app/folderlistbox.h"
 #include "app/radiobutton.h"
 #include "app/tfrmmain.h"
 #include "netclient/nwclient.h"
+#include "settings/profileroutines.h"
 #include "support/gui_profilefolders.h"
 #include "support/gui_recordinguiservices.h"
 
@@ -195,7 +200,6 @@ TEST_F(SettingsFileTest, TheFileHoldsOurKeysInOrderWithTemplateLinesAsShown)
     window->memCommandFile->setPlainText("'quoted !1'\n" + longLine + "\n\nlast\n");
     window->lstUsers->addItems({"A.ACME", "B.ACME"});
     window->txtOutputSepOther->setText("   ");
-    window->txtOutputFilename->setText(QString(300, 'n'));
     // An older file of another layout is replaced whole.
     const QString file = folders.write("saved.tws", "[Layout]\r\nVersion=3\r\n[TRAWL]\r\nObsolete=1\r\nmemCommandFile9=x\r\n");
     save(*window);
@@ -222,7 +226,6 @@ TEST_F(SettingsFileTest, TheFileHoldsOurKeysInOrderWithTemplateLinesAsShown)
         rows += values.at(QString("memCommandFile%1").arg(i));
     EXPECT_EQ(rows.toStdString(), longLine.toStdString());
     EXPECT_EQ(values.at(QString("memCommandFile%1").arg(lineCount - 1)), "last") << "the empty last line is no line";
-    EXPECT_EQ(values.at("txtOutputFilename"), QString(255, 'n'));
     EXPECT_EQ(values.at("optSizeIgnore"), "1");
     EXPECT_EQ(values.at("dtpBefore"), "36892");
 
@@ -399,6 +402,125 @@ TEST_F(SettingsFileTest, DialogsAndAFileThatCannotBeWritten)
         EXPECT_EQ(ui.messageTexts(), std::vector<QString>{"Unable to write to " + folders.root() + "/" + name});
     }
     EXPECT_TRUE(QFileInfo(folders.root() + "/taken.tws/inner").isDir());
+}
+
+// Every file in a folder, hidden ones (a temporary file left behind) included.
+QStringList entriesOf(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// A save writes the bytes that setting each key in turn into a new file gave,
+// so files saved now read back exactly as before.
+TEST_F(SettingsFileTest, ASaveWritesWhatSettingEachKeyInTurnWrote)
+{
+    Tfrmmain& w = *window;
+    w.cboDrives->setEditText("C:     (local)");
+    w.cboPattern->setEditText("  *.jpg");
+    ASSERT_EQ(w.DirectoryListBox1->setDirectory("C:\\DATA\\PUBLIC"), 0);
+    w.optSizeLess->setChecked(true);
+    w.txtSizeBytes->setText("1234");
+    w.optDateCreation->setChecked(true);
+    w.optDateBetween->setChecked(true);
+    w.dtpBefore->setDaySerial(36900.75);
+    w.dtpAfter->setDaySerial(37000);
+    const QList<QCheckBox*> boxes = w.findChildren<QCheckBox*>();
+    for (qsizetype i = 0; i < boxes.size(); i += 3)
+        boxes[i]->setChecked(true);
+    w.optOutputSepOther->setChecked(true);
+    w.txtOutputFilename->setText("C:\\" + QString(125, QChar(0xE9)) + "xy");  // 255 bytes: the most a value holds
+    w.txtOutputSepOther->setText(" ; ");
+    w.memCommandFile->setPlainText("'copy !1 C:\\SAVE'\n\nrem \"!2\"");
+    w.lstUsers->addItems({"JSMITH.SALES.ACME", "ADMIN.ACME", ""});
+
+    const std::string expected = (folders.root() + "/expected.tws").toStdString();
+    const auto set = [&](const QString& key, const QString& value) {
+        ASSERT_FALSE(IniWriteString(expected, "TRAWL", key.toStdString(), value.toStdString()).has_value()) << key.toStdString();
+    };
+    const std::map<QString, QString> seen = snapshot(w);
+    for (const QString& key : kControlKeys) {
+        const QString value = valueOnly(seen.at(key));
+        set(key, value == "on" ? "1" : value == "off" ? "0" : key.startsWith("dtp") ? QString::number(std::trunc(value.toDouble())) : value);
+    }
+    const QStringList lines = memoLines(w);
+    set("memCommandFileCount", QString::number(lines.size()));
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        set(QString("memCommandFile%1").arg(i), lines[i]);
+    set("lstUsersCount", QString::number(w.lstUsers->count()));
+    for (int j = 0; j < w.lstUsers->count(); ++j)
+        set(QString("lstUsers%1").arg(j), w.lstUsers->item(j)->text());
+
+    const QString saved = save(w);
+    EXPECT_TRUE(ui.messages.empty());
+    const QByteArray bytes = folders.read(saved);
+    EXPECT_EQ(bytes.toStdString(), folders.read(QString::fromStdString(expected)).toStdString());
+    EXPECT_TRUE(bytes.contains("\r\ndtpBefore=36900\r\n") && bytes.contains("\r\ntxtOutputSepOther= ; \r\n"));
+}
+
+// A value longer than a settings file holds would be saved cut, naming
+// another file or folder: the save is refused before anything is written.
+TEST_F(SettingsFileTest, AValueLongerThanTheFileHoldsRefusesTheSave)
+{
+    const QString nested = QString(100, 'A') + "/" + QString(100, 'B') + "/" + QString(60, 'C');
+    QDir().mkpath(folders.localRoot() + "/" + nested);
+    struct Case {
+        const char* key;
+        std::function<void(Tfrmmain&)> set;
+    };
+    const Case cases[] = {
+        {"txtOutputFilename", [](Tfrmmain& w) { w.txtOutputFilename->setText("C:\\" + QString(253, 'n')); }},
+        {"txtOutputFilename", [](Tfrmmain& w) { w.txtOutputFilename->setText(QString(128, QChar(0xE9))); }},  // 256 bytes
+        {"cboPattern", [](Tfrmmain& w) { w.cboPattern->setEditText(QString(256, '?')); }},
+        {"cboPath", [&](Tfrmmain& w) { ASSERT_EQ(w.DirectoryListBox1->setDirectory("C:\\" + QString(nested).replace('/', '\\')), 0); }},
+        {"txtOutputSepOther", [](Tfrmmain& w) { w.txtOutputSepOther->setText(QString(300, ';')); }},
+        {"lstUsers1", [](Tfrmmain& w) { w.lstUsers->addItems({"ADMIN.ACME", QString(256, 'U')}); }},
+    };
+    const QByteArray old = "[TRAWL]\r\ncboPattern=*.OLD\r\n";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key);
+        const QString file = folders.write("sets/saved.tws", old);
+        auto w = makeWindow();
+        c.set(*w);
+        ui.queueFileName(file);
+        w->Button1Click();
+        EXPECT_EQ(ui.messageTexts(), std::vector<QString>{QString("The value of %1 is longer than 255 bytes").arg(c.key)});
+        EXPECT_EQ(folders.read(file), old);
+        EXPECT_EQ(entriesOf(folders.root() + "/sets"), QStringList{"saved.tws"});
+    }
+}
+
+// A save that cannot be written (here a full disk) says so and keeps the old
+// file byte for byte, with no temporary file beside it.
+TEST_F(SettingsFileTest, ASaveThatFailsKeepsTheOldFile)
+{
+    const QByteArray old = "[TRAWL]\r\ncboPattern=*.OLD\r\nlstUsersCount=0\r\n";
+    const QString file = folders.write("sets/saved.tws", old);
+    for (int i = 0; i < 100; ++i)
+        window->lstUsers->addItem(QString("OWNER%1.").arg(i) + QString(100, 'O'));
+
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit limited = saved;
+    limited.rlim_cur = 4096;
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    ui.queueFileName(file);
+    window->Button1Click();
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_EQ(ui.messageTexts(), std::vector<QString>{"Unable to write to " + file});
+    EXPECT_EQ(folders.read(file), old);
+    EXPECT_EQ(entriesOf(folders.root() + "/sets"), QStringList{"saved.tws"});
+
+    // With room the same save replaces the file whole.
+    ui.clear();
+    save(*window, "sets/saved.tws");
+    EXPECT_TRUE(ui.messages.empty());
+    const QByteArray text = folders.read(file);
+    EXPECT_TRUE(text.startsWith("[TRAWL]\r\ncboDrives=") && text.endsWith("\r\nlstUsers99=OWNER99." + QByteArray(100, 'O') + "\r\n"));
+    EXPECT_FALSE(text.contains("*.OLD"));
+    EXPECT_EQ(entriesOf(folders.root() + "/sets"), QStringList{"saved.tws"});
 }
 
 } // namespace
