@@ -54,6 +54,21 @@ std::string_view trim(std::string_view text)
     return text;
 }
 
+// A text of the file as an error reason quotes it, cut after kQuotedLimit
+// bytes: a value of a megabyte would otherwise make a megabyte line on
+// standard error. The cut never splits a UTF-8 sequence.
+constexpr std::size_t kQuotedLimit = 80;
+
+std::string quoted(std::string_view text)
+{
+    if (text.size() <= kQuotedLimit)
+        return std::string(text);
+    std::size_t end = kQuotedLimit;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    return std::string(text.substr(0, end)) + "...";
+}
+
 // "F=FS1/SYS:   ; the system volume": a ';' after a blank starts a comment.
 std::string_view stripComment(std::string_view value)
 {
@@ -209,7 +224,7 @@ private:
     bool fail(const profile::ProfileEntry& entry, const std::string& reason)
     {
         m_error = std::string(m_fileName) + ":" + std::to_string(entry.line) + ": [" + std::string(m_section) + "] " +
-                  entry.key + ": " + reason;
+                  quoted(entry.key) + ": " + reason;
         return false;
     }
 
@@ -248,7 +263,7 @@ private:
             return fail(entry, "no host folder");
         volume.hostFolder = hostFolderOf(value, m_baseFolder);
         if (!isFolder(volume.hostFolder))
-            return fail(entry, "no such folder " + volume.hostFolder);
+            return fail(entry, "no such folder " + quoted(volume.hostFolder));
         m_ws.volumes.push_back(std::move(volume));
         return true;
     }
@@ -275,7 +290,7 @@ private:
         if (!netware) {
             drive.hostFolder = hostFolderOf(value, m_baseFolder);
             if (!isFolder(drive.hostFolder))
-                return fail(entry, "no such folder " + drive.hostFolder);
+                return fail(entry, "no such folder " + quoted(drive.hostFolder));
             m_ws.drives.push_back(std::move(drive));
             return true;
         }
@@ -286,17 +301,17 @@ private:
             return v.server == server && v.name == volumeName;
         });
         if (volume == m_ws.volumes.end())
-            return fail(entry, "unknown volume " + server + "/" + volumeName);
+            return fail(entry, "unknown volume " + quoted(server) + "/" + quoted(volumeName));
         drive.netware = true;
         drive.volume = static_cast<std::size_t>(volume - m_ws.volumes.begin());
         drive.hostFolder = volume->hostFolder;
         for (std::string_view part : splitPath(value.substr(colon + 1))) {
             if (!netnames::isNetWareName(part))
-                return fail(entry, "bad folder name in " + std::string(value));
+                return fail(entry, "bad folder name in " + quoted(value));
             const auto found = findSubfolder(drive.hostFolder, part);
             if (!found)
-                return fail(entry, "no folder " + std::string(value.substr(colon + 1)) + " on " + server + "/" +
-                                       volumeName);
+                return fail(entry, "no folder " + quoted(value.substr(colon + 1)) + " on " + quoted(server) + "/" +
+                                       quoted(volumeName));
             drive.hostFolder = joinHost(drive.hostFolder, *found);
             drive.path.push_back(*found);
         }
@@ -322,7 +337,7 @@ private:
         if (className.empty())
             return fail(entry, "no class");
         if (className.size() > kMaxClassName || hasControlChar(className) || className.find('=') != std::string_view::npos)
-            return fail(entry, "bad class " + std::string(className));
+            return fail(entry, "bad class " + quoted(className));
         DirectoryObject object;
         object.fullName = std::string(name);
         object.className = std::string(className);
@@ -331,7 +346,7 @@ private:
             const std::string_view idText = trim(value.substr(comma + 1));
             const auto id = profile::parseInteger(idText);
             if (!id)
-                return fail(entry, "bad ID " + std::string(idText));
+                return fail(entry, "bad ID " + quoted(idText));
             object.id = static_cast<std::uint32_t>(*id);
         }
         const std::string folded = netnames::upperAscii(object.fullName);
@@ -366,7 +381,7 @@ private:
             return fail(entry, "the host user ID is not an integer");
         const auto id = profile::parseInteger(value);
         if (!id)
-            return fail(entry, "the object ID " + std::string(value) + " is not an integer");
+            return fail(entry, "the object ID " + quoted(value) + " is not an integer");
         if (!m_ws.owners.emplace(static_cast<std::uint32_t>(*uid), static_cast<std::uint32_t>(*id)).second)
             return fail(entry, "host user ID given twice");
         return true;
@@ -386,12 +401,12 @@ private:
         Fault fault;
         const auto known = operationFromName(operation);
         if (!known)
-            return fail(entry, "unknown operation " + std::string(operation));
+            return fail(entry, "unknown operation " + quoted(operation));
         if (pattern.empty())
             return fail(entry, "empty path wildcard");
         const auto code = parseHexCode(codeText);
         if (!code)
-            return fail(entry, "bad hex code " + std::string(codeText));
+            return fail(entry, "bad hex code " + quoted(codeText));
         if (*code == 0)
             return fail(entry, "code 0 would be success");
         fault.operation = *known;

@@ -179,6 +179,36 @@ TEST(WorkstationFile, MalformedFilesNameTheLineAndTheReason)
     }
 }
 
+// A reason quotes at most 80 bytes of a key or value, then "...": a value of a
+// megabyte must not make a megabyte line on standard error. Up to 80 bytes the
+// text is quoted whole.
+TEST(WorkstationFile, LongQuotedTextIsCutInTheReason)
+{
+    const std::string huge(1 << 20, 'Q');
+    const std::string q79(79, 'Q'), q80(80, 'Q');
+    const std::pair<std::string, std::string> cases[] = {
+        {"FS1/DATA=/" + huge + "\n", "3: [Volumes] FS1/DATA: no such folder /" + q79 + "..."},
+        {"[Drives]\nH=" + huge + "/SYS:\n", "4: [Drives] H: unknown volume " + q80 + ".../SYS"},
+        {"[Drives]\nH=FS1/SYS:" + huge + "\n", "4: [Drives] H: bad folder name in FS1/SYS:" + std::string(72, 'Q') + "..."},
+        {"[Directory]\n" + huge + "=User\n", "4: [Directory] " + q80 + "...: name longer than 255 characters"},
+        {"[Directory]\nACME=" + huge + "\n", "4: [Directory] ACME: bad class " + q80 + "..."},
+        {"[Directory]\nACME=User, " + huge + "\n", "4: [Directory] ACME: bad ID " + q80 + "..."},
+        {"[Owners]\n0=" + huge + "\n", "4: [Owners] 0: the object ID " + q80 + "... is not an integer"},
+        {"[Owners]\n0=" + q80 + "\n", "4: [Owners] 0: the object ID " + q80 + " is not an integer"},
+        {"[Owners]\n0=" + q79 + "\xC3\xA9" + huge + "\n", "4: [Owners] 0: the object ID " + q79 + "... is not an integer"},
+        {"[Faults]\nFault0=" + huge + ", *, 899C\n", "4: [Faults] Fault0: unknown operation " + q80 + "..."},
+        {"[Faults]\nFault0=NWDSList, *, " + huge + "\n", "4: [Faults] Fault0: bad hex code " + q80 + "..."},
+    };
+    TempWorkstation ws;
+    const std::string sys = ws.makeFolder("sys");
+    for (const auto& [text, reason] : cases) {
+        workstation::Workstation model;
+        std::string error;
+        EXPECT_FALSE(workstation::parse("[Volumes]\nFS1/SYS=" + sys + "\n" + text, "ws.ini", "", model, error));
+        EXPECT_EQ(error, "ws.ini:" + reason) << reason;
+    }
+}
+
 TEST(WorkstationFile, UnknownSectionsAndEmptyFilesAreAccepted)
 {
     workstation::Workstation model;
