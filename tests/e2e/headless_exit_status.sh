@@ -115,11 +115,12 @@ set +e
     NWCLIENT_CONFIG="$work/workstation.ini" XDG_CONFIG_HOME="$work/config" \
     timeout 60 "$trawl" "/settings=$work/run.tws" /autorun /autoclose >"$work/stdout" 2>"$work/stderr") &
 runner=$!
-for _ in $(seq 1 500); do
+for _ in $(seq 1 3000); do
     grep -q 'NWIntScanFileInformation2' "$work/stderr" 2>/dev/null && break
     sleep 0.01
 done
-pkill -TERM -f -- "^$trawl /settings=" || true
+# Only this run's trawl: other tests may run the same binary at the same time.
+pkill -TERM -f -- "^$trawl /settings=$work/run.tws" || true
 wait "$runner"
 status=$?
 set -e
