@@ -271,17 +271,31 @@ std::int32_t IniReadInteger(std::string_view fileName, std::string_view section,
     return ProfileSectionReader(fileName, section).readInteger(key, defaultValue);
 }
 
+namespace {
+
+// What every write does first: a drive the workstation does not map is
+// refused, and the configuration folder is made when the file goes there (a
+// failure to make it shows in the write itself).
+ProfileWriteResult prepareWrite(const ResolvedProfile& resolved)
+{
+    if (resolved.unmappedDrive)
+        return ProfileWriteError{resolved.path, ENOENT};
+    if (resolved.inConfigFolder) {
+        std::error_code ec;
+        fs::create_directories(profile::configFolder(), ec);
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 ProfileWriteResult IniWriteString(std::string_view fileName, std::string_view section, std::string_view key,
                                   std::string_view value)
 {
     const ResolvedProfile resolved = resolve(fileName);
     const auto failure = [&](int code) { return ProfileWriteError{resolved.path, code}; };
-    if (resolved.unmappedDrive)
-        return failure(ENOENT);
-    if (resolved.inConfigFolder) {
-        std::error_code ec;
-        fs::create_directories(profile::configFolder(), ec);  // a failure shows in the write below
-    }
+    if (ProfileWriteResult refused = prepareWrite(resolved))
+        return refused;
 
     std::string text;
     std::error_code ec;
@@ -314,12 +328,8 @@ ProfileWriteResult IniReplaceFile(std::string_view fileName, std::string_view se
 {
     const ResolvedProfile resolved = resolve(fileName);
     const auto failure = [&](int code) { return ProfileWriteError{resolved.path, code}; };
-    if (resolved.unmappedDrive)
-        return failure(ENOENT);
-    if (resolved.inConfigFolder) {
-        std::error_code ec;
-        fs::create_directories(profile::configFolder(), ec);  // a failure shows in the write below
-    }
+    if (ProfileWriteResult refused = prepareWrite(resolved))
+        return refused;
     std::error_code ec;
     const auto status = fs::status(resolved.path, ec);
     if (fs::exists(status)) {
