@@ -3,7 +3,7 @@
 // back what was written; and a value set and written out must read back as a
 // reader of the file would take it, without disturbing any other key.
 
-#include "settings/profile.h"
+#include "platform/profile.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

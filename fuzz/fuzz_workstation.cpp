@@ -10,7 +10,7 @@
 
 #include "netclient/simclient.h"
 #include "netclient/workstation.h"
-#include "settings/profile.h"
+#include "platform/profile.h"
 
 #include <cstddef>
 #include <cstdint>

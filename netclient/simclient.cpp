@@ -21,7 +21,7 @@
 #include "netclient/dosdate.h"
 #include "netclient/netnames.h"
 #include "platform/drives.h"
-#include "settings/profile.h"
+#include "platform/profile.h"
 
 using workstation::Operation;
 

@@ -9,7 +9,7 @@
 #include <unordered_map>
 
 #include "netclient/netnames.h"
-#include "settings/profile.h"
+#include "platform/profile.h"
 
 namespace workstation {
 

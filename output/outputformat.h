@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "netclient/nwclient.h"
-#include "scan/pathjoin.h"
+#include "platform/pathjoin.h"
 
 struct ScanCriteria;
 

@@ -13,7 +13,7 @@
 #include "app/tfrmmain.h"
 #include "output/qt_listmodels.h"
 #include "platform/drives.h"
-#include "scan/pathjoin.h"
+#include "platform/pathjoin.h"
 
 namespace {
 

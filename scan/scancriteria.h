@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "output/outputstream.h"
+#include "platform/outputstream.h"
 
 // Limits of the texts the criteria hold. Longer texts are refused by the
 // validation with a message, never cut silently.

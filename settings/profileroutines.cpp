@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/drives.h"
-#include "settings/profile.h"
+#include "platform/profile.h"
 
 namespace fs = std::filesystem;
 

@@ -1,4 +1,4 @@
-#include "settings/profile.h"
+#include "platform/profile.h"
 
 #include <gtest/gtest.h>
 

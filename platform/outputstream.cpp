@@ -1,4 +1,4 @@
-#include "output/outputstream.h"
+#include "platform/outputstream.h"
 
 #include <cerrno>
 
