@@ -39,15 +39,11 @@ std::optional<std::string> fullNameOf(const QTreeWidgetItem* node)
     return name;
 }
 
-std::string boundedText(const char* buffer, std::size_t size)
+bool isLeafClass(std::string_view className)
 {
-    return std::string(buffer, strnlen(buffer, size));
-}
-
-bool isLeafClass(const std::string& className)
-{
-    return QString::fromStdString(className).compare(QStringLiteral("User"), Qt::CaseInsensitive) == 0 ||
-           QString::fromStdString(className).compare(QStringLiteral("NCP Server"), Qt::CaseInsensitive) == 0;
+    const QString name = QString::fromUtf8(className.data(), static_cast<qsizetype>(className.size()));
+    return name.compare(QStringLiteral("User"), Qt::CaseInsensitive) == 0 ||
+           name.compare(QStringLiteral("NCP Server"), Qt::CaseInsensitive) == 0;
 }
 
 } // namespace
@@ -122,7 +118,8 @@ void Tfrmmain::ListTreeChildren(QTreeWidgetItem* node)
             if (client->NWDSGetObjectName(TreeContext, buffer, name.data(), &attributeCount, &info) !=
                 nw::kSuccess)
                 break;
-            const QString text = QString::fromStdString(boundedText(name.data(), name.size()));
+            const std::string_view objectName = nw::boundedText(name.data(), name.size());
+            const QString text = QString::fromUtf8(objectName.data(), static_cast<qsizetype>(objectName.size()));
             // One node per object: a container (with subordinates) can be
             // opened whatever its class; users and servers without subordinates
             // are leaves; any other object without subordinates is not shown.
@@ -131,7 +128,7 @@ void Tfrmmain::ListTreeChildren(QTreeWidgetItem* node)
                 child->addChild(new DirTreeItem(QString::fromLatin1(kTreePlaceholder)));
                 node->addChild(child);
                 repaint();
-            } else if (isLeafClass(boundedText(info.baseClass, sizeof info.baseClass))) {
+            } else if (isLeafClass(nw::boundedText(info.baseClass, sizeof info.baseClass))) {
                 node->addChild(new DirTreeItem(text));
             }
         }

@@ -36,12 +36,6 @@ std::string cutUtf8(std::string text, std::size_t maxBytes)
     return text;
 }
 
-// The text of a fixed client buffer up to its NUL, never past its end.
-std::string boundedText(const char* buffer, std::size_t size)
-{
-    return std::string(buffer, strnlen(buffer, size));
-}
-
 } // namespace
 
 void Tfrmmain::ShowNWError(const QString& label, NWCCODE code)
@@ -157,10 +151,10 @@ void Tfrmmain::FillDriveList()
             if (const NWCCODE code = client->NWGetConnectionInformation(conn, nw::kConnectionInfoLevel, &info))
                 ShowNWError(QStringLiteral("Cannot Get Connection Information"), code);
             else
-                server = boundedText(info.serverName, sizeof info.serverName);
+                server = nw::boundedText(info.serverName, sizeof info.serverName);
 
             std::string entry = std::string(1, letter) + ":       " + server + "/" +
-                                boundedText(volumePath.data(), volumePath.size());
+                                std::string(nw::boundedText(volumePath.data(), volumePath.size()));
             cboDrives->addItem(QString::fromUtf8(cutUtf8(std::move(entry), kMaxDriveEntryBytes)));
         }
     }

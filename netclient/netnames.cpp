@@ -5,6 +5,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "platform/asciicase.h"
+
 namespace netnames {
 
 namespace {
@@ -33,7 +35,7 @@ std::string shortNameChars(std::string_view part, std::size_t limit)
         if (result.size() == limit)
             break;
         if (isShortNameChar(c))
-            result += upperAscii(c);
+            result += ascii::toUpper(c);
     }
     return result;
 }
@@ -131,26 +133,6 @@ bool isShortName(std::string_view name)
     return true;
 }
 
-char upperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 0x20) : c; }
-
-std::string upperAscii(std::string_view text)
-{
-    std::string result(text);
-    for (char& c : result)
-        c = upperAscii(c);
-    return result;
-}
-
-bool equalCaseBlind(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (upperAscii(a[i]) != upperAscii(b[i]))
-            return false;
-    return true;
-}
-
 std::vector<std::string> assignShortNames(const std::vector<std::string_view>& names)
 {
     std::vector<std::string> result(names.size());
@@ -162,7 +144,7 @@ std::vector<std::string> assignShortNames(const std::vector<std::string_view>& n
     std::vector<std::size_t> toMangle;
     for (std::size_t i = 0; i < names.size(); ++i) {
         if (isShortName(names[i])) {
-            std::string upper = upperAscii(names[i]);
+            std::string upper = ascii::toUpper(names[i]);
             if (taken.insert(upper).second) {
                 result[i] = std::move(upper);
                 continue;

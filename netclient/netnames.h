@@ -1,8 +1,7 @@
 #pragma once
 
 // Rules for the names NetWare holds: which host names a volume can serve, the
-// 8.3 short names of name space 0, and the ASCII case folding that NetWare
-// applies (a-z only; accented letters are left alone).
+// 8.3 short names of name space 0 (their case rule is platform/asciicase.h).
 
 #include <string>
 #include <string_view>
@@ -25,10 +24,6 @@ bool hasWildcards(std::string_view text);
 // An 8.3 name: 1 to 8 characters, optionally a dot and 1 to 3 more, every
 // character a letter, a digit or one of ! # $ % & ' ( ) - @ ^ _ ` { } ~.
 bool isShortName(std::string_view name);
-
-char upperAscii(char c);
-std::string upperAscii(std::string_view text);
-bool equalCaseBlind(std::string_view a, std::string_view b);
 
 // Gives every name of one folder its short name. The names must come in a
 // fixed order (the folder cache passes them sorted by their bytes), which

@@ -7,6 +7,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <string_view>
 
 using NWCCODE = std::uint32_t;
 using NWCONN_HANDLE = std::uint32_t;
@@ -32,6 +34,13 @@ inline constexpr std::uint32_t kTypelessNames = 4;
 
 inline constexpr std::size_t kDsBufferSize = 4096;
 inline constexpr int kConnectionInfoLevel = 1;
+
+// Search attributes of the scan's file calls: hidden and system files too.
+inline constexpr std::uint8_t kSearchHiddenAndSystem = 6;
+
+// The text of a fixed client buffer up to its NUL: the client never writes
+// past a buffer, but a full one without its NUL must not be read past either.
+inline std::string_view boundedText(const char* buffer, std::size_t size) { return {buffer, strnlen(buffer, size)}; }
 
 } // namespace nw
 

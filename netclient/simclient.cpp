@@ -20,6 +20,7 @@
 
 #include "netclient/dosdate.h"
 #include "netclient/netnames.h"
+#include "platform/asciicase.h"
 #include "platform/drives.h"
 #include "platform/profile.h"
 
@@ -100,13 +101,13 @@ std::string joinVolumePath(std::string_view folder, std::string_view name)
 // "CN", "OU", "O", "C", "L" by the object's class.
 std::string_view typeOfClass(std::string_view className)
 {
-    if (netnames::equalCaseBlind(className, "Organization"))
+    if (ascii::equalsIgnoringCase(className, "Organization"))
         return "O";
-    if (netnames::equalCaseBlind(className, "Organizational Unit"))
+    if (ascii::equalsIgnoringCase(className, "Organizational Unit"))
         return "OU";
-    if (netnames::equalCaseBlind(className, "Country"))
+    if (ascii::equalsIgnoringCase(className, "Country"))
         return "C";
-    if (netnames::equalCaseBlind(className, "Locality"))
+    if (ascii::equalsIgnoringCase(className, "Locality"))
         return "L";
     return "CN";
 }
@@ -131,7 +132,7 @@ std::string_view withoutType(std::string_view component)
     if (equals == std::string_view::npos || equals == 0 || equals > 2)
         return component;
     for (std::size_t i = 0; i < equals; ++i) {
-        const char c = netnames::upperAscii(component[i]);
+        const char c = ascii::toUpper(component[i]);
         if (c < 'A' || c > 'Z')
             return component;
     }
@@ -205,7 +206,7 @@ struct FolderCache {
         }
         scratch.assign(name);
         for (char& c : scratch)
-            c = netnames::upperAscii(c);
+            c = ascii::toUpper(c);
         auto found = byFoldedName.find(scratch);
         if (found == byFoldedName.end()) {
             found = byShortName.find(scratch);
@@ -514,7 +515,7 @@ struct SimClient::State {
     const VolumeState* findVolume(NWCONN_HANDLE conn, std::string_view name) const
     {
         for (const VolumeState& volume : volumes)
-            if (volume.connection + 1 == conn && netnames::equalCaseBlind(volume.name, name))
+            if (volume.connection + 1 == conn && ascii::equalsIgnoringCase(volume.name, name))
                 return &volume;
         return nullptr;
     }
@@ -586,7 +587,7 @@ bool SimClient::State::install(workstation::Workstation model)
         for (std::string_view part : splitDots(entry.fullName))
             object.components.emplace_back(part);
         object.className = entry.className;
-        objectByName.emplace(netnames::upperAscii(entry.fullName), objects.size());
+        objectByName.emplace(ascii::toUpper(entry.fullName), objects.size());
         if (entry.id)
             objectById.emplace(*entry.id, objects.size());
         objects.push_back(std::move(object));
@@ -598,8 +599,8 @@ bool SimClient::State::install(workstation::Workstation model)
         std::string tail;
         object.types.assign(count, std::string_view{});
         for (std::size_t k = count; k-- > 0;) {
-            tail = tail.empty() ? netnames::upperAscii(object.components[k])
-                                : netnames::upperAscii(object.components[k]) + "." + tail;
+            tail = tail.empty() ? ascii::toUpper(object.components[k])
+                                : ascii::toUpper(object.components[k]) + "." + tail;
             const auto known = objectByName.find(tail);
             if (known != objectByName.end())
                 object.types[k] = typeOfClass(objects[known->second].className);
@@ -768,7 +769,7 @@ bool SimClient::State::listFolder(const std::string& folder, FolderCache& cache)
         cache.entries[i].shortName = std::move(shortNames[i]);
         if (!cache.entries[i].shortName.empty())
             cache.byShortName.emplace(cache.entries[i].shortName, static_cast<std::uint32_t>(i));
-        cache.byFoldedName.emplace(netnames::upperAscii(cache.entries[i].name), static_cast<std::uint32_t>(i));
+        cache.byFoldedName.emplace(ascii::toUpper(cache.entries[i].name), static_cast<std::uint32_t>(i));
     }
     return true;
 }
@@ -1136,7 +1137,7 @@ NWCCODE SimClient::NWParseNetwarePath(const char* path, NWCONN_HANDLE* conn, NWD
         return code;
     if (text.size() > kMaxPath)
         return nw::kErrInvalidPath;
-    const char letter = netnames::upperAscii(text.empty() ? '\0' : text[0]);
+    const char letter = ascii::toUpper(text.empty() ? '\0' : text[0]);
     if (text.size() < 2 || text[1] != ':' || letter < 'A' || letter > 'Z')
         return nw::kErrDriveNotMapped;
     const DriveState& drive = m->drives[static_cast<std::size_t>(letter - 'A')];
@@ -1464,7 +1465,7 @@ NWCCODE SimClient::NWGetObjectName(NWCONN_HANDLE conn, std::uint32_t objectId, c
         if (known == m->hostUsers.end()) {
             std::optional<std::string> user = m->hostUserLookup(objectId);
             if (user)
-                *user = netnames::upperAscii(*user);
+                *user = ascii::toUpper(*user);
             known = m->hostUsers.emplace(objectId, std::move(user)).first;
         }
         if (!known->second || known->second->empty())
@@ -1638,12 +1639,12 @@ NWCCODE SimClient::NWDSSetContext(NWDSContextHandle context, int key, const void
     std::string_view name(text, length);
     state.nameContext = std::string(name);
     state.components.clear();
-    if (name.empty() || netnames::equalCaseBlind(name, kRootName))
+    if (name.empty() || ascii::equalsIgnoringCase(name, kRootName))
         return nw::kSuccess;
     if (name.front() == '.')
         name.remove_prefix(1);
     for (std::string_view part : splitDots(name))
-        state.components.push_back(netnames::upperAscii(withoutType(part)));
+        state.components.push_back(ascii::toUpper(withoutType(part)));
     return nw::kSuccess;
 }
 
@@ -1712,7 +1713,7 @@ std::optional<std::vector<std::string>> SimClient::State::containerOf(const Cont
     }
     if (!name.empty())
         for (std::string_view part : splitDots(name))
-            result.push_back(netnames::upperAscii(withoutType(part)));
+            result.push_back(ascii::toUpper(withoutType(part)));
     if (!absolute) {
         if (up > context.components.size())
             return std::nullopt;
@@ -1744,7 +1745,7 @@ std::string SimClient::State::objectName(const DirObject& object, const ContextS
     const std::size_t contextCount = context.components.size();
     std::size_t shared = 0;
     while (shared + 1 < count && shared < contextCount &&
-           netnames::equalCaseBlind(object.components[count - 1 - shared],
+           ascii::equalsIgnoringCase(object.components[count - 1 - shared],
                                     context.components[contextCount - 1 - shared]))
         ++shared;
     std::string name;

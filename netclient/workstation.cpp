@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "netclient/netnames.h"
+#include "platform/asciicase.h"
 #include "platform/profile.h"
 
 namespace workstation {
@@ -129,7 +130,7 @@ std::optional<std::string> findSubfolder(const std::string& folder, std::string_
     std::optional<std::string> best;
     while (const dirent* entry = ::readdir(dir)) {
         const std::string_view candidate = entry->d_name;
-        if (!netnames::equalCaseBlind(candidate, name) || (best && candidate >= *best))
+        if (!ascii::equalsIgnoringCase(candidate, name) || (best && candidate >= *best))
             continue;
         if (isFolder(joinHost(folder, candidate)))
             best = std::string(candidate);
@@ -206,7 +207,7 @@ public:
                                                                    "Bindery", "Owners", "Faults"};
         for (std::string_view wanted : kOrder) {
             for (const profile::ProfileSection& section : document.sections()) {
-                if (!netnames::equalCaseBlind(section.name, wanted))
+                if (!ascii::equalsIgnoringCase(section.name, wanted))
                     continue;
                 for (const profile::ProfileEntry& entry : section.entries) {
                     m_section = wanted;
@@ -253,8 +254,8 @@ private:
             return fail(entry, "not a SERVER/VOLUME name (server up to 47 and volume up to 15 letters, digits or "
                                "_-@!#$%&'()^{}~)");
         Volume volume;
-        volume.server = netnames::upperAscii(key.substr(0, slash));
-        volume.name = netnames::upperAscii(key.substr(slash + 1));
+        volume.server = ascii::toUpper(key.substr(0, slash));
+        volume.name = ascii::toUpper(key.substr(slash + 1));
         volume.line = entry.line;
         for (const Volume& other : m_ws.volumes)
             if (other.server == volume.server && other.name == volume.name)
@@ -270,10 +271,10 @@ private:
 
     bool readDrive(const profile::ProfileEntry& entry, std::string_view value)
     {
-        if (entry.key.size() != 1 || netnames::upperAscii(entry.key[0]) < 'A' || netnames::upperAscii(entry.key[0]) > 'Z')
+        if (entry.key.size() != 1 || ascii::toUpper(entry.key[0]) < 'A' || ascii::toUpper(entry.key[0]) > 'Z')
             return fail(entry, "not a drive letter A to Z");
         Drive drive;
-        drive.letter = netnames::upperAscii(entry.key[0]);
+        drive.letter = ascii::toUpper(entry.key[0]);
         drive.line = entry.line;
         for (const Drive& other : m_ws.drives)
             if (other.letter == drive.letter)
@@ -295,8 +296,8 @@ private:
             return true;
         }
 
-        const std::string server = netnames::upperAscii(trim(value.substr(0, slash)));
-        const std::string volumeName = netnames::upperAscii(trim(value.substr(slash + 1, colon - slash - 1)));
+        const std::string server = ascii::toUpper(trim(value.substr(0, slash)));
+        const std::string volumeName = ascii::toUpper(trim(value.substr(slash + 1, colon - slash - 1)));
         const auto volume = std::find_if(m_ws.volumes.begin(), m_ws.volumes.end(), [&](const Volume& v) {
             return v.server == server && v.name == volumeName;
         });
@@ -349,7 +350,7 @@ private:
                 return fail(entry, "bad ID " + quoted(idText));
             object.id = static_cast<std::uint32_t>(*id);
         }
-        const std::string folded = netnames::upperAscii(object.fullName);
+        const std::string folded = ascii::toUpper(object.fullName);
         if (const auto known = m_names.find(folded); known != m_names.end())
             return fail(entry, "object already defined at line " + std::to_string(known->second));
         if (object.id) {
@@ -489,7 +490,7 @@ std::string_view operationName(Operation operation)
 std::optional<Operation> operationFromName(std::string_view name)
 {
     for (std::size_t i = 0; i < kOperationCount; ++i)
-        if (netnames::equalCaseBlind(kOperationNames[i], name))
+        if (ascii::equalsIgnoringCase(kOperationNames[i], name))
             return static_cast<Operation>(i);
     return std::nullopt;
 }

@@ -1,5 +1,7 @@
 #include "platform/drives.h"
 
+#include "platform/asciicase.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -13,23 +15,8 @@ namespace platform {
 
 namespace {
 
-// Case folding of the listing and the drive paths: a-z only, so the result
-// never depends on the locale and bytes of multi-byte characters stay as they are.
-constexpr unsigned char foldByte(unsigned char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - ('a' - 'A')) : c;
-}
-
-bool equalsFolded(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (foldByte(static_cast<unsigned char>(a[i])) != foldByte(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
+// Bytes of the listing order compare unsigned, so names beyond ASCII sort after Z.
+constexpr unsigned char foldByte(char c) { return static_cast<unsigned char>(ascii::toUpper(c)); }
 
 bool isSeparator(char c)
 {
@@ -38,7 +25,7 @@ bool isSeparator(char c)
 
 int driveIndex(char letter)
 {
-    const unsigned char c = foldByte(static_cast<unsigned char>(letter));
+    const unsigned char c = foldByte(letter);
     return (c >= 'A' && c <= 'Z') ? c - 'A' : -1;
 }
 
@@ -105,7 +92,7 @@ std::optional<std::string> findFoldedEntry(const std::string& folder, std::strin
     std::optional<std::string> best;
     while (const dirent* entry = ::readdir(dir)) {
         const std::string_view candidate(entry->d_name);
-        if (equalsFolded(candidate, name) && (!best || candidate < std::string_view(*best)))
+        if (ascii::equalsIgnoringCase(candidate, name) && (!best || candidate < std::string_view(*best)))
             best = std::string(candidate);
     }
     ::closedir(dir);
@@ -150,8 +137,8 @@ bool listingOrder(const DirEntry& a, const DirEntry& b)
 {
     const std::size_t common = std::min(a.name.size(), b.name.size());
     for (std::size_t i = 0; i < common; ++i) {
-        const unsigned char ca = foldByte(static_cast<unsigned char>(a.name[i]));
-        const unsigned char cb = foldByte(static_cast<unsigned char>(b.name[i]));
+        const unsigned char ca = foldByte(a.name[i]);
+        const unsigned char cb = foldByte(b.name[i]);
         if (ca != cb)
             return ca < cb;
     }
@@ -181,7 +168,7 @@ bool matchOnce(std::string_view pattern, std::string_view name)
         }
         if (p < pattern.size()
             && (pattern[p] == '?'
-                || foldByte(static_cast<unsigned char>(pattern[p])) == foldByte(static_cast<unsigned char>(name[n])))) {
+                || ascii::toUpper(pattern[p]) == ascii::toUpper(name[n]))) {
             ++p;
             ++n;
             continue;

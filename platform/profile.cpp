@@ -1,5 +1,7 @@
 #include "platform/profile.h"
 
+#include "platform/asciicase.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -13,27 +15,11 @@ namespace profile {
 
 namespace {
 
-constexpr char foldByte(char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - ('a' - 'A')) : c;
-}
-
-bool equalsFolded(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (foldByte(a[i]) != foldByte(b[i]))
-            return false;
-    }
-    return true;
-}
-
 std::size_t foldedHash(std::string_view text)
 {
     std::size_t hash = 14695981039346656037ull;
     for (const char c : text)
-        hash = (hash ^ static_cast<unsigned char>(foldByte(c))) * 1099511628211ull;
+        hash = (hash ^ static_cast<unsigned char>(ascii::toUpper(c))) * 1099511628211ull;
     return hash;
 }
 
@@ -55,7 +41,7 @@ public:
             const std::uint32_t stored = m_slots[slot];
             if (stored == 0)
                 return SIZE_MAX;
-            if (equalsFolded(m_sections[stored - 1].name, name))
+            if (ascii::equalsIgnoringCase(m_sections[stored - 1].name, name))
                 return stored - 1;
         }
     }
@@ -204,7 +190,7 @@ ProfileDocument ProfileDocument::parse(std::string_view text)
             continue;
         if (line.front() == '[') {
             const std::string_view name = trimmed(cutAt(line.substr(1), "]"));
-            if (current != SIZE_MAX && equalsFolded(document.m_sections[current].name, name))
+            if (current != SIZE_MAX && ascii::equalsIgnoringCase(document.m_sections[current].name, name))
                 continue;
             current = sectionIndex.find(name);
             if (current == SIZE_MAX) {
@@ -229,7 +215,7 @@ ProfileDocument ProfileDocument::parse(std::string_view text)
 const ProfileSection* ProfileDocument::section(std::string_view name) const
 {
     for (const ProfileSection& candidate : m_sections) {
-        if (equalsFolded(candidate.name, name))
+        if (ascii::equalsIgnoringCase(candidate.name, name))
             return &candidate;
     }
     return nullptr;
@@ -241,7 +227,7 @@ std::optional<std::string> ProfileDocument::value(std::string_view sectionName, 
     if (!found)
         return std::nullopt;
     for (const ProfileEntry& entry : found->entries) {
-        if (equalsFolded(entry.key, key))
+        if (ascii::equalsIgnoringCase(entry.key, key))
             return entry.value;
     }
     return std::nullopt;
@@ -259,7 +245,7 @@ void ProfileDocument::setValue(std::string_view sectionName, std::string_view ke
 
     ProfileSection* target = nullptr;
     for (ProfileSection& candidate : m_sections) {
-        if (equalsFolded(candidate.name, sectionName)) {
+        if (ascii::equalsIgnoringCase(candidate.name, sectionName)) {
             target = &candidate;
             break;
         }
@@ -267,7 +253,7 @@ void ProfileDocument::setValue(std::string_view sectionName, std::string_view ke
     if (!target)
         target = &m_sections.emplace_back(ProfileSection{std::string(sectionName), 0, {}});
     for (ProfileEntry& entry : target->entries) {
-        if (equalsFolded(entry.key, key)) {
+        if (ascii::equalsIgnoringCase(entry.key, key)) {
             entry.value.assign(value);
             return;
         }

@@ -1,23 +1,9 @@
 #include "scan/filetests.h"
 
+#include "platform/asciicase.h"
 #include "scan/dayserial.h"
 
 namespace {
-
-char foldAsciiUpper(char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - ('a' - 'A')) : c;
-}
-
-bool equalFoldingAscii(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (foldAsciiUpper(a[i]) != foldAsciiUpper(b[i]))
-            return false;
-    return true;
-}
 
 std::optional<std::int32_t> serialOf(const DateRecord& date)
 {
@@ -45,14 +31,14 @@ bool ownerItemMatches(std::string_view item, std::string_view owner)
 {
     if (item.empty())
         return false;
-    if (equalFoldingAscii(item, owner))
+    if (ascii::equalsIgnoringCase(item, owner))
         return true;
     // A tail counts only where a name component begins: "SALES.ACME" selects
     // "JSMITH.SALES.ACME", "SMITH.SALES.ACME" does not select "JSMITH.SALES.ACME".
     if (owner.size() <= item.size())
         return false;
     const std::size_t start = owner.size() - item.size();
-    return owner[start - 1] == '.' && equalFoldingAscii(item, owner.substr(start));
+    return owner[start - 1] == '.' && ascii::equalsIgnoringCase(item, owner.substr(start));
 }
 
 std::optional<std::int32_t> fileDaySerial(NwClient& client, std::int32_t dateType, const FileInfoRecord& info)

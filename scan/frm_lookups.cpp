@@ -4,21 +4,14 @@
 #include <cstring>
 
 #include "app/tfrmmain.h"
+#include "platform/asciicase.h"
 
 namespace {
 
 constexpr std::uint8_t kLongNameSpace = 4;
 constexpr std::uint8_t kDosNameSpace = 0;
-constexpr std::uint8_t kSearchAttributes = 6;  // hidden and system files too
 constexpr std::size_t kNameBufferSize = 256;
 constexpr std::size_t kPathBufferSize = 512;
-
-// The client never writes past a buffer, but a full buffer without its NUL
-// must not be read past either.
-std::string_view terminated(const char* buffer, std::size_t size)
-{
-    return {buffer, strnlen(buffer, size)};
-}
 
 } // namespace
 
@@ -30,11 +23,7 @@ std::int32_t Tfrmmain::GetShortName(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, 
     // A failed step's row shows the volume path with a-z in capitals (other
     // bytes, accented letters included, as they are).
     const auto logFailure = [&](NWCCODE code, const char* problem) {
-        std::string shown(volumePath);
-        for (char& c : shown)
-            if (c >= 'a' && c <= 'z')
-                c = static_cast<char>(c - ('a' - 'A'));
-        LogNWError(shown, code, problem, 0);
+        LogNWError(ascii::toUpper(volumePath), code, problem, 0);
     };
 
     std::uint8_t owningNameSpace = 0;
@@ -61,7 +50,7 @@ std::int32_t Tfrmmain::GetShortName(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, 
         logFailure(code, "Error with nwgetlongname");
         return 1;
     }
-    shortName.assign(terminated(name, kNameBufferSize));
+    shortName.assign(nw::boundedText(name, kNameBufferSize));
     return 0;
 }
 
@@ -89,7 +78,7 @@ std::int32_t Tfrmmain::ReadExtendedInfo(const std::string& folder, const std::st
     }
 
     std::uint32_t sequence = 0xFFFFFFFFu;
-    const NWCCODE readCode = client.NWIntScanExtendedInfo(conn, temporary, kSearchAttributes, &sequence,
+    const NWCCODE readCode = client.NWIntScanExtendedInfo(conn, temporary, nw::kSearchHiddenAndSystem, &sequence,
                                                           shortName.c_str(), &extended, 0);
     if (readCode != nw::kSuccess)
         LogNWError(folderVolumePath, readCode, "NWIntScanExtendedInfo", size);
@@ -109,12 +98,12 @@ void Tfrmmain::GetOwnerName(NWCONN_HANDLE conn, std::uint32_t ownerId, std::stri
     NwClient& client = *nwClient();
     char buffer[kNameBufferSize] = {};
     if (client.NWDSMapIDToName(MainContext, conn, ownerId, buffer) == nw::kSuccess) {
-        name.assign(terminated(buffer, sizeof buffer));
+        name.assign(nw::boundedText(buffer, sizeof buffer));
         return;
     }
     buffer[0] = '\0';
     if (client.NWGetObjectName(conn, ownerId, buffer, nullptr) == nw::kSuccess) {
-        name.assign(terminated(buffer, sizeof buffer));
+        name.assign(nw::boundedText(buffer, sizeof buffer));
         return;
     }
     name.assign("(unknown)");

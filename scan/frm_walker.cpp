@@ -21,7 +21,6 @@ namespace {
 // subfolder listing asks for directories as well.
 constexpr std::uint32_t kFileRequest = platform::kAttrReadOnly | platform::kAttrHidden | platform::kAttrSystem;
 constexpr std::uint32_t kFolderRequest = kFileRequest | platform::kAttrDirectory;
-constexpr std::uint8_t kSearchAttributes = 6;  // hidden and system files too
 constexpr std::int32_t kFilesPerPump = 100;
 // The server's answer to a path with a name it cannot hold.
 constexpr NWCCODE kInvalidPath = 0x899C;
@@ -50,16 +49,6 @@ bool holdsSeparator(const std::string& name)
     return name.find_first_of("\\/") != std::string::npos;
 }
 
-// The folder and a name by the join rule, into a buffer that keeps its storage
-// from one file to the next.
-void joinInto(std::string& path, const std::string& folder, const std::string& name)
-{
-    path.assign(folder);
-    if (folder.empty() || folder.back() != '\\')
-        path.push_back('\\');
-    path.append(name);
-}
-
 } // namespace
 
 void Tfrmmain::WalkFolder(const std::string& folder)
@@ -85,7 +74,9 @@ void Tfrmmain::WalkFolder(const std::string& folder)
         if (progress.FilesScanned < INT32_MAX)
             ++progress.FilesScanned;
 
-        joinInto(fullPath, folder, entry.name);
+        // The buffer keeps its storage from one file to the next.
+        fullPath.clear();
+        appendJoinedPath(fullPath, folder, entry.name);
         currentPath = fullPath;
 
         // A host name holding a backslash would be read back as a folder and a
@@ -108,7 +99,7 @@ void Tfrmmain::WalkFolder(const std::string& folder)
         std::uint8_t sequence[9];
         std::memset(sequence, 0xFF, sizeof sequence);
         std::memset(&info, 0, sizeof info);
-        code = client.NWIntScanFileInformation2(conn, dirHandle, volumePath, kSearchAttributes, sequence, &info, 0);
+        code = client.NWIntScanFileInformation2(conn, dirHandle, volumePath, nw::kSearchHiddenAndSystem, sequence, &info, 0);
         if (code != nw::kSuccess) {
             LogNWError(volumePath, code, "NWIntScanFileInformation2", entry.size);
             return;

@@ -8,6 +8,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "platform/asciicase.h"
 #include "platform/drives.h"
 #include "platform/profile.h"
 
@@ -101,28 +102,6 @@ std::string_view firstLine(std::string_view text)
     return end == std::string_view::npos ? text : text.substr(0, end);
 }
 
-// Keys are matched blind to the case of ASCII letters, as the parser matches them.
-std::string upperAscii(std::string_view text)
-{
-    std::string upper(text);
-    for (char& c : upper)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - ('a' - 'A'));
-    return upper;
-}
-
-bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; };
-        if (fold(a[i]) != fold(b[i]))
-            return false;
-    }
-    return true;
-}
-
 // The profile text with one key set. Every other line stays byte for byte as
 // it was: parsing and writing the whole document again would drop the quotes
 // and blanks that the reading rules remove from other values. The parser
@@ -158,7 +137,7 @@ std::string withKeySet(const std::string& text, std::string_view section, std::s
         return joined();
     }
     for (const profile::ProfileEntry& entry : found->entries) {
-        if (equalsIgnoringAsciiCase(entry.key, key)) {
+        if (ascii::equalsIgnoringCase(entry.key, key)) {
             std::string& line = lines.at(static_cast<std::size_t>(entry.line - 1));
             const std::string end = lineEnd(line);
             line = entry.key + "=" + std::string(value) + end;
@@ -230,12 +209,12 @@ ProfileSectionReader::ProfileSectionReader(std::string_view fileName, std::strin
     if (!found)
         return;
     for (const profile::ProfileEntry& entry : found->entries)
-        m_values.try_emplace(upperAscii(entry.key), entry.value);
+        m_values.try_emplace(ascii::toUpper(entry.key), entry.value);
 }
 
 const std::string* ProfileSectionReader::find(std::string_view key) const
 {
-    const auto found = m_values.find(upperAscii(key));
+    const auto found = m_values.find(ascii::toUpper(key));
     return found == m_values.end() ? nullptr : &found->second;
 }
 
