@@ -26,6 +26,10 @@
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <array>
+#include <cstddef>
+#include <initializer_list>
+#include <string_view>
 
 #include "app/appearance.h"
 #include "app/datepicker.h"
@@ -44,10 +48,12 @@ constexpr int kStatusPathWidth = 480;
 constexpr int kStatusLineHeight = 15;
 constexpr int kResultsColumnWidth = 110;
 
+QString latin1(std::string_view text) { return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())); }
+
 template <typename Widget>
-Widget* named(Widget* widget, const char* name)
+Widget* named(Widget* widget, std::string_view name)
 {
-    widget->setObjectName(QLatin1String(name));
+    widget->setObjectName(latin1(name));
     return widget;
 }
 
@@ -66,7 +72,7 @@ QLabel* makeWrappingLabel(const char* name, const QString& text)
     return label;
 }
 
-QCheckBox* makeCheck(const char* name, const QString& text) { return named(new QCheckBox(text), name); }
+QCheckBox* makeCheck(std::string_view name, const QString& text) { return named(new QCheckBox(text), name); }
 
 RadioButton* makeRadio(const char* name, const QString& text) { return named(new RadioButton(text), name); }
 
@@ -103,6 +109,55 @@ QTreeView* makeListView(const char* name, QAbstractItemModel* model)
 }
 
 QWidget* makePage(const char* name) { return named(new QWidget, name); }
+
+// A page holding one control that fills it.
+void fillPage(QWidget* page, QWidget* control)
+{
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(control);
+}
+
+// A group of texts above one another, with an optional button at their right.
+void fillTextGroup(QGroupBox* group, std::initializer_list<QLabel*> labels, QPushButton* button)
+{
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(2);
+    for (QLabel* label : labels)
+        texts->addWidget(label);
+    auto* layout = new QHBoxLayout(group);
+    layout->setContentsMargins(8, 4, 8, 6);
+    layout->addLayout(texts, 1);
+    if (button)
+        layout->addWidget(button, 0, Qt::AlignTop);
+}
+
+// The named members are bound to the slots by their enum and the builder fills
+// the slots by row: a row out of its place would put a name on another box.
+template <typename Row, std::size_t Count>
+constexpr bool rowsInEnumOrder(const std::array<Row, Count>& rows)
+{
+    for (std::size_t slot = 0; slot < Count; ++slot) {
+        if (index(rows[slot].id) != slot)
+            return false;
+    }
+    return true;
+}
+static_assert(rowsInEnumOrder(kAttributeBoxes) && index(AttributeBox::WriteAudit) + 1 == kAttributeBoxCount);
+static_assert(rowsInEnumOrder(kOutputFields) && index(OutputField::Attributes) + 1 == kOutputFieldCount);
+
+// One box per row of a table, filling each column down before the next, each
+// stored in the slot of its row.
+template <typename Row, std::size_t Count>
+void addCheckColumns(QGridLayout* grid, const std::array<Row, Count>& rows, std::array<QCheckBox*, Count>& boxes,
+                     int rowsPerColumn)
+{
+    for (std::size_t slot = 0; slot < Count; ++slot) {
+        const int position = static_cast<int>(slot);
+        boxes[slot] = makeCheck(rows[slot].name, latin1(rows[slot].caption));
+        grid->addWidget(boxes[slot], position % rowsPerColumn, position / rowsPerColumn);
+    }
+}
 
 // Tabs with less padding, so that the eight captions fit the page control's
 // width down to the window's minimum size.
@@ -152,6 +207,32 @@ void Tfrmmain::buildWindow()
     tabStyle->setParent(this);
     PageControl1->tabBar()->setStyle(tabStyle);
     topRow->addWidget(PageControl1, 1);
+    topRow->addLayout(buildButtonColumn());
+    windowLayout->addLayout(topRow, 1);
+    windowLayout->addLayout(buildStatusArea(windowFont));
+
+    addPages();
+    buildPathFilePage();
+    buildDatesSizePage();
+    buildAttributesPage();
+    buildOwnersPage();
+    buildOutputPage();
+    buildResultsPage();
+    buildErrorsPage();
+    buildBatchSettingsPage();
+
+    // The designed state, before the start-up applies its defaults: Before is
+    // the checked date parameter, Comma the separator, the pickers show today.
+    optDateBefore->setChecked(true);
+    PageControl1->setCurrentIndex(0);
+
+    Timer1 = named(new QTimer(this), "Timer1");
+    Timer1->setInterval(500);
+    Timer1->setSingleShot(true);
+}
+
+QLayout* Tfrmmain::buildButtonColumn()
+{
     auto* buttonColumn = new QVBoxLayout;
     buttonColumn->setSpacing(6);
     cmdStart = makeButton("cmdStart", QStringLiteral("Start"));
@@ -163,10 +244,12 @@ void Tfrmmain::buildWindow()
     for (QPushButton* button : {cmdStart, cmdStop, cmdAbout, cmdHelp})
         buttonColumn->addWidget(button);
     buttonColumn->addStretch(1);
-    topRow->addLayout(buttonColumn);
-    windowLayout->addLayout(topRow, 1);
+    return buttonColumn;
+}
 
-    // The status area at the foot: labels of fixed size, anchored bottom left.
+// The status area at the foot: labels of fixed size, anchored bottom left.
+QLayout* Tfrmmain::buildStatusArea(const QFont& windowFont)
+{
     Label1 = makeStatusLabel("Label1", QStringLiteral("Current File :"), kStatusCaptionWidth);
     Label2 = makeStatusLabel("Label2", QStringLiteral("Files Scanned"), kStatusCaptionWidth);
     Label3 = makeStatusLabel("Label3", QStringLiteral("Dirs Scanned"), kStatusCaptionWidth);
@@ -199,8 +282,11 @@ void Tfrmmain::buildWindow()
     status->addWidget(lblMessage, 3, 0, 1, 6);
     status->setColumnMinimumWidth(2, 12);
     status->setColumnStretch(5, 1);
-    windowLayout->addLayout(status);
+    return status;
+}
 
+void Tfrmmain::addPages()
+{
     TabSheet1 = makePage("TabSheet1");
     TabSheet2 = makePage("TabSheet2");
     TabSheet3 = makePage("TabSheet3");
@@ -217,361 +303,322 @@ void Tfrmmain::buildWindow()
     PageControl1->addTab(TabSheet6, QStringLiteral("Results"));
     PageControl1->addTab(TabSheet7, QStringLiteral("Errors"));
     PageControl1->addTab(TabSheet8, QStringLiteral("Batch Settings"));
+}
 
-    // "Path/File": the drive and its folder list at the left (the list grows in
-    // height), the file pattern beside them.
-    {
-        cboDrives = named(new QComboBox, "cboDrives");
-        cboDrives->setEditable(true);
-        cboDrives->setInsertPolicy(QComboBox::NoInsert);
-        cboDrives->setFixedWidth(250);
-        DirectoryListBox1 = named(new FolderListBox, "DirectoryListBox1");
-        DirectoryListBox1->setFixedWidth(250);
-        Label8 = makeLabel("Label8", QStringLiteral("File Pattern :"));
-        cboPattern = named(new QComboBox, "cboPattern");
-        cboPattern->setEditable(true);
-        cboPattern->setInsertPolicy(QComboBox::NoInsert);
-        cboPattern->addItems({QStringLiteral("*.*"), QStringLiteral("*.tmp"), QStringLiteral("*.jpg"),
-                              QStringLiteral("*.bak"), QStringLiteral("*.exe")});
-        cboPattern->setCurrentText(QStringLiteral("*.*"));
-        cboPattern->setFixedWidth(180);
+// "Path/File": the drive and its folder list at the left (the list grows in
+// height), the file pattern beside them.
+void Tfrmmain::buildPathFilePage()
+{
+    cboDrives = named(new QComboBox, "cboDrives");
+    cboDrives->setEditable(true);
+    cboDrives->setInsertPolicy(QComboBox::NoInsert);
+    cboDrives->setFixedWidth(250);
+    DirectoryListBox1 = named(new FolderListBox, "DirectoryListBox1");
+    DirectoryListBox1->setFixedWidth(250);
+    Label8 = makeLabel("Label8", QStringLiteral("File Pattern :"));
+    cboPattern = named(new QComboBox, "cboPattern");
+    cboPattern->setEditable(true);
+    cboPattern->setInsertPolicy(QComboBox::NoInsert);
+    cboPattern->addItems({QStringLiteral("*.*"), QStringLiteral("*.tmp"), QStringLiteral("*.jpg"),
+                          QStringLiteral("*.bak"), QStringLiteral("*.exe")});
+    cboPattern->setCurrentText(QStringLiteral("*.*"));
+    cboPattern->setFixedWidth(180);
 
-        auto* folderColumn = new QVBoxLayout;
-        folderColumn->addWidget(cboDrives);
-        folderColumn->addWidget(DirectoryListBox1, 1);
-        auto* patternColumn = new QVBoxLayout;
-        patternColumn->addWidget(Label8);
-        patternColumn->addWidget(cboPattern);
-        patternColumn->addStretch(1);
-        auto* page = new QHBoxLayout(TabSheet1);
-        page->setSpacing(16);
-        page->addLayout(folderColumn);
-        page->addLayout(patternColumn);
-        page->addStretch(1);
+    auto* folderColumn = new QVBoxLayout;
+    folderColumn->addWidget(cboDrives);
+    folderColumn->addWidget(DirectoryListBox1, 1);
+    auto* patternColumn = new QVBoxLayout;
+    patternColumn->addWidget(Label8);
+    patternColumn->addWidget(cboPattern);
+    patternColumn->addStretch(1);
+    auto* page = new QHBoxLayout(TabSheet1);
+    page->setSpacing(16);
+    page->addLayout(folderColumn);
+    page->addLayout(patternColumn);
+    page->addStretch(1);
+}
+
+// "Dates/Size": the size test at the left, the date test beside it.
+void Tfrmmain::buildDatesSizePage()
+{
+    auto* page = new QHBoxLayout(TabSheet2);
+    page->addWidget(buildSizeGroup(), 0, Qt::AlignTop);
+    page->addWidget(buildDatesGroup(), 0, Qt::AlignTop);
+    page->addStretch(1);
+    GroupBox1->setFixedWidth(150);
+    GroupBox2->setFixedWidth(290);
+}
+
+QGroupBox* Tfrmmain::buildSizeGroup()
+{
+    GroupBox1 = makeGroup("GroupBox1", QStringLiteral("File Size"));
+    optSizeGreater = makeRadio("optSizeGreater", QStringLiteral("Greater Than"));
+    optSizeLess = makeRadio("optSizeLess", QStringLiteral("Less Than"));
+    optSizeEqual = makeRadio("optSizeEqual", QStringLiteral("Equal To"));
+    optSizeIgnore = makeRadio("optSizeIgnore", QStringLiteral("Ignore Size"));
+    txtSizeBytes = named(new QLineEdit, "txtSizeBytes");
+    txtSizeBytes->setFixedWidth(120);
+    lblSizeBytes = makeLabel("lblSizeBytes", QStringLiteral("Enter Size in Bytes"));
+    auto* sizeLayout = new QVBoxLayout(GroupBox1);
+    for (QWidget* widget : {static_cast<QWidget*>(optSizeGreater), static_cast<QWidget*>(optSizeLess),
+                            static_cast<QWidget*>(optSizeEqual), static_cast<QWidget*>(optSizeIgnore)})
+        sizeLayout->addWidget(widget);
+    sizeLayout->addSpacing(8);
+    sizeLayout->addWidget(lblSizeBytes);
+    sizeLayout->addWidget(txtSizeBytes);
+    return GroupBox1;
+}
+
+// The date type above, the date parameters and their pickers below.
+QGroupBox* Tfrmmain::buildDatesGroup()
+{
+    GroupBox2 = makeGroup("GroupBox2", QStringLiteral("File Dates"));
+    RadioGroup1 = makeGroup("RadioGroup1", QStringLiteral("Date Type"));
+    optDateAccessed = makeRadio("optDateAccessed", QStringLiteral("Accessed Date"));
+    optDateModified = makeRadio("optDateModified", QStringLiteral("Modified Date"));
+    optDateCreation = makeRadio("optDateCreation", QStringLiteral("Creation Date"));
+    optDateIgnore = makeRadio("optDateIgnore", QStringLiteral("Ignore Dates"));
+    auto* typeLayout = new QGridLayout(RadioGroup1);
+    typeLayout->setVerticalSpacing(4);
+    typeLayout->addWidget(optDateAccessed, 0, 0);
+    typeLayout->addWidget(optDateModified, 0, 1);
+    typeLayout->addWidget(optDateCreation, 1, 0);
+    typeLayout->addWidget(optDateIgnore, 1, 1);
+
+    GroupBox3 = makeGroup("GroupBox3", QStringLiteral("Date Parameters"));
+    optDateBefore = makeRadio("optDateBefore", QStringLiteral("Before"));
+    optDateBetween = makeRadio("optDateBetween", QStringLiteral("Between"));
+    optDateAfter = makeRadio("optDateAfter", QStringLiteral("After"));
+    optDateExact = makeRadio("optDateExact", QStringLiteral("On Exact Date"));
+    dtpBefore = named(new DatePicker, "dtpBefore");
+    dtpAfter = named(new DatePicker, "dtpAfter");
+    dtpExact = named(new DatePicker, "dtpExact");
+    auto* parameterLayout = new QGridLayout(GroupBox3);
+    parameterLayout->setVerticalSpacing(4);
+    parameterLayout->addWidget(optDateBefore, 0, 0);
+    parameterLayout->addWidget(dtpBefore, 0, 1);
+    parameterLayout->addWidget(optDateBetween, 1, 0);
+    parameterLayout->addWidget(optDateAfter, 2, 0);
+    parameterLayout->addWidget(dtpAfter, 2, 1);
+    parameterLayout->addWidget(optDateExact, 3, 0);
+    parameterLayout->addWidget(dtpExact, 3, 1);
+    for (DatePicker* picker : {dtpBefore, dtpAfter, dtpExact}) {
+        picker->setFixedWidth(120);
+        picker->setDate(QDate::currentDate());
     }
+    parameterLayout->setColumnStretch(2, 1);
 
-    // "Dates/Size": the size test at the left, the date test beside it.
-    {
-        GroupBox1 = makeGroup("GroupBox1", QStringLiteral("File Size"));
-        optSizeGreater = makeRadio("optSizeGreater", QStringLiteral("Greater Than"));
-        optSizeLess = makeRadio("optSizeLess", QStringLiteral("Less Than"));
-        optSizeEqual = makeRadio("optSizeEqual", QStringLiteral("Equal To"));
-        optSizeIgnore = makeRadio("optSizeIgnore", QStringLiteral("Ignore Size"));
-        txtSizeBytes = named(new QLineEdit, "txtSizeBytes");
-        txtSizeBytes->setFixedWidth(120);
-        lblSizeBytes = makeLabel("lblSizeBytes", QStringLiteral("Enter Size in Bytes"));
-        auto* sizeLayout = new QVBoxLayout(GroupBox1);
-        for (QWidget* widget : {static_cast<QWidget*>(optSizeGreater), static_cast<QWidget*>(optSizeLess),
-                                static_cast<QWidget*>(optSizeEqual), static_cast<QWidget*>(optSizeIgnore)})
-            sizeLayout->addWidget(widget);
-        sizeLayout->addSpacing(8);
-        sizeLayout->addWidget(lblSizeBytes);
-        sizeLayout->addWidget(txtSizeBytes);
+    auto* datesLayout = new QVBoxLayout(GroupBox2);
+    datesLayout->addWidget(RadioGroup1);
+    datesLayout->addWidget(GroupBox3);
+    return GroupBox2;
+}
 
-        GroupBox2 = makeGroup("GroupBox2", QStringLiteral("File Dates"));
-        RadioGroup1 = makeGroup("RadioGroup1", QStringLiteral("Date Type"));
-        optDateAccessed = makeRadio("optDateAccessed", QStringLiteral("Accessed Date"));
-        optDateModified = makeRadio("optDateModified", QStringLiteral("Modified Date"));
-        optDateCreation = makeRadio("optDateCreation", QStringLiteral("Creation Date"));
-        optDateIgnore = makeRadio("optDateIgnore", QStringLiteral("Ignore Dates"));
-        auto* typeLayout = new QGridLayout(RadioGroup1);
-        typeLayout->setVerticalSpacing(4);
-        typeLayout->addWidget(optDateAccessed, 0, 0);
-        typeLayout->addWidget(optDateModified, 0, 1);
-        typeLayout->addWidget(optDateCreation, 1, 0);
-        typeLayout->addWidget(optDateIgnore, 1, 1);
+// "Attributes": the boxes of the attribute table in three columns.
+void Tfrmmain::buildAttributesPage()
+{
+    GroupBox4 = makeGroup("GroupBox4", QStringLiteral("List Files Which Are :"));
+    auto* grid = new QGridLayout(GroupBox4);
+    grid->setHorizontalSpacing(24);
+    grid->setVerticalSpacing(6);
+    addCheckColumns(grid, kAttributeBoxes, m_attributeBoxes, 7);
+    auto* page = new QGridLayout(TabSheet3);
+    page->addWidget(GroupBox4, 0, 0);
+    page->setRowStretch(1, 1);
+    page->setColumnStretch(1, 1);
+}
 
-        GroupBox3 = makeGroup("GroupBox3", QStringLiteral("Date Parameters"));
-        optDateBefore = makeRadio("optDateBefore", QStringLiteral("Before"));
-        optDateBetween = makeRadio("optDateBetween", QStringLiteral("Between"));
-        optDateAfter = makeRadio("optDateAfter", QStringLiteral("After"));
-        optDateExact = makeRadio("optDateExact", QStringLiteral("On Exact Date"));
-        dtpBefore = named(new DatePicker, "dtpBefore");
-        dtpAfter = named(new DatePicker, "dtpAfter");
-        dtpExact = named(new DatePicker, "dtpExact");
-        auto* parameterLayout = new QGridLayout(GroupBox3);
-        parameterLayout->setVerticalSpacing(4);
-        parameterLayout->addWidget(optDateBefore, 0, 0);
-        parameterLayout->addWidget(dtpBefore, 0, 1);
-        parameterLayout->addWidget(optDateBetween, 1, 0);
-        parameterLayout->addWidget(optDateAfter, 2, 0);
-        parameterLayout->addWidget(dtpAfter, 2, 1);
-        parameterLayout->addWidget(optDateExact, 3, 0);
-        parameterLayout->addWidget(dtpExact, 3, 1);
-        for (DatePicker* picker : {dtpBefore, dtpAfter, dtpExact}) {
-            picker->setFixedWidth(120);
-            picker->setDate(QDate::currentDate());
-        }
-        parameterLayout->setColumnStretch(2, 1);
+// "Owners": the directory tree, the three buttons, the owner list; tree and
+// list grow in height.
+void Tfrmmain::buildOwnersPage()
+{
+    treends = named(new QTreeWidget, "treends");
+    treends->setColumnCount(1);
+    treends->setHeaderHidden(true);
+    treends->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::DoubleClicked);
+    // The selection stays as visible as with the focus when the tree loses it.
+    QPalette treePalette = treends->palette();
+    for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
+        treePalette.setColor(QPalette::Inactive, role, treePalette.color(QPalette::Active, role));
+    treends->setPalette(treePalette);
+    treends->setFixedWidth(210);
+    cmdUserAdd = makeButton("cmdUserAdd", QStringLiteral(">"), 36);
+    cmdUserRemove = makeButton("cmdUserRemove", QStringLiteral("<"), 36);
+    cmdUsersDeleteAll = makeButton("cmdUsersDeleteAll", QStringLiteral("<<"), 36);
+    lstUsers = named(new QListWidget, "lstUsers");
+    lstUsers->setFixedWidth(210);
 
-        auto* datesLayout = new QVBoxLayout(GroupBox2);
-        datesLayout->addWidget(RadioGroup1);
-        datesLayout->addWidget(GroupBox3);
+    auto* buttons = new QVBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(cmdUserAdd);
+    buttons->addWidget(cmdUserRemove);
+    buttons->addWidget(cmdUsersDeleteAll);
+    buttons->addStretch(1);
+    auto* page = new QHBoxLayout(TabSheet4);
+    page->addWidget(treends);
+    page->addLayout(buttons);
+    page->addWidget(lstUsers);
+    page->addStretch(1);
+}
 
-        auto* page = new QHBoxLayout(TabSheet2);
-        page->addWidget(GroupBox1, 0, Qt::AlignTop);
-        page->addWidget(GroupBox2, 0, Qt::AlignTop);
-        page->addStretch(1);
-        GroupBox1->setFixedWidth(150);
-        GroupBox2->setFixedWidth(290);
-    }
+// "Output": the file and its format at the top left, the fields beside them,
+// the quoting below, and the command template (growing in width).
+void Tfrmmain::buildOutputPage()
+{
+    QLayout* fileColumn = buildOutputFileColumn();
+    chkOutputSurround =
+        makeCheck("chkOutputSurround", QStringLiteral("Surround values with quotes (eg \"filename\",\"user1\")"));
 
-    // "Attributes": twenty boxes in three columns.
-    {
-        GroupBox4 = makeGroup("GroupBox4", QStringLiteral("List Files Which Are :"));
-        const struct {
-            QCheckBox* Tfrmmain::*member;
-            const char* name;
-            const char* caption;
-        } boxes[] = {
-            {&Tfrmmain::chkAttribReadOnly, "chkAttribReadOnly", "Read Only"},
-            {&Tfrmmain::chkAttribShareable, "chkAttribShareable", "Shareable"},
-            {&Tfrmmain::chkAttribHidden, "chkAttribHidden", "Hidden"},
-            {&Tfrmmain::chkAttribSystem, "chkAttribSystem", "System"},
-            {&Tfrmmain::chkAttribTransactional, "chkAttribTransactional", "Transactional"},
-            {&Tfrmmain::chkAttribMigrated, "chkAttribMigrated", "Migrated"},
-            {&Tfrmmain::chkAttribDontMigrate, "chkAttribDontMigrate", "Dont Migrate"},
-            {&Tfrmmain::chkAttribDeleteInhibit, "chkAttribDeleteInhibit", "Delete Inhibit"},
-            {&Tfrmmain::chkAttribRenameInhibit, "chkAttribRenameInhibit", "Rename Inhibit"},
-            {&Tfrmmain::chkAttribCopyInhibit, "chkAttribCopyInhibit", "Copy Inhibit"},
-            {&Tfrmmain::chkAttribArchiveNeeded, "chkAttribArchiveNeeded", "Archive Needed"},
-            {&Tfrmmain::chkAttribExecuteOnly, "chkAttribExecuteOnly", "Execute Only"},
-            {&Tfrmmain::chkAttribImmedPurge, "chkAttribImmedPurge", "Immed Purge"},
-            {&Tfrmmain::chkAttribCompressed, "chkAttribCompressed", "Compressed"},
-            {&Tfrmmain::chkAttribImmedCompress, "chkAttribImmedCompress", "Immed Compress"},
-            {&Tfrmmain::chkAttribDontCompress, "chkAttribDontCompress", "Dont Compress"},
-            {&Tfrmmain::chkAttribCantCompress, "chkAttribCantCompress", "Cant Compress"},
-            {&Tfrmmain::chkAttribDontSuballocate, "chkAttribDontSuballocate", "Dont Suballocate"},
-            {&Tfrmmain::chkAttribReadAudit, "chkAttribReadAudit", "Read Audit"},
-            {&Tfrmmain::chkAttribWriteAudit, "chkAttribWriteAudit", "Write Audit"},
-        };
-        auto* grid = new QGridLayout(GroupBox4);
-        grid->setHorizontalSpacing(24);
-        grid->setVerticalSpacing(6);
-        int index = 0;
-        for (const auto& box : boxes) {
-            this->*box.member = makeCheck(box.name, QString::fromLatin1(box.caption));
-            grid->addWidget(this->*box.member, index % 7, index / 7);
-            ++index;
-        }
-        auto* page = new QGridLayout(TabSheet3);
-        page->addWidget(GroupBox4, 0, 0);
-        page->setRowStretch(1, 1);
-        page->setColumnStretch(1, 1);
-    }
+    memCommandFile = named(new QPlainTextEdit, "memCommandFile");
+    memCommandFile->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    memCommandFile->setFixedHeight(54);
+    Label6 = makeLabel("Label6", QStringLiteral("Use !1 for full path name "));
+    Label7 = makeLabel("Label7", QStringLiteral("and !2 for filename only"));
+    auto* templateLabels = new QVBoxLayout;
+    templateLabels->setSpacing(2);
+    templateLabels->addWidget(Label6);
+    templateLabels->addWidget(Label7);
+    templateLabels->addStretch(1);
 
-    // "Owners": the directory tree, the three buttons, the owner list; tree
-    // and list grow in height.
-    {
-        treends = named(new QTreeWidget, "treends");
-        treends->setColumnCount(1);
-        treends->setHeaderHidden(true);
-        treends->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::DoubleClicked);
-        // The selection stays as visible as with the focus when the tree loses it.
-        QPalette treePalette = treends->palette();
-        for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
-            treePalette.setColor(QPalette::Inactive, role, treePalette.color(QPalette::Active, role));
-        treends->setPalette(treePalette);
-        treends->setFixedWidth(210);
-        cmdUserAdd = makeButton("cmdUserAdd", QStringLiteral(">"), 36);
-        cmdUserRemove = makeButton("cmdUserRemove", QStringLiteral("<"), 36);
-        cmdUsersDeleteAll = makeButton("cmdUsersDeleteAll", QStringLiteral("<<"), 36);
-        lstUsers = named(new QListWidget, "lstUsers");
-        lstUsers->setFixedWidth(210);
+    auto* page = new QGridLayout(TabSheet5);
+    page->setContentsMargins(8, 8, 8, 8);
+    page->setVerticalSpacing(6);
+    page->setHorizontalSpacing(6);
+    page->addLayout(fileColumn, 0, 0);
+    page->addWidget(buildOutputFieldsGroup(), 0, 1, Qt::AlignTop);
+    page->addWidget(buildSeparatorGroup(), 1, 0, 1, 2, Qt::AlignLeft);
+    page->addWidget(chkOutputSurround, 2, 0, 1, 2);
+    auto* templateRow = new QHBoxLayout;
+    templateRow->addLayout(templateLabels);
+    templateRow->addWidget(memCommandFile, 1);
+    page->addLayout(templateRow, 3, 0, 1, 3);
+    page->setColumnStretch(2, 1);
+    page->setRowStretch(4, 1);
+}
 
-        auto* buttons = new QVBoxLayout;
-        buttons->addStretch(1);
-        buttons->addWidget(cmdUserAdd);
-        buttons->addWidget(cmdUserRemove);
-        buttons->addWidget(cmdUsersDeleteAll);
-        buttons->addStretch(1);
-        auto* page = new QHBoxLayout(TabSheet4);
-        page->addWidget(treends);
-        page->addLayout(buttons);
-        page->addWidget(lstUsers);
-        page->addStretch(1);
-    }
+// Whether and where to write, above one another.
+QLayout* Tfrmmain::buildOutputFileColumn()
+{
+    chkOutputResults = makeCheck("chkOutputResults", QStringLiteral("Output Results to File"));
+    chkAppend = makeCheck("chkAppend", QStringLiteral("Append To Existing File"));
+    chkCommandFile = makeCheck("chkCommandFile", QStringLiteral("Create Command File"));
+    Label9 = makeLabel("Label9", QStringLiteral("Filename :"));
+    txtOutputFilename = named(new QLineEdit, "txtOutputFilename");
+    txtOutputFilename->setEnabled(false);
+    txtOutputFilename->setFixedWidth(140);
+    chkOutputHeadings = makeCheck("chkOutputHeadings", QStringLiteral("Output Column Headings"));
 
-    // "Output": the file and its format at the top left, the fields beside
-    // them, the quoting below, and the command template (growing in width).
-    {
-        chkOutputResults = makeCheck("chkOutputResults", QStringLiteral("Output Results to File"));
-        chkAppend = makeCheck("chkAppend", QStringLiteral("Append To Existing File"));
-        chkCommandFile = makeCheck("chkCommandFile", QStringLiteral("Create Command File"));
-        Label9 = makeLabel("Label9", QStringLiteral("Filename :"));
-        txtOutputFilename = named(new QLineEdit, "txtOutputFilename");
-        txtOutputFilename->setEnabled(false);
-        txtOutputFilename->setFixedWidth(140);
-        chkOutputHeadings = makeCheck("chkOutputHeadings", QStringLiteral("Output Column Headings"));
-        chkOutputSurround =
-            makeCheck("chkOutputSurround", QStringLiteral("Surround values with quotes (eg \"filename\",\"user1\")"));
+    auto* fileColumn = new QVBoxLayout;
+    fileColumn->setSpacing(4);
+    fileColumn->addWidget(chkOutputResults);
+    fileColumn->addWidget(chkAppend);
+    fileColumn->addWidget(chkCommandFile);
+    auto* nameRow = new QHBoxLayout;
+    nameRow->addWidget(Label9);
+    nameRow->addWidget(txtOutputFilename);
+    nameRow->addStretch(1);
+    fileColumn->addLayout(nameRow);
+    fileColumn->addWidget(chkOutputHeadings);
+    fileColumn->addStretch(1);
+    return fileColumn;
+}
 
-        RadioGroup2 = makeGroup("RadioGroup2", QStringLiteral("Separate values with a :"));
-        optOutputSepComma = makeRadio("optOutputSepComma", QStringLiteral("Comma"));
-        optOutputSepTab = makeRadio("optOutputSepTab", QStringLiteral("Tab"));
-        optOutputSepOther = makeRadio("optOutputSepOther", QStringLiteral("Other :"));
-        txtOutputSepOther = named(new QLineEdit, "txtOutputSepOther");
-        txtOutputSepOther->setFixedWidth(28);
-        optOutputSepComma->setChecked(true);
-        auto* separatorLayout = new QHBoxLayout(RadioGroup2);
-        separatorLayout->setContentsMargins(6, 4, 6, 4);
-        separatorLayout->setSpacing(4);
-        separatorLayout->addWidget(optOutputSepComma);
-        separatorLayout->addWidget(optOutputSepTab);
-        separatorLayout->addWidget(optOutputSepOther);
-        separatorLayout->addWidget(txtOutputSepOther);
-        separatorLayout->addStretch(1);
+QGroupBox* Tfrmmain::buildSeparatorGroup()
+{
+    RadioGroup2 = makeGroup("RadioGroup2", QStringLiteral("Separate values with a :"));
+    optOutputSepComma = makeRadio("optOutputSepComma", QStringLiteral("Comma"));
+    optOutputSepTab = makeRadio("optOutputSepTab", QStringLiteral("Tab"));
+    optOutputSepOther = makeRadio("optOutputSepOther", QStringLiteral("Other :"));
+    txtOutputSepOther = named(new QLineEdit, "txtOutputSepOther");
+    txtOutputSepOther->setFixedWidth(28);
+    optOutputSepComma->setChecked(true);
+    auto* separatorLayout = new QHBoxLayout(RadioGroup2);
+    separatorLayout->setContentsMargins(6, 4, 6, 4);
+    separatorLayout->setSpacing(4);
+    separatorLayout->addWidget(optOutputSepComma);
+    separatorLayout->addWidget(optOutputSepTab);
+    separatorLayout->addWidget(optOutputSepOther);
+    separatorLayout->addWidget(txtOutputSepOther);
+    separatorLayout->addStretch(1);
+    return RadioGroup2;
+}
 
-        GroupBox5 = makeGroup("GroupBox5", QStringLiteral("Fields :"));
-        const struct {
-            QCheckBox* Tfrmmain::*member;
-            const char* name;
-            const char* caption;
-        } fields[] = {
-            {&Tfrmmain::chkOutputServer, "chkOutputServer", "Server Name"},
-            {&Tfrmmain::chkOutputFullPath, "chkOutputFullPath", "Full Path Name"},
-            {&Tfrmmain::chkOutputFilename, "chkOutputFilename", "Filename Only"},
-            {&Tfrmmain::chkOutputExtension, "chkOutputExtension", "Extension"},
-            {&Tfrmmain::chkOutputSize, "chkOutputSize", "File Size"},
-            {&Tfrmmain::chkOutputOwner, "chkOutputOwner", "Owner"},
-            {&Tfrmmain::chkOutputAccessed, "chkOutputAccessed", "Last Accessed Date"},
-            {&Tfrmmain::chkOutputModified, "chkOutputModified", "Last Modified Date"},
-            {&Tfrmmain::chkOutputCreation, "chkOutputCreation", "Creation Date"},
-            {&Tfrmmain::chkOutputAttributes, "chkOutputAttributes", "Attributes"},
-        };
-        auto* fieldGrid = new QGridLayout(GroupBox5);
-        fieldGrid->setContentsMargins(6, 4, 6, 6);
-        fieldGrid->setHorizontalSpacing(6);
-        fieldGrid->setVerticalSpacing(4);
-        int index = 0;
-        for (const auto& field : fields) {
-            this->*field.member = makeCheck(field.name, QString::fromLatin1(field.caption));
-            fieldGrid->addWidget(this->*field.member, index % 5, index / 5);
-            ++index;
-        }
+// The boxes of the output-field table in two columns.
+QGroupBox* Tfrmmain::buildOutputFieldsGroup()
+{
+    GroupBox5 = makeGroup("GroupBox5", QStringLiteral("Fields :"));
+    auto* fieldGrid = new QGridLayout(GroupBox5);
+    fieldGrid->setContentsMargins(6, 4, 6, 6);
+    fieldGrid->setHorizontalSpacing(6);
+    fieldGrid->setVerticalSpacing(4);
+    addCheckColumns(fieldGrid, kOutputFields, m_outputFieldBoxes, 5);
+    return GroupBox5;
+}
 
-        memCommandFile = named(new QPlainTextEdit, "memCommandFile");
-        memCommandFile->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-        memCommandFile->setFixedHeight(54);
-        Label6 = makeLabel("Label6", QStringLiteral("Use !1 for full path name "));
-        Label7 = makeLabel("Label7", QStringLiteral("and !2 for filename only"));
+// "Results": one list view filling the page.
+void Tfrmmain::buildResultsPage()
+{
+    resultsModel = new ResultsModel(this);
+    lvwResults = makeListView("lvwResults", resultsModel);
+    // Exact widths: they are saved with the window state and restored.
+    lvwResults->header()->setStretchLastSection(false);
+    lvwResults->header()->setDefaultSectionSize(kResultsColumnWidth);
+    for (int column = 0; column < resultsModel->columnCount(); ++column)
+        lvwResults->header()->resizeSection(column, kResultsColumnWidth);
+    fillPage(TabSheet6, lvwResults);
+}
 
-        auto* fileColumn = new QVBoxLayout;
-        fileColumn->setSpacing(4);
-        fileColumn->addWidget(chkOutputResults);
-        fileColumn->addWidget(chkAppend);
-        fileColumn->addWidget(chkCommandFile);
-        auto* nameRow = new QHBoxLayout;
-        nameRow->addWidget(Label9);
-        nameRow->addWidget(txtOutputFilename);
-        nameRow->addStretch(1);
-        fileColumn->addLayout(nameRow);
-        fileColumn->addWidget(chkOutputHeadings);
-        fileColumn->addStretch(1);
+// "Errors": one list view filling the page.
+void Tfrmmain::buildErrorsPage()
+{
+    errorsModel = new ErrorsModel(this);
+    lvwErrors = makeListView("lvwErrors", errorsModel);
+    lvwErrors->header()->resizeSection(0, 260);
+    lvwErrors->header()->resizeSection(1, 70);
+    fillPage(TabSheet7, lvwErrors);
+}
 
-        auto* templateLabels = new QVBoxLayout;
-        templateLabels->setSpacing(2);
-        templateLabels->addWidget(Label6);
-        templateLabels->addWidget(Label7);
-        templateLabels->addStretch(1);
+// "Batch Settings": save, load and the command-line help. Long texts wrap
+// within the page rather than run past its edge.
+void Tfrmmain::buildBatchSettingsPage()
+{
+    GroupBox6 = makeGroup("GroupBox6", QStringLiteral("Save Current Settings"));
+    Label10 = makeWrappingLabel("Label10", QStringLiteral("This option saves all the parameters currently set in "
+                                                          "trawl. The data is saved in a *.tws file "));
+    Label11 = makeWrappingLabel("Label11", QStringLiteral("which may then be used to run Trawl in batch mode."));
+    Button1 = makeButton("Button1", QStringLiteral("Save Settings"), 96);
 
-        auto* page = new QGridLayout(TabSheet5);
-        page->setContentsMargins(8, 8, 8, 8);
-        page->setVerticalSpacing(6);
-        page->setHorizontalSpacing(6);
-        page->addLayout(fileColumn, 0, 0);
-        page->addWidget(GroupBox5, 0, 1, Qt::AlignTop);
-        page->addWidget(RadioGroup2, 1, 0, 1, 2, Qt::AlignLeft);
-        page->addWidget(chkOutputSurround, 2, 0, 1, 2);
-        auto* templateRow = new QHBoxLayout;
-        templateRow->addLayout(templateLabels);
-        templateRow->addWidget(memCommandFile, 1);
-        page->addLayout(templateRow, 3, 0, 1, 3);
-        page->setColumnStretch(2, 1);
-        page->setRowStretch(4, 1);
-    }
+    GroupBox7 = makeGroup("GroupBox7", QStringLiteral("Load Settings from File"));
+    Label12 = makeWrappingLabel(
+        "Label12", QStringLiteral("This option loads the settings back into the GUI from a saved *.tws file"));
+    Label13 = makeWrappingLabel("Label13", QStringLiteral("This can be used to modify a batch routine, or run a "
+                                                          "regular scan in attended mode."));
+    Button2 = makeButton("Button2", QStringLiteral("Load Settings"), 96);
 
-    // "Results" and "Errors": one list view filling each page.
-    {
-        resultsModel = new ResultsModel(this);
-        errorsModel = new ErrorsModel(this);
-        lvwResults = makeListView("lvwResults", resultsModel);
-        // Exact widths: they are saved with the window state and restored.
-        lvwResults->header()->setStretchLastSection(false);
-        lvwResults->header()->setDefaultSectionSize(kResultsColumnWidth);
-        for (int column = 0; column < resultsModel->columnCount(); ++column)
-            lvwResults->header()->resizeSection(column, kResultsColumnWidth);
-        lvwErrors = makeListView("lvwErrors", errorsModel);
-        lvwErrors->header()->resizeSection(0, 260);
-        lvwErrors->header()->resizeSection(1, 70);
-        for (const auto& [page, view] : {std::pair{TabSheet6, lvwResults}, std::pair{TabSheet7, lvwErrors}}) {
-            auto* layout = new QVBoxLayout(page);
-            layout->setContentsMargins(0, 0, 0, 0);
-            layout->addWidget(view);
-        }
-    }
+    GroupBox8 = makeGroup("GroupBox8", QStringLiteral("Batch Mode"));
+    Label14 = makeWrappingLabel("Label14", QStringLiteral("To use Trawl in batch mode, create a *.tws file using "
+                                                          "the Save Settings button."));
+    Label15 = makeWrappingLabel("Label15", QStringLiteral("Trawl can then be run from the command line, batch file "
+                                                          "or shortcut using the following parameters :"));
+    Label16 = makeWrappingLabel("Label16", QStringLiteral("/settings=filename  This will load a tws file into Trawl "
+                                                          "(e.g. /settings=c:\\trawl\\scanforjpegs.tws)"));
+    Label17 = makeWrappingLabel("Label17", QStringLiteral("/autorun  - This will automatically start the scan as "
+                                                          "soon as  the tws file is loaded."));
+    Label18 = makeWrappingLabel("Label18", QStringLiteral("/autoclose - Trawl will shut down when the autorun is "
+                                                          "complete"));
+    Label19 = makeWrappingLabel("Label19",
+                                QStringLiteral("Sample : trawl /settings=c:\\trawl\\scanjpegs.tws /autorun /autoclose"));
 
-    // "Batch Settings": save, load and the command-line help. Long texts wrap
-    // within the page rather than run past its edge.
-    {
-        GroupBox6 = makeGroup("GroupBox6", QStringLiteral("Save Current Settings"));
-        Label10 = makeWrappingLabel("Label10", QStringLiteral("This option saves all the parameters currently set in "
-                                                              "trawl. The data is saved in a *.tws file "));
-        Label11 = makeWrappingLabel("Label11", QStringLiteral("which may then be used to run Trawl in batch mode."));
-        Button1 = makeButton("Button1", QStringLiteral("Save Settings"), 96);
+    fillTextGroup(GroupBox6, {Label10, Label11}, Button1);
+    fillTextGroup(GroupBox7, {Label12, Label13}, Button2);
+    fillTextGroup(GroupBox8, {Label14, Label15, Label16, Label17, Label18, Label19}, nullptr);
 
-        GroupBox7 = makeGroup("GroupBox7", QStringLiteral("Load Settings from File"));
-        Label12 = makeWrappingLabel(
-            "Label12", QStringLiteral("This option loads the settings back into the GUI from a saved *.tws file"));
-        Label13 = makeWrappingLabel("Label13", QStringLiteral("This can be used to modify a batch routine, or run a "
-                                                              "regular scan in attended mode."));
-        Button2 = makeButton("Button2", QStringLiteral("Load Settings"), 96);
-
-        GroupBox8 = makeGroup("GroupBox8", QStringLiteral("Batch Mode"));
-        Label14 = makeWrappingLabel("Label14", QStringLiteral("To use Trawl in batch mode, create a *.tws file using "
-                                                              "the Save Settings button."));
-        Label15 = makeWrappingLabel("Label15", QStringLiteral("Trawl can then be run from the command line, batch file "
-                                                              "or shortcut using the following parameters :"));
-        Label16 = makeWrappingLabel("Label16", QStringLiteral("/settings=filename  This will load a tws file into Trawl "
-                                                              "(e.g. /settings=c:\\trawl\\scanforjpegs.tws)"));
-        Label17 = makeWrappingLabel("Label17", QStringLiteral("/autorun  - This will automatically start the scan as "
-                                                              "soon as  the tws file is loaded."));
-        Label18 = makeWrappingLabel("Label18", QStringLiteral("/autoclose - Trawl will shut down when the autorun is "
-                                                              "complete"));
-        Label19 = makeWrappingLabel("Label19",
-                                    QStringLiteral("Sample : trawl /settings=c:\\trawl\\scanjpegs.tws /autorun /autoclose"));
-
-        const auto fillGroup = [](QGroupBox* group, std::initializer_list<QLabel*> labels, QPushButton* button) {
-            auto* texts = new QVBoxLayout;
-            texts->setSpacing(2);
-            for (QLabel* label : labels)
-                texts->addWidget(label);
-            auto* layout = new QHBoxLayout(group);
-            layout->setContentsMargins(8, 4, 8, 6);
-            layout->addLayout(texts, 1);
-            if (button)
-                layout->addWidget(button, 0, Qt::AlignTop);
-        };
-        fillGroup(GroupBox6, {Label10, Label11}, Button1);
-        fillGroup(GroupBox7, {Label12, Label13}, Button2);
-        fillGroup(GroupBox8, {Label14, Label15, Label16, Label17, Label18, Label19}, nullptr);
-
-        auto* page = new QVBoxLayout(TabSheet8);
-        page->setSpacing(4);
-        page->addWidget(GroupBox6);
-        page->addWidget(GroupBox7);
-        page->addWidget(GroupBox8);
-        page->addStretch(1);
-    }
-
-    // The designed state, before the start-up applies its defaults: Before is
-    // the checked date parameter, Comma the separator, the pickers show today.
-    optDateBefore->setChecked(true);
-    PageControl1->setCurrentIndex(0);
-
-    Timer1 = named(new QTimer(this), "Timer1");
-    Timer1->setInterval(500);
-    Timer1->setSingleShot(true);
+    auto* page = new QVBoxLayout(TabSheet8);
+    page->setSpacing(4);
+    page->addWidget(GroupBox6);
+    page->addWidget(GroupBox7);
+    page->addWidget(GroupBox8);
+    page->addStretch(1);
 }
 
 void Tfrmmain::connectRules()

@@ -7,17 +7,22 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "netclient/nwclient.h"
+#include "output/outputfields.h"
+#include "scan/attributeboxes.h"
 #include "scan/scancriteria.h"
 
 class QCheckBox;
 class QComboBox;
+class QFont;
 class QGroupBox;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
@@ -110,28 +115,36 @@ public:
     DatePicker* dtpAfter = nullptr;
     DatePicker* dtpExact = nullptr;
 
+private:
+    // The boxes of the attribute and output-field tables, each in its table's
+    // order. Declared before the named members of the boxes, which are
+    // references to these slots.
+    std::array<QCheckBox*, kAttributeBoxCount> m_attributeBoxes{};
+    std::array<QCheckBox*, kOutputFieldCount> m_outputFieldBoxes{};
+
+public:
     // "Attributes".
     QGroupBox* GroupBox4 = nullptr;
-    QCheckBox* chkAttribReadOnly = nullptr;
-    QCheckBox* chkAttribShareable = nullptr;
-    QCheckBox* chkAttribHidden = nullptr;
-    QCheckBox* chkAttribSystem = nullptr;
-    QCheckBox* chkAttribTransactional = nullptr;
-    QCheckBox* chkAttribMigrated = nullptr;
-    QCheckBox* chkAttribDontMigrate = nullptr;
-    QCheckBox* chkAttribDeleteInhibit = nullptr;
-    QCheckBox* chkAttribRenameInhibit = nullptr;
-    QCheckBox* chkAttribCopyInhibit = nullptr;
-    QCheckBox* chkAttribArchiveNeeded = nullptr;
-    QCheckBox* chkAttribExecuteOnly = nullptr;
-    QCheckBox* chkAttribImmedPurge = nullptr;
-    QCheckBox* chkAttribCompressed = nullptr;
-    QCheckBox* chkAttribImmedCompress = nullptr;
-    QCheckBox* chkAttribDontCompress = nullptr;
-    QCheckBox* chkAttribCantCompress = nullptr;
-    QCheckBox* chkAttribDontSuballocate = nullptr;
-    QCheckBox* chkAttribReadAudit = nullptr;
-    QCheckBox* chkAttribWriteAudit = nullptr;
+    QCheckBox*& chkAttribReadOnly = m_attributeBoxes[index(AttributeBox::ReadOnly)];
+    QCheckBox*& chkAttribShareable = m_attributeBoxes[index(AttributeBox::Shareable)];
+    QCheckBox*& chkAttribHidden = m_attributeBoxes[index(AttributeBox::Hidden)];
+    QCheckBox*& chkAttribSystem = m_attributeBoxes[index(AttributeBox::System)];
+    QCheckBox*& chkAttribTransactional = m_attributeBoxes[index(AttributeBox::Transactional)];
+    QCheckBox*& chkAttribMigrated = m_attributeBoxes[index(AttributeBox::Migrated)];
+    QCheckBox*& chkAttribDontMigrate = m_attributeBoxes[index(AttributeBox::DontMigrate)];
+    QCheckBox*& chkAttribDeleteInhibit = m_attributeBoxes[index(AttributeBox::DeleteInhibit)];
+    QCheckBox*& chkAttribRenameInhibit = m_attributeBoxes[index(AttributeBox::RenameInhibit)];
+    QCheckBox*& chkAttribCopyInhibit = m_attributeBoxes[index(AttributeBox::CopyInhibit)];
+    QCheckBox*& chkAttribArchiveNeeded = m_attributeBoxes[index(AttributeBox::ArchiveNeeded)];
+    QCheckBox*& chkAttribExecuteOnly = m_attributeBoxes[index(AttributeBox::ExecuteOnly)];
+    QCheckBox*& chkAttribImmedPurge = m_attributeBoxes[index(AttributeBox::ImmedPurge)];
+    QCheckBox*& chkAttribCompressed = m_attributeBoxes[index(AttributeBox::Compressed)];
+    QCheckBox*& chkAttribImmedCompress = m_attributeBoxes[index(AttributeBox::ImmedCompress)];
+    QCheckBox*& chkAttribDontCompress = m_attributeBoxes[index(AttributeBox::DontCompress)];
+    QCheckBox*& chkAttribCantCompress = m_attributeBoxes[index(AttributeBox::CantCompress)];
+    QCheckBox*& chkAttribDontSuballocate = m_attributeBoxes[index(AttributeBox::DontSuballocate)];
+    QCheckBox*& chkAttribReadAudit = m_attributeBoxes[index(AttributeBox::ReadAudit)];
+    QCheckBox*& chkAttribWriteAudit = m_attributeBoxes[index(AttributeBox::WriteAudit)];
 
     // "Owners".
     QTreeWidget* treends = nullptr;
@@ -154,16 +167,16 @@ public:
     RadioButton* optOutputSepOther = nullptr;
     QLineEdit* txtOutputSepOther = nullptr;
     QGroupBox* GroupBox5 = nullptr;
-    QCheckBox* chkOutputServer = nullptr;
-    QCheckBox* chkOutputFullPath = nullptr;
-    QCheckBox* chkOutputFilename = nullptr;
-    QCheckBox* chkOutputExtension = nullptr;
-    QCheckBox* chkOutputSize = nullptr;
-    QCheckBox* chkOutputOwner = nullptr;
-    QCheckBox* chkOutputAccessed = nullptr;
-    QCheckBox* chkOutputModified = nullptr;
-    QCheckBox* chkOutputCreation = nullptr;
-    QCheckBox* chkOutputAttributes = nullptr;
+    QCheckBox*& chkOutputServer = m_outputFieldBoxes[index(OutputField::Server)];
+    QCheckBox*& chkOutputFullPath = m_outputFieldBoxes[index(OutputField::FullPath)];
+    QCheckBox*& chkOutputFilename = m_outputFieldBoxes[index(OutputField::FileName)];
+    QCheckBox*& chkOutputExtension = m_outputFieldBoxes[index(OutputField::Extension)];
+    QCheckBox*& chkOutputSize = m_outputFieldBoxes[index(OutputField::Size)];
+    QCheckBox*& chkOutputOwner = m_outputFieldBoxes[index(OutputField::Owner)];
+    QCheckBox*& chkOutputAccessed = m_outputFieldBoxes[index(OutputField::Accessed)];
+    QCheckBox*& chkOutputModified = m_outputFieldBoxes[index(OutputField::Modified)];
+    QCheckBox*& chkOutputCreation = m_outputFieldBoxes[index(OutputField::Creation)];
+    QCheckBox*& chkOutputAttributes = m_outputFieldBoxes[index(OutputField::Attributes)];
     QPlainTextEdit* memCommandFile = nullptr;
     QLabel* Label6 = nullptr;
     QLabel* Label7 = nullptr;
@@ -301,6 +314,22 @@ protected:
 
 private:
     void buildWindow();
+    QLayout* buildButtonColumn();
+    QLayout* buildStatusArea(const QFont& windowFont);
+    void addPages();
+    void buildPathFilePage();
+    void buildDatesSizePage();
+    QGroupBox* buildSizeGroup();
+    QGroupBox* buildDatesGroup();
+    void buildAttributesPage();
+    void buildOwnersPage();
+    void buildOutputPage();
+    QLayout* buildOutputFileColumn();
+    QGroupBox* buildSeparatorGroup();
+    QGroupBox* buildOutputFieldsGroup();
+    void buildResultsPage();
+    void buildErrorsPage();
+    void buildBatchSettingsPage();
     void connectRules();
 
     bool m_shown = false;

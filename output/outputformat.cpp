@@ -3,6 +3,7 @@
 #include <array>
 #include <charconv>
 
+#include "output/outputfields.h"
 #include "scan/scancriteria.h"
 
 namespace {
@@ -52,64 +53,42 @@ std::string_view migrationLetters(std::uint32_t attributes)
     return "--";
 }
 
-enum class Field { Server, Path, FileName, Extension, Size, Owner, Accessed, Modified, Created, Attributes };
-
-struct FieldColumn {
-    Field field;
-    std::int32_t ScanCriteria::*enabled;
-    std::string_view heading;
-};
-
-// The order of the fields is the file format's, not the order of the boxes.
-constexpr std::array<FieldColumn, 10> kFields{{
-    {Field::Server, &ScanCriteria::OutServer, "Server"},
-    {Field::Path, &ScanCriteria::OutFullPath, "Path"},
-    {Field::FileName, &ScanCriteria::OutFileName, "Filename"},
-    {Field::Extension, &ScanCriteria::OutExtension, "Extension"},
-    {Field::Size, &ScanCriteria::OutSize, "Size"},
-    {Field::Owner, &ScanCriteria::OutOwner, "Owner"},
-    {Field::Accessed, &ScanCriteria::OutAccessed, "Accessed"},
-    {Field::Modified, &ScanCriteria::OutModified, "Modified"},
-    {Field::Created, &ScanCriteria::OutCreation, "Created"},
-    {Field::Attributes, &ScanCriteria::OutAttributes, "Attributes"},
-}};
-
-void appendField(DelimitedLine& line, Field field, const OutputRecord& record)
+void appendField(DelimitedLine& line, OutputField field, const OutputRecord& record)
 {
     switch (field) {
-    case Field::Server:
+    case OutputField::Server:
         line.addField(record.serverName);
         return;
-    case Field::Path:
+    case OutputField::FullPath:
         appendJoinedPath(line.beginField(), record.folder, record.fileName);
         line.endField();
         return;
-    case Field::FileName:
+    case OutputField::FileName:
         line.addField(record.fileName);
         return;
-    case Field::Extension:
+    case OutputField::Extension:
         line.addField(fileExtension(record.fileName));
         return;
-    case Field::Size:
+    case OutputField::Size:
         appendDecimal(line.beginField(), record.size);
         line.endField();
         return;
-    case Field::Owner:
+    case OutputField::Owner:
         line.addField(record.owner);
         return;
-    case Field::Accessed:
+    case OutputField::Accessed:
         appendDate(line.beginField(), record.accessed);
         line.endField();
         return;
-    case Field::Modified:
+    case OutputField::Modified:
         appendDate(line.beginField(), record.modified);
         line.endField();
         return;
-    case Field::Created:
+    case OutputField::Creation:
         appendDate(line.beginField(), record.created);
         line.endField();
         return;
-    case Field::Attributes: {
+    case OutputField::Attributes: {
         char letters[kAttributeLettersLength + 1];
         FormatAttributes(record.attributes, letters);
         line.addField(std::string_view(letters, kAttributeLettersLength));
@@ -209,9 +188,9 @@ void DelimitedLine::finish()
 void buildHeadingsLine(std::string& line, const ScanCriteria& criteria)
 {
     DelimitedLine builder(line, criteria.Separator, criteria.QuoteValues != 0);
-    for (const FieldColumn& column : kFields) {
-        if (criteria.*column.enabled != 0)
-            builder.addField(column.heading);
+    for (const OutputFieldRow& field : kOutputFields) {
+        if (criteria.*field.enabled != 0)
+            builder.addField(field.heading);
     }
     builder.finish();
 }
@@ -219,9 +198,9 @@ void buildHeadingsLine(std::string& line, const ScanCriteria& criteria)
 void buildRecordLine(std::string& line, const ScanCriteria& criteria, const OutputRecord& record)
 {
     DelimitedLine builder(line, criteria.Separator, criteria.QuoteValues != 0);
-    for (const FieldColumn& column : kFields) {
-        if (criteria.*column.enabled != 0)
-            appendField(builder, column.field, record);
+    for (const OutputFieldRow& field : kOutputFields) {
+        if (criteria.*field.enabled != 0)
+            appendField(builder, field.id, record);
     }
     builder.finish();
 }

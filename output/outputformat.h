@@ -73,9 +73,10 @@ struct OutputRecord {
     std::uint32_t attributes = 0;
 };
 
-// The headings line of the checked fields, in the file's fixed order (Server,
-// Path, Filename, Extension, Size, Owner, Accessed, Modified, Created,
-// Attributes), ending in "\r\n"; "\r\n" alone when no field is checked.
+// The headings line of the checked fields, in the file's fixed order, that of
+// kOutputFields (Server, Path, Filename, Extension, Size, Owner, Accessed,
+// Modified, Created, Attributes), ending in "\r\n"; "\r\n" alone when no
+// field is checked.
 void buildHeadingsLine(std::string& line, const ScanCriteria& criteria);
 
 // One record line of the checked fields, in the same order as the headings.

@@ -4,12 +4,13 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <cmath>
-#include <utility>
 
 #include "app/datepicker.h"
 #include "app/radiobutton.h"
 #include "app/tfrmmain.h"
+#include "output/outputfields.h"
 #include "platform/uiservices.h"
+#include "scan/attributeboxes.h"
 #include "scan/sizenumber.h"
 
 namespace {
@@ -80,32 +81,10 @@ std::int32_t Tfrmmain::ValidateSettings()
             return refuse(QStringLiteral("Before date is not earlier than After Date"));
     }
 
-    const std::pair<QCheckBox*, std::uint32_t> attributeBoxes[] = {
-        {chkAttribReadOnly, nwattr::ReadOnly},
-        {chkAttribHidden, nwattr::Hidden},
-        {chkAttribSystem, nwattr::System},
-        {chkAttribExecuteOnly, nwattr::ExecuteOnly},
-        {chkAttribArchiveNeeded, nwattr::ArchiveNeeded},
-        {chkAttribShareable, nwattr::Shareable},
-        {chkAttribDontSuballocate, nwattr::DontSuballocate},
-        {chkAttribTransactional, nwattr::Transactional},
-        {chkAttribReadAudit, nwattr::ReadAudit},
-        {chkAttribWriteAudit, nwattr::WriteAudit},
-        {chkAttribImmedPurge, nwattr::ImmedPurge},
-        {chkAttribRenameInhibit, nwattr::RenameInhibit},
-        {chkAttribDeleteInhibit, nwattr::DeleteInhibit},
-        {chkAttribCopyInhibit, nwattr::CopyInhibit},
-        {chkAttribMigrated, nwattr::Migrated},
-        {chkAttribDontMigrate, nwattr::DontMigrate},
-        {chkAttribImmedCompress, nwattr::ImmedCompress},
-        {chkAttribCompressed, nwattr::Compressed},
-        {chkAttribDontCompress, nwattr::DontCompress},
-        {chkAttribCantCompress, nwattr::CantCompress},
-    };
     c.AttributeMask = 0;
-    for (const auto& [box, bit] : attributeBoxes) {
-        if (box->isChecked())
-            c.AttributeMask |= bit;
+    for (const AttributeBoxRow& row : kAttributeBoxes) {
+        if (m_attributeBoxes[index(row.id)]->isChecked())
+            c.AttributeMask |= row.bit;
     }
 
     c.OwnerTestOn = lstUsers->count() > 0 ? 1 : 0;
@@ -136,17 +115,10 @@ std::int32_t Tfrmmain::ValidateSettings()
             c.CommandText = text.toStdString();
         }
 
-        const std::pair<QCheckBox*, std::int32_t*> fieldBoxes[] = {
-            {chkOutputFullPath, &c.OutFullPath}, {chkOutputFilename, &c.OutFileName},
-            {chkOutputSize, &c.OutSize},         {chkOutputOwner, &c.OutOwner},
-            {chkOutputAttributes, &c.OutAttributes}, {chkOutputAccessed, &c.OutAccessed},
-            {chkOutputCreation, &c.OutCreation}, {chkOutputModified, &c.OutModified},
-            {chkOutputServer, &c.OutServer},     {chkOutputExtension, &c.OutExtension},
-        };
         int fieldCount = 0;
-        for (const auto& [box, flag] : fieldBoxes) {
-            *flag = box->isChecked() ? 1 : 0;
-            fieldCount += *flag;
+        for (const OutputFieldRow& row : kOutputFields) {
+            c.*row.enabled = m_outputFieldBoxes[index(row.id)]->isChecked() ? 1 : 0;
+            fieldCount += c.*row.enabled;
         }
 
         if (chkOutputSurround->isChecked())

@@ -1,4 +1,5 @@
 // Save Settings, Load Settings and the settings file they share.
+#include <QAbstractButton>
 #include <QAbstractTextDocumentLayout>
 #include <QCheckBox>
 #include <QComboBox>
@@ -11,14 +12,18 @@
 #include <QTextDocument>
 #include <QTextLayout>
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <string_view>
 #include <variant>
 
 #include "app/datepicker.h"
 #include "app/folderlistbox.h"
 #include "app/radiobutton.h"
 #include "app/tfrmmain.h"
+#include "output/outputfields.h"
 #include "platform/uiservices.h"
+#include "scan/attributeboxes.h"
 #include "settings/profileroutines.h"
 
 namespace {
@@ -51,10 +56,16 @@ struct EditText {
 struct Day {
     DatePicker* Tfrmmain::*control;
 };
-using SettingControl = std::variant<ComboText, FolderPath, RadioFlag, CheckFlag, EditText, Day>;
+// A run of keys, one per box of a table, each named by its box: the attribute
+// boxes in the order of their table, the output-field boxes in the order of
+// their settingsRank.
+struct AttributeFlags {};
+struct OutputFieldFlags {};
+using SettingControl =
+    std::variant<ComboText, FolderPath, RadioFlag, CheckFlag, EditText, Day, AttributeFlags, OutputFieldFlags>;
 
 struct SettingKey {
-    const char* key;
+    const char* key;  // null for a run, whose boxes name their own keys
     SettingControl control;
 };
 
@@ -81,40 +92,12 @@ const SettingKey kSettingKeys[] = {
     {"dtpBefore", Day{&Tfrmmain::dtpBefore}},
     {"dtpAfter", Day{&Tfrmmain::dtpAfter}},
     {"dtpExact", Day{&Tfrmmain::dtpExact}},
-    {"chkAttribReadOnly", CheckFlag{&Tfrmmain::chkAttribReadOnly}},
-    {"chkAttribShareable", CheckFlag{&Tfrmmain::chkAttribShareable}},
-    {"chkAttribHidden", CheckFlag{&Tfrmmain::chkAttribHidden}},
-    {"chkAttribSystem", CheckFlag{&Tfrmmain::chkAttribSystem}},
-    {"chkAttribTransactional", CheckFlag{&Tfrmmain::chkAttribTransactional}},
-    {"chkAttribMigrated", CheckFlag{&Tfrmmain::chkAttribMigrated}},
-    {"chkAttribDontMigrate", CheckFlag{&Tfrmmain::chkAttribDontMigrate}},
-    {"chkAttribDeleteInhibit", CheckFlag{&Tfrmmain::chkAttribDeleteInhibit}},
-    {"chkAttribRenameInhibit", CheckFlag{&Tfrmmain::chkAttribRenameInhibit}},
-    {"chkAttribCopyInhibit", CheckFlag{&Tfrmmain::chkAttribCopyInhibit}},
-    {"chkAttribArchiveNeeded", CheckFlag{&Tfrmmain::chkAttribArchiveNeeded}},
-    {"chkAttribExecuteOnly", CheckFlag{&Tfrmmain::chkAttribExecuteOnly}},
-    {"chkAttribImmedPurge", CheckFlag{&Tfrmmain::chkAttribImmedPurge}},
-    {"chkAttribCompressed", CheckFlag{&Tfrmmain::chkAttribCompressed}},
-    {"chkAttribImmedCompress", CheckFlag{&Tfrmmain::chkAttribImmedCompress}},
-    {"chkAttribDontCompress", CheckFlag{&Tfrmmain::chkAttribDontCompress}},
-    {"chkAttribCantCompress", CheckFlag{&Tfrmmain::chkAttribCantCompress}},
-    {"chkAttribDontSuballocate", CheckFlag{&Tfrmmain::chkAttribDontSuballocate}},
-    {"chkAttribReadAudit", CheckFlag{&Tfrmmain::chkAttribReadAudit}},
-    {"chkAttribWriteAudit", CheckFlag{&Tfrmmain::chkAttribWriteAudit}},
+    {nullptr, AttributeFlags{}},
     {"chkOutputResults", CheckFlag{&Tfrmmain::chkOutputResults}},
     {"chkAppend", CheckFlag{&Tfrmmain::chkAppend}},
     {"chkCommandFile", CheckFlag{&Tfrmmain::chkCommandFile}},
     {"chkOutputHeadings", CheckFlag{&Tfrmmain::chkOutputHeadings}},
-    {"chkOutputServer", CheckFlag{&Tfrmmain::chkOutputServer}},
-    {"chkOutputOwner", CheckFlag{&Tfrmmain::chkOutputOwner}},
-    {"chkOutputFullPath", CheckFlag{&Tfrmmain::chkOutputFullPath}},
-    {"chkOutputAccessed", CheckFlag{&Tfrmmain::chkOutputAccessed}},
-    {"chkOutputFilename", CheckFlag{&Tfrmmain::chkOutputFilename}},
-    {"chkOutputModified", CheckFlag{&Tfrmmain::chkOutputModified}},
-    {"chkOutputExtension", CheckFlag{&Tfrmmain::chkOutputExtension}},
-    {"chkOutputCreation", CheckFlag{&Tfrmmain::chkOutputCreation}},
-    {"chkOutputSize", CheckFlag{&Tfrmmain::chkOutputSize}},
-    {"chkOutputAttributes", CheckFlag{&Tfrmmain::chkOutputAttributes}},
+    {nullptr, OutputFieldFlags{}},
     {"chkOutputSurround", CheckFlag{&Tfrmmain::chkOutputSurround}},
     {"optOutputSepComma", RadioFlag{&Tfrmmain::optOutputSepComma}},
     {"optOutputSepTab", RadioFlag{&Tfrmmain::optOutputSepTab}},
@@ -122,6 +105,18 @@ const SettingKey kSettingKeys[] = {
     {"txtOutputFilename", EditText{&Tfrmmain::txtOutputFilename}},
     {"txtOutputSepOther", EditText{&Tfrmmain::txtOutputSepOther}},
 };
+
+constexpr std::array<const OutputFieldRow*, kOutputFieldCount> outputFieldsInSettingsOrder()
+{
+    std::array<const OutputFieldRow*, kOutputFieldCount> ordered{};
+    for (const OutputFieldRow& row : kOutputFields)
+        ordered[row.settingsRank] = &row;
+    return ordered;
+}
+constexpr std::array<const OutputFieldRow*, kOutputFieldCount> kOutputFieldsInSettingsOrder =
+    outputFieldsInSettingsOrder();
+// Two rows of one rank would leave a key out of the file.
+static_assert(std::ranges::none_of(kOutputFieldsInSettingsOrder, [](const OutputFieldRow* row) { return !row; }));
 
 template <class... Ts>
 struct Overloaded : Ts... {
@@ -208,18 +203,29 @@ void Tfrmmain::Button1Click()
     const auto addInteger = [&](std::string key, std::int32_t value) {
         entries.emplace_back(std::move(key), std::to_string(value));
     };
+    const auto addFlag = [&](std::string_view key, const QAbstractButton* button) {
+        addInteger(std::string(key), button->isChecked() ? 1 : 0);
+    };
 
     for (const SettingKey& setting : kSettingKeys) {
         std::visit(Overloaded{
                        [&](const ComboText& c) { addText(setting.key, (this->*c.control)->currentText()); },
                        [&](const FolderPath&) { addText(setting.key, DirectoryListBox1->directory()); },
-                       [&](const RadioFlag& c) { addInteger(setting.key, (this->*c.control)->isChecked() ? 1 : 0); },
-                       [&](const CheckFlag& c) { addInteger(setting.key, (this->*c.control)->isChecked() ? 1 : 0); },
+                       [&](const RadioFlag& c) { addFlag(setting.key, this->*c.control); },
+                       [&](const CheckFlag& c) { addFlag(setting.key, this->*c.control); },
                        [&](const EditText& c) { addText(setting.key, (this->*c.control)->text()); },
                        [&](const Day& c) {
                            // Whole days, the fraction cut toward zero.
                            const double day = std::trunc((this->*c.control)->daySerial());
                            addInteger(setting.key, static_cast<std::int32_t>(day));
+                       },
+                       [&](const AttributeFlags&) {
+                           for (const AttributeBoxRow& row : kAttributeBoxes)
+                               addFlag(row.name, m_attributeBoxes[index(row.id)]);
+                       },
+                       [&](const OutputFieldFlags&) {
+                           for (const OutputFieldRow* row : kOutputFieldsInSettingsOrder)
+                               addFlag(row->name, m_outputFieldBoxes[index(row->id)]);
                        },
                    },
                    setting.control);
@@ -265,8 +271,12 @@ bool Tfrmmain::LoadSettings(const QString& fileName)
     // made the load take minutes, and cboPath changes the current folder, from
     // which a relative name would find the later keys in another file.
     const ProfileSectionReader settings(utf8(fileName), kSection);
-    const auto readText = [&](const char* key) { return fromUtf8(settings.readString(key, "")); };
-    const auto readInteger = [&](const char* key) { return settings.readInteger(key, 0); };
+    const auto readText = [&](std::string_view key) { return fromUtf8(settings.readString(key, "")); };
+    const auto readInteger = [&](std::string_view key) { return settings.readInteger(key, 0); };
+    const auto readFlag = [&](std::string_view key, QAbstractButton* button) {
+        button->setChecked(readInteger(key) != 0);
+        return true;
+    };
     const auto refuse = [&](const QString& message) {
         uiServices().messageBox(this, message, "Trawl");
         return false;
@@ -306,15 +316,9 @@ bool Tfrmmain::LoadSettings(const QString& fileName)
                         return refuse(QString("I/O error %1").arg(code));
                     return true;
                 },
-                [&](const RadioFlag& c) {
-                    // Checking runs the button's rule; clearing runs none.
-                    (this->*c.control)->setChecked(readInteger(setting.key) != 0);
-                    return true;
-                },
-                [&](const CheckFlag& c) {
-                    (this->*c.control)->setChecked(readInteger(setting.key) != 0);
-                    return true;
-                },
+                // Checking a radio button runs its rule; clearing runs none.
+                [&](const RadioFlag& c) { return readFlag(setting.key, this->*c.control); },
+                [&](const CheckFlag& c) { return readFlag(setting.key, this->*c.control); },
                 [&](const EditText& c) {
                     if (overLong(setting.key))
                         return false;
@@ -324,6 +328,16 @@ bool Tfrmmain::LoadSettings(const QString& fileName)
                 [&](const Day& c) {
                     const QString refusal = (this->*c.control)->setDaySerial(readInteger(setting.key));
                     return refusal.isEmpty() ? true : refuse(refusal);
+                },
+                [&](const AttributeFlags&) {
+                    for (const AttributeBoxRow& row : kAttributeBoxes)
+                        readFlag(row.name, m_attributeBoxes[index(row.id)]);
+                    return true;
+                },
+                [&](const OutputFieldFlags&) {
+                    for (const OutputFieldRow* row : kOutputFieldsInSettingsOrder)
+                        readFlag(row->name, m_outputFieldBoxes[index(row->id)]);
+                    return true;
                 },
             },
             setting.control);
