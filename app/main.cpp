@@ -7,7 +7,9 @@
 #include "app/tfrmabout.h"
 #include "app/tfrmmain.h"
 #include "netclient/simclient.h"
+#include "platform/asciicase.h"
 #include "platform/qt_consoleuiservices.h"
+#include "settings/commandline.h"
 
 namespace {
 
@@ -15,12 +17,24 @@ volatile std::sig_atomic_t g_stopRequested = 0;
 
 void requestStop(int) { g_stopRequested = 1; }
 
-// A switch of the command line, matched as the window's parser matches it:
-// the whole argument, blind to the case of ASCII letters.
-bool hasSwitch(int argc, char* argv[], const char* name)
+// A switch of the command line, read by the window's own parser before the
+// window exists.
+bool hasSwitch(int argc, char* argv[], CommandLineActionKind kind)
 {
     for (int i = 1; i < argc; ++i) {
-        if (QString::fromLocal8Bit(argv[i]).compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+        const QString argument = QString::fromLocal8Bit(argv[i]);
+        const std::u16string_view text(reinterpret_cast<const char16_t*>(argument.utf16()),
+                                       static_cast<std::size_t>(argument.size()));
+        if (readCommandLineArgument(text).kind == kind)
+            return true;
+    }
+    return false;
+}
+
+bool choosesPlatform(int argc, char* argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        if (ascii::equalsIgnoringCase(argv[i], "-platform"))
             return true;
     }
     return false;
@@ -35,8 +49,8 @@ bool displayAvailable()
 
 int main(int argc, char* argv[])
 {
-    const bool autoRun = hasSwitch(argc, argv, "/autorun");
-    const bool autoClose = hasSwitch(argc, argv, "/autoclose");
+    const bool autoRun = hasSwitch(argc, argv, CommandLineActionKind::AutoRun);
+    const bool autoClose = hasSwitch(argc, argv, CommandLineActionKind::AutoClose);
     // A scheduled run on a machine without a screen starts on the offscreen
     // platform by itself; a platform chosen explicitly is kept.
     if (autoRun && !displayAvailable() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -45,7 +59,7 @@ int main(int argc, char* argv[])
     // a core dump, for a scheduled run whose /autorun was misspelt): say why
     // instead, and end as a run that could not start.
     if (!autoRun && !displayAvailable() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
-        !hasSwitch(argc, argv, "-platform")) {
+        !choosesPlatform(argc, argv)) {
         std::fputs("Trawl: no display to show the window on; an unattended run needs /autorun\n", stderr);
         return 2;
     }
@@ -75,9 +89,7 @@ int main(int argc, char* argv[])
     QStringList arguments = QApplication::arguments();
     if (!arguments.isEmpty())
         arguments.removeFirst();
-    frmmain.commandLineArguments = arguments;
-    frmmain.echoErrorsToStderr = autoRun;
-    frmmain.closeWhenAutoRunEnds = headless;
+    frmmain.setStartOptions({.arguments = arguments, .echoErrorsToStderr = autoRun, .closeWhenAutoRunEnds = headless});
 
     // In an unattended run, SIGTERM or SIGINT (a scheduler's time limit,
     // Ctrl+C) stops the scan as the Stop button does; the run then ends.

@@ -7,6 +7,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <cstdint>
 #include <string>
@@ -38,6 +39,14 @@ class FolderListBox;
 class RadioButton;
 class ResultsModel;
 class TfrmAbout;
+
+// How the program was started, gathered by main from the process (tests fill
+// it directly): the window reads it and never the process itself.
+struct StartOptions {
+    QStringList arguments;              // those after the program's name, read by ParseCommandLine
+    bool echoErrorsToStderr = false;    // an automatic run: every errors-list row goes to standard error too
+    bool closeWhenAutoRunEnds = false;  // no screen: nobody could close the window when the scan ends
+};
 
 class Tfrmmain : public QMainWindow {
     Q_OBJECT
@@ -275,9 +284,8 @@ public:
     void RestoreWindowState();
     void FormClose();
 
-    // The arguments ParseCommandLine reads (those after the program's name);
-    // main sets them from the process, tests set them directly.
-    QStringList commandLineArguments;
+    void setStartOptions(StartOptions options) { m_startOptions = std::move(options); }
+    const StartOptions& startOptions() const { return m_startOptions; }
 
     // Shows the counters, the Current File line and the rows appended since the
     // last call; the walker calls it at every message pump and when a scan ends,
@@ -296,13 +304,8 @@ public:
     // file), walked to its end, or stopped.
     enum class ScanOutcome { NotRun, Completed, Stopped };
     ScanOutcome lastScanOutcome = ScanOutcome::NotRun;
-    // Unattended runs: every errors-list row is also written to standard error.
-    bool echoErrorsToStderr = false;
     // Errors-list rows added since the program started.
     std::int64_t errorRowsAdded = 0;
-    // A run without a screen closes itself when its automatic scan ends:
-    // nobody could close the window.
-    bool closeWhenAutoRunEnds = false;
     // The exit status of a run with /autorun and /autoclose: 0 the scan ran to
     // its end without errors-list rows, 1 with rows, 2 no scan ran, 3 stopped.
     int unattendedExitStatus = 2;
@@ -332,6 +335,7 @@ private:
     void buildBatchSettingsPage();
     void connectRules();
 
+    StartOptions m_startOptions;
     bool m_shown = false;
     // The output writers build each line here; reused so a scan allocates once.
     std::string m_outputLine;

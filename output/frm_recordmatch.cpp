@@ -50,7 +50,7 @@ void Tfrmmain::LogNWError(const std::string& path, NWCCODE code, const char* pro
     const std::string problemCell = problemText(problem ? problem : "", code);
     errorsModel->appendRow(path, size, problemCell);
     ++errorRowsAdded;
-    if (echoErrorsToStderr)
+    if (m_startOptions.echoErrorsToStderr)
         std::fprintf(stderr, "%s\t%llu\t%s\n", lineSafe(path).c_str(), static_cast<unsigned long long>(size),
                      lineSafe(problemCell).c_str());
 }

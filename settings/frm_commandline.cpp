@@ -38,8 +38,8 @@ bool Tfrmmain::ParseCommandLine()
     // Every argument is read, a single one too: "trawl /autorun" runs with the
     // window's defaults and "trawl /settings=a.tws" loads a.tws.
     std::vector<std::u16string_view> arguments;
-    arguments.reserve(commandLineArguments.size());
-    for (const QString& argument : std::as_const(commandLineArguments))
+    arguments.reserve(m_startOptions.arguments.size());
+    for (const QString& argument : std::as_const(m_startOptions.arguments))
         arguments.emplace_back(QStringView(argument).utf16(), static_cast<std::size_t>(argument.size()));
     for (const CommandLineAction& action : readCommandLine(arguments)) {
         switch (action.kind) {
@@ -81,6 +81,6 @@ void Tfrmmain::Timer1Timer()
         reportUnattendedRun(errorRowsAdded - errorsBefore, elapsed.elapsed() / 1000.0);
     }
     // However the scan ended: finished, stopped, or refused by the validation.
-    if (AutoClose || (AutoRun && closeWhenAutoRunEnds))
+    if (AutoClose || (AutoRun && m_startOptions.closeWhenAutoRunEnds))
         close();
 }

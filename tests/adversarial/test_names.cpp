@@ -190,11 +190,13 @@ TEST_F(Names, CommandFileHoldsOneBlockPerMatch)
 TEST_F(Names, EachErrorsRowIsOneLineOnStandardError)
 {
     startWindow();
-    w->echoErrorsToStderr = true;
+    StartOptions echoing;
+    echoing.echoErrorsToStderr = true;
+    w->setStartOptions(echoing);
     testing::internal::CaptureStderr();
     clickStart();
     const std::string echoed = testing::internal::GetCapturedStderr();
-    w->echoErrorsToStderr = false;
+    w->setStartOptions({});
 
     std::vector<std::string> lines;
     std::istringstream in(echoed);

@@ -61,7 +61,7 @@ protected:
     }
     bool parse(const QStringList& arguments)
     {
-        window->commandLineArguments = arguments;
+        window->setStartOptions(StartOptions{arguments, false, false});
         return window->ParseCommandLine();
     }
     QStringList loaded() const

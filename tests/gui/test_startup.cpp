@@ -103,7 +103,7 @@ TEST_F(StartupTest, CallsTheClientInOrderAndListsTheTreeWithTheDuplicatedContext
 TEST_F(StartupTest, FailedInitialisationShowsOneMessageAndStopsEverything)
 {
     client.failures["NWCallsInit"] = 0x88FE;
-    window.commandLineArguments = {"/autorun"};
+    window.setStartOptions(StartOptions{{"/autorun"}, false, false});
     window.PageControl1->setCurrentIndex(3);
 
     window.FormShow();
@@ -215,7 +215,7 @@ TEST_F(StartupTest, AutoRunStartsTheTimerOnlyWhenTheCommandLineAsksForIt)
     EXPECT_FALSE(window.Timer1->isActive());
 
     Tfrmmain automatic;
-    automatic.commandLineArguments = {"/autorun"};
+    automatic.setStartOptions(StartOptions{{"/autorun"}, false, false});
     automatic.FormShow();
     EXPECT_TRUE(automatic.AutoRun);
     EXPECT_TRUE(automatic.Timer1->isActive());
