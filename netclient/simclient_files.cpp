@@ -1,0 +1,327 @@
+// Host files as the simulated client reports them: a file's status and
+// extended attributes become NetWare file facts, and the two scan operations
+// read them, one entry per call.
+
+#include <fcntl.h>
+#include <sys/sysmacros.h>
+#include <sys/xattr.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+
+#include "netclient/dosdate.h"
+#include "netclient/netnames.h"
+#include "netclient/simclient_state.h"
+#include "platform/drives.h"
+#include "platform/profile.h"
+
+using namespace simclient;
+using workstation::Operation;
+
+namespace {
+
+constexpr std::uint16_t kAllRightsMask = 0x01FF;
+
+constexpr std::string_view kOwnerAttribute = "user.nw.owner";
+constexpr std::string_view kAttributesAttribute = "user.nw.attributes";
+constexpr std::string_view kCreatedAttribute = "user.nw.created";
+
+constexpr std::int64_t kSettledSeconds = 2;
+
+std::uint32_t clampSize(std::uint64_t size)
+{
+    return size >= 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<std::uint32_t>(size);
+}
+
+std::string_view trimValue(std::string_view text)
+{
+    while (!text.empty() && (text.back() == '\0' || text.back() == '\n' || text.back() == '\r' ||
+                             text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
+}
+
+// The extended attributes that say a file's owner, attributes and creation
+// date. False when the host refuses to show one of them (a file its reader
+// may not read): without it the owner or attributes would be made up.
+bool readXattrs(const std::string& path, std::optional<std::int32_t>& owner, std::optional<std::int32_t>& attributes,
+                std::optional<std::uint16_t>& createdOverride)
+{
+    // One listing of the extended attributes; only those present are read.
+    char names[512];
+    std::vector<char> largeNames;
+    ssize_t namesLength = ::llistxattr(path.c_str(), names, sizeof names);
+    const char* list = names;
+    if (namesLength < 0 && errno == ERANGE) {
+        const ssize_t needed = ::llistxattr(path.c_str(), nullptr, 0);
+        if (needed > 0) {
+            largeNames.resize(static_cast<std::size_t>(needed));
+            namesLength = ::llistxattr(path.c_str(), largeNames.data(), largeNames.size());
+            list = largeNames.data();
+        }
+    }
+    if (namesLength < 0 && errno == EACCES)
+        return false;
+    for (ssize_t offset = 0; namesLength > 0 && offset < namesLength;) {
+        const char* attributeName = list + offset;
+        const std::string_view attribute(attributeName,
+                                         ::strnlen(attributeName, static_cast<std::size_t>(namesLength - offset)));
+        offset += static_cast<ssize_t>(attribute.size()) + 1;
+        const bool isOwner = attribute == kOwnerAttribute;
+        const bool isAttributes = attribute == kAttributesAttribute;
+        const bool isCreated = attribute == kCreatedAttribute;
+        if (!isOwner && !isAttributes && !isCreated)
+            continue;
+        char value[64];
+        const ssize_t valueLength = ::lgetxattr(path.c_str(), attributeName, value, sizeof value);
+        if (valueLength < 0) {
+            if (errno == EACCES)
+                return false;
+            continue;
+        }
+        const std::string_view text = trimValue(std::string_view(value, static_cast<std::size_t>(valueLength)));
+        if (isOwner)
+            owner = profile::parseInteger(text);
+        else if (isAttributes)
+            attributes = profile::parseInteger(text);
+        else
+            createdOverride = dosdate::parseIsoDate(text);
+    }
+    return true;
+}
+
+bool fitsSearch(const HostFacts& facts, std::uint8_t searchAttributes)
+{
+    if (facts.directory && (searchAttributes & nw::kAttrDirectory) == 0)
+        return false;
+    if ((facts.attributes & nw::kAttrHidden) != 0 && (searchAttributes & nw::kAttrHidden) == 0)
+        return false;
+    if ((facts.attributes & nw::kAttrSystem) != 0 && (searchAttributes & nw::kAttrSystem) == 0)
+        return false;
+    return true;
+}
+
+} // namespace
+
+NWCCODE SimClient::State::gatherFacts(const std::string& path, std::string_view name, HostFacts& facts)
+{
+    struct statx info {};
+    if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &info) != 0)
+        return errno == EACCES ? nw::kErrAccessDenied : nw::kErrNoSuchFile;
+
+    facts.directory = S_ISDIR(info.stx_mode);
+    facts.size = info.stx_size;
+    // A file system without birth times reports none, or an empty one.
+    const bool hasBirth = (info.stx_mask & STATX_BTIME) != 0 && (info.stx_btime.tv_sec != 0 || info.stx_btime.tv_nsec != 0);
+    const std::time_t created = hasBirth ? info.stx_btime.tv_sec : info.stx_ctime.tv_sec;
+    facts.createdDate = dosdate::packLocalDate(created);
+    facts.createdDateTime = dosdate::packLocalDateTime(created);
+    facts.accessedDate = dosdate::packLocalDate(info.stx_atime.tv_sec);
+    facts.updatedDateTime = dosdate::packLocalDateTime(info.stx_mtime.tv_sec);
+
+    std::optional<std::int32_t> owner;
+    std::optional<std::int32_t> attributes;
+    std::optional<std::uint16_t> createdOverride;
+
+    // A file read twice in a row (the file information, then the extended
+    // information) keeps its extended attributes from the first read when its
+    // status change time says they cannot have changed since. Every change to
+    // them sets that time; a time well before the first read cannot be the
+    // time of a change made after it, whatever the clock's granularity.
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    const dev_t device = makedev(info.stx_dev_major, info.stx_dev_minor);
+    const bool unchanged = lastXattrs.valid && lastXattrs.device == device && lastXattrs.inode == info.stx_ino &&
+                           lastXattrs.changedSec == info.stx_ctime.tv_sec &&
+                           lastXattrs.changedNsec == info.stx_ctime.tv_nsec &&
+                           info.stx_ctime.tv_sec + kSettledSeconds < lastXattrs.readAt;
+    if (unchanged) {
+        owner = lastXattrs.owner;
+        attributes = lastXattrs.attributes;
+        createdOverride = lastXattrs.createdOverride;
+    } else {
+        if (!readXattrs(path, owner, attributes, createdOverride)) {
+            lastXattrs.valid = false;
+            return nw::kErrAccessDenied;
+        }
+        lastXattrs.valid = true;
+        lastXattrs.device = device;
+        lastXattrs.inode = info.stx_ino;
+        lastXattrs.changedSec = info.stx_ctime.tv_sec;
+        lastXattrs.changedNsec = info.stx_ctime.tv_nsec;
+        lastXattrs.readAt = now.tv_sec;
+        lastXattrs.owner = owner;
+        lastXattrs.attributes = attributes;
+        lastXattrs.createdOverride = createdOverride;
+    }
+
+    if (attributes) {
+        facts.attributes = static_cast<std::uint32_t>(*attributes);
+    } else {
+        facts.attributes = 0;
+        if ((info.stx_mode & 0222) == 0)
+            facts.attributes |= nw::kAttrReadOnly;
+        if (!name.empty() && name.front() == '.')
+            facts.attributes |= nw::kAttrHidden;
+    }
+    if (facts.directory)
+        facts.attributes |= nw::kAttrDirectory;
+    if (createdOverride) {
+        facts.createdDate = *createdOverride;
+        facts.createdDateTime = static_cast<std::uint32_t>(*createdOverride) << 16;
+    }
+    if (owner) {
+        facts.owner = static_cast<std::uint32_t>(*owner);
+    } else if (const auto mapped = ws.owners.find(info.stx_uid); mapped != ws.owners.end()) {
+        facts.owner = mapped->second;
+    } else {
+        facts.owner = info.stx_uid;
+    }
+    return nw::kSuccess;
+}
+
+// The entry the last part names in the folder of the parts before it: the
+// first match at or after the sequence for a wildcard (by short name or by
+// host name), the named entry itself otherwise.
+NWCCODE SimClient::State::findEntry(const Target& target, std::uint8_t searchAttributes, std::uint32_t* sequence,
+                                    bool byShortName, Resolution& found, HostFacts& facts)
+{
+    if (parts.empty())
+        return nw::kErrNoSuchFile;
+    const std::string_view last = parts.back();
+    if (!netnames::hasWildcards(last)) {
+        NWCCODE code = resolveCached(target, parts.size(), found);
+        if (code != nw::kSuccess)
+            return code;
+        code = gatherFacts(found.hostPath, found.name, facts);
+        if (code != nw::kSuccess)
+            return code;
+        if (!fitsSearch(facts, searchAttributes))
+            return nw::kErrNoSuchFile;
+        if (sequence != nullptr)
+            *sequence = static_cast<std::uint32_t>(found.position);
+        return nw::kSuccess;
+    }
+    NWCCODE code = resolveCached(target, parts.size() - 1, found);
+    if (code != nw::kSuccess)
+        return code;
+    if (!found.directory)
+        return nw::kErrInvalidPath;
+    const std::string folderHost = found.hostPath;
+    const std::string folderDos = found.dosPath;
+    const std::string folderLong = found.longPath;
+    const bool trustedStart = parts.size() == 1 && chainWatched;
+    const FolderCache* cache = folderCache(folderHost, !(lastFolderWatched || trustedStart));
+    if (cache == nullptr)
+        return nw::kErrInvalidPath;
+    const std::size_t start = sequence == nullptr || *sequence == 0xFFFFFFFFu ? 0 : std::size_t{*sequence} + 1;
+    for (std::size_t i = start; i < cache->entries.size(); ++i) {
+        const FolderEntry& entry = cache->entries[i];
+        if (!platform::wildcardMatch(last, byShortName ? std::string_view(entry.shortName) : std::string_view(entry.name)))
+            continue;
+        found.hostPath = folderHost + "/" + entry.name;
+        if (gatherFacts(found.hostPath, entry.name, facts) != nw::kSuccess || !fitsSearch(facts, searchAttributes))
+            continue;
+        found.name = entry.name;
+        found.shortName = entry.shortName;
+        found.directory = entry.directory;
+        found.position = i;
+        found.dosPath = folderDos.empty() ? entry.shortName : folderDos + "\\" + entry.shortName;
+        found.longPath = folderLong.empty() ? entry.name : folderLong + "\\" + entry.name;
+        if (sequence != nullptr)
+            *sequence = static_cast<std::uint32_t>(i);
+        return nw::kSuccess;
+    }
+    return nw::kErrNoSuchFile;
+}
+
+NWCCODE SimClient::NWIntScanFileInformation2(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const char* pattern,
+                                             std::uint8_t searchAttributes, std::uint8_t* sequence,
+                                             FileInfoRecord* info, std::uint8_t)
+{
+    PathCall call;
+    NWCCODE code = m->openPath(Operation::ScanFileInformation2, conn, dirHandle, pattern, info != nullptr,
+                               LastPart::Pattern, call);
+    if (code != nw::kSuccess)
+        return code;
+    const Target& target = call.target;
+
+    HostFacts facts;
+    std::string_view name;
+    if (m->parts.empty()) {
+        code = m->gatherFacts(std::string(target.base), "", facts);
+        name = target.volume->name;
+    } else if (netnames::hasWildcards(m->parts.back())) {
+        // The sequence's first four bytes carry the position of the last match.
+        std::uint32_t position = 0xFFFFFFFFu;
+        if (sequence != nullptr)
+            std::memcpy(&position, sequence, sizeof position);
+        code = m->findEntry(target, searchAttributes, &position, false, m->resolution, facts);
+        if (code == nw::kSuccess && sequence != nullptr)
+            std::memcpy(sequence, &position, sizeof position);
+        name = m->resolution.name;
+    } else {
+        // The path as the parse gave it names the host file exactly: one
+        // status call. Only a path in other capitals goes through the caches.
+        m->exactHostPath(target, m->parts.size());
+        code = m->gatherFacts(m->hostPath, m->parts.back(), facts);
+        name = m->parts.back();
+        if (code != nw::kSuccess) {
+            code = m->resolveCached(target, m->parts.size(), m->resolution);
+            if (code == nw::kSuccess)
+                code = m->gatherFacts(m->resolution.hostPath, m->resolution.name, facts);
+            name = m->resolution.name;
+        }
+    }
+    if (code != nw::kSuccess)
+        return code;
+    if (!fitsSearch(facts, searchAttributes))
+        return nw::kErrNoSuchFile;
+
+    std::memset(info, 0, sizeof *info);
+    info->attributes = static_cast<std::uint8_t>(facts.attributes & 0xFF);
+    info->extendedAttributes = static_cast<std::uint8_t>(facts.attributes >> 8 & 0xFF);
+    info->size = clampSize(facts.size);
+    info->creationDate = facts.createdDate;
+    info->lastAccessDate = facts.accessedDate;
+    info->lastUpdateDateAndTime = facts.updatedDateTime;
+    info->ownerId = facts.owner;
+    copyTruncated(name, info->name, sizeof info->name);
+    return nw::kSuccess;
+}
+
+NWCCODE SimClient::NWIntScanExtendedInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, std::uint8_t searchAttributes,
+                                         std::uint32_t* sequence, const char* pattern, ExtendedInfoRecord* info,
+                                         std::uint8_t)
+{
+    PathCall call;
+    NWCCODE code = m->openPath(Operation::ScanExtendedInfo, conn, dirHandle, pattern, info != nullptr,
+                               LastPart::Pattern, call);
+    if (code != nw::kSuccess)
+        return code;
+    HostFacts facts;
+    std::uint32_t position = sequence != nullptr ? *sequence : 0xFFFFFFFFu;
+    code = m->findEntry(call.target, searchAttributes, &position, true, m->resolution, facts);
+    if (code != nw::kSuccess)
+        return code;
+    if (sequence != nullptr)
+        *sequence = position;
+
+    const Resolution& found = m->resolution;
+    std::memset(info, 0, sizeof *info);
+    info->sequence = position;
+    info->attributes = facts.attributes;
+    info->nameSpace = nw::kDosNameSpace;
+    info->nameLength = static_cast<std::uint8_t>(std::min(found.shortName.size(), sizeof info->name));
+    std::memcpy(info->name, found.shortName.data(), info->nameLength);
+    info->creationDateAndTime = facts.createdDateTime;
+    info->ownerId = facts.owner;
+    info->updatedDateAndTime = facts.updatedDateTime;
+    info->updatedId = facts.owner;
+    info->fileSize = clampSize(facts.size);
+    info->inheritedRightsMask = kAllRightsMask;
+    info->lastAccessDate = facts.accessedDate;
+    return nw::kSuccess;
+}

@@ -1,0 +1,311 @@
+// The folder caches of the simulated client: each host folder's names and
+// short names, read once and kept while change watches (or, failing them, the
+// folder's status) say nothing has changed.
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "netclient/netnames.h"
+#include "netclient/simclient_state.h"
+#include "platform/asciicase.h"
+
+using namespace simclient;
+
+namespace {
+
+// Folders whose names and short names are kept; the least recently used goes
+// first. Deeper than any path can reach, so one path never evicts its own folders.
+constexpr std::size_t kMaxCachedFolders = 512;
+
+} // namespace
+
+bool FolderCache::matches(const struct stat& info) const
+{
+    return !changed && device == info.st_dev && inode == info.st_ino && modified.tv_sec == info.st_mtim.tv_sec &&
+           modified.tv_nsec == info.st_mtim.tv_nsec;
+}
+
+const FolderEntry* FolderCache::find(std::string_view name, std::string& scratch, std::size_t* position) const
+{
+    const auto exact = std::lower_bound(entries.begin(), entries.end(), name,
+                                        [](const FolderEntry& e, std::string_view n) { return e.name < n; });
+    if (exact != entries.end() && exact->name == name) {
+        *position = static_cast<std::size_t>(exact - entries.begin());
+        return &*exact;
+    }
+    scratch.assign(name);
+    for (char& c : scratch)
+        c = ascii::toUpper(c);
+    auto found = byFoldedName.find(scratch);
+    if (found == byFoldedName.end()) {
+        found = byShortName.find(scratch);
+        if (found == byShortName.end())
+            return nullptr;
+    }
+    *position = found->second;
+    return &entries[found->second];
+}
+
+// The one notification descriptor, opened at first use; false when the
+// system gives none, which leaves every folder to be checked by its status.
+bool SimClient::State::openNotify()
+{
+    if (notifyFd < 0 && !notifyFailed) {
+        notifyFd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        notifyFailed = notifyFd < 0;
+    }
+    return notifyFd >= 0;
+}
+
+void SimClient::State::closeWatches()
+{
+    if (notifyFd >= 0)
+        ::close(notifyFd);
+    notifyFd = -1;
+    notifyFailed = false;
+    watchUsers.clear();
+    aboveVolumeWatches.clear();
+    volumeRootsWatched = false;
+    ++trustEpoch;
+}
+
+bool SimClient::State::listFolder(const std::string& folder, FolderCache& cache)
+{
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr)
+        return false;
+    ++listings;
+    cache.entries.clear();
+    cache.byShortName.clear();
+    cache.byFoldedName.clear();
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        // Entries NetWare cannot hold are not on the volume at all.
+        if (!netnames::isNetWareName(name))
+            continue;
+        bool directory = entry->d_type == DT_DIR;
+        if (entry->d_type == DT_UNKNOWN) {
+            struct stat info {};
+            directory = ::fstatat(::dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+                        S_ISDIR(info.st_mode);
+        }
+        cache.entries.push_back(FolderEntry{std::string(name), {}, directory});
+    }
+    ::closedir(dir);
+    std::sort(cache.entries.begin(), cache.entries.end(),
+              [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+    std::vector<std::string_view> names;
+    names.reserve(cache.entries.size());
+    for (const FolderEntry& entry : cache.entries)
+        names.push_back(entry.name);
+    std::vector<std::string> shortNames = netnames::assignShortNames(names);
+    cache.byShortName.reserve(cache.entries.size());
+    cache.byFoldedName.reserve(cache.entries.size());
+    for (std::size_t i = 0; i < cache.entries.size(); ++i) {
+        cache.entries[i].shortName = std::move(shortNames[i]);
+        if (!cache.entries[i].shortName.empty())
+            cache.byShortName.emplace(cache.entries[i].shortName, static_cast<std::uint32_t>(i));
+        cache.byFoldedName.emplace(ascii::toUpper(cache.entries[i].name), static_cast<std::uint32_t>(i));
+    }
+    return true;
+}
+
+void SimClient::State::watchAboveVolumes()
+{
+    if (!openNotify())
+        return;
+    constexpr std::uint32_t kMask =
+        IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+    for (const VolumeState& volume : volumes) {
+        const std::string& folder = volume.hostFolder;
+        if (folder.empty() || folder.front() != '/')
+            return;
+        for (std::size_t slash = folder.rfind('/'); slash != std::string::npos && slash > 0;
+             slash = folder.rfind('/', slash - 1)) {
+            const int watch = ::inotify_add_watch(notifyFd, folder.substr(0, slash).c_str(), kMask);
+            if (watch < 0)
+                return;
+            aboveVolumeWatches.push_back(watch);
+        }
+        const int top = ::inotify_add_watch(notifyFd, "/", kMask);
+        if (top < 0)
+            return;
+        aboveVolumeWatches.push_back(top);
+    }
+    volumeRootsWatched = true;
+}
+
+void SimClient::State::watchFolder(const std::string& folder, FolderCache& cache)
+{
+    if (!openNotify())
+        return;
+    // A link, renamed, created or removed entry, and the folder itself moved,
+    // removed or replaced (its link count changes).
+    constexpr std::uint32_t kMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF |
+                                    IN_MOVE_SELF | IN_ATTRIB | IN_ONLYDIR | IN_DONT_FOLLOW;
+    cache.watch = ::inotify_add_watch(notifyFd, folder.c_str(), kMask);
+    if (cache.watch >= 0)
+        ++watchUsers[cache.watch];
+}
+
+void SimClient::State::releaseWatch(FolderCache& cache)
+{
+    if (cache.watch < 0)
+        return;
+    const auto users = watchUsers.find(cache.watch);
+    if (users != watchUsers.end() && --users->second <= 0) {
+        watchUsers.erase(users);
+        ::inotify_rm_watch(notifyFd, cache.watch);
+    }
+    cache.watch = -1;
+}
+
+// Reads what the watches reported since the last call: one read when nothing changed.
+void SimClient::State::noticeChanges()
+{
+    if (notifyFd < 0)
+        return;
+    alignas(inotify_event) char events[4096];
+    bool changed = false;
+    bool lostTrack = false;
+    std::vector<int> changedWatches;
+    std::vector<int> goneWatches;
+    for (;;) {
+        const ssize_t length = ::read(notifyFd, events, sizeof events);
+        if (length <= 0)
+            break;
+        changed = true;
+        for (ssize_t offset = 0; offset + static_cast<ssize_t>(sizeof(inotify_event)) <= length;) {
+            inotify_event event;
+            std::memcpy(&event, events + offset, sizeof event);
+            offset += static_cast<ssize_t>(sizeof event + event.len);
+            if (event.wd < 0 || (event.mask & IN_Q_OVERFLOW) != 0)
+                lostTrack = true;
+            else if ((event.mask & IN_IGNORED) != 0)
+                goneWatches.push_back(event.wd);  // its folder was removed, or we let it go
+            else
+                changedWatches.push_back(event.wd);
+        }
+    }
+    if (!changed)
+        return;
+    ++trustEpoch;
+    for (int watch : goneWatches) {
+        watchUsers.erase(watch);
+        if (std::find(aboveVolumeWatches.begin(), aboveVolumeWatches.end(), watch) != aboveVolumeWatches.end())
+            volumeRootsWatched = false;
+    }
+    if (lostTrack)
+        volumeRootsWatched = false;
+    for (auto& [name, cache] : folders) {
+        if (cache.watch < 0)
+            continue;
+        if (lostTrack || std::find(changedWatches.begin(), changedWatches.end(), cache.watch) != changedWatches.end())
+            cache.changed = true;
+        if (std::find(goneWatches.begin(), goneWatches.end(), cache.watch) != goneWatches.end()) {
+            cache.changed = true;
+            cache.watch = -1;
+        }
+    }
+}
+
+// The cache of a host folder, read again when it changed. With checkStatus
+// false the caller has just checked the folder above it, so a watched folder
+// of the current epoch is taken as it is.
+FolderCache* SimClient::State::folderCache(const std::string& folder, bool checkStatus)
+{
+    auto found = folders.find(folder);
+    if (!checkStatus && found != folders.end() && found->second.watch >= 0 &&
+        found->second.trustedIn == trustEpoch) {
+        found->second.lastUse = ++useClock;
+        return &found->second;
+    }
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+        return nullptr;
+    if (found != folders.end() && found->second.matches(info)) {
+        found->second.lastUse = ++useClock;
+        found->second.trustedIn = trustEpoch;
+        return &found->second;
+    }
+    if (found == folders.end()) {
+        if (folders.size() >= kMaxCachedFolders) {
+            const auto oldest = std::min_element(folders.begin(), folders.end(), [](const auto& a, const auto& b) {
+                return a.second.lastUse < b.second.lastUse;
+            });
+            // Its watch goes, so what lies below it is checked again.
+            releaseWatch(oldest->second);
+            folders.erase(oldest);
+        }
+        found = folders.emplace(folder, FolderCache{}).first;
+    } else if (found->second.device != info.st_dev || found->second.inode != info.st_ino) {
+        releaseWatch(found->second);  // another folder now has this name
+    }
+    // A folder read (again) may lead to other folders than those cached below
+    // it, and a folder forgotten no longer reports its changes: a new epoch.
+    ++trustEpoch;
+    FolderCache& cache = found->second;
+    // Watched before it is read, so a change while reading is seen next time.
+    if (cache.watch < 0)
+        watchFolder(folder, cache);
+    if (!listFolder(folder, cache)) {
+        releaseWatch(cache);
+        folders.erase(found);
+        return nullptr;
+    }
+    cache.device = info.st_dev;
+    cache.inode = info.st_ino;
+    cache.modified = info.st_mtim;
+    cache.changed = false;
+    cache.lastUse = ++useClock;
+    cache.trustedIn = trustEpoch;
+    return &cache;
+}
+
+NWCCODE SimClient::State::resolveCached(const Target& target, std::size_t count, Resolution& result)
+{
+    result.hostPath.assign(target.base);
+    result.dosPath.clear();
+    result.longPath.clear();
+    result.name.clear();
+    result.shortName.clear();
+    result.directory = true;
+    result.position = 0;
+    lastFolderWatched = false;
+    noticeChanges();
+    chainWatched = target.fromHandle ? target.baseReachedIn == trustEpoch : volumeRootsWatched;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!result.directory)
+            return nw::kErrInvalidPath;
+        // The first folder is checked by its status; each one below only when
+        // the one above it reports no changes.
+        const bool trustedStart = i == 0 && chainWatched;
+        const FolderCache* cache = folderCache(result.hostPath, !(lastFolderWatched || trustedStart));
+        if (cache == nullptr)
+            return nw::kErrNoSuchFile;
+        lastFolderWatched = cache->watch >= 0;
+        chainWatched = chainWatched && lastFolderWatched;
+        std::size_t position = 0;
+        const FolderEntry* entry = cache->find(parts[i], scratch, &position);
+        if (entry == nullptr)
+            return nw::kErrNoSuchFile;
+        result.hostPath += '/';
+        result.hostPath += entry->name;
+        if (i > 0) {
+            result.dosPath += '\\';
+            result.longPath += '\\';
+        }
+        result.dosPath += entry->shortName;
+        result.longPath += entry->name;
+        result.name = entry->name;
+        result.shortName = entry->shortName;
+        result.directory = entry->directory;
+        result.position = position;
+    }
+    return nw::kSuccess;
+}
