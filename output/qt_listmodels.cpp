@@ -127,18 +127,76 @@ int announcedCount(std::size_t stored)
     return static_cast<int>(std::min<std::size_t>(stored, INT_MAX));
 }
 
-const std::array<const char*, 4> kResultsHeadings{"FileName", "Size", "Owner", "Full Path"};
-const std::array<const char*, 3> kErrorsHeadings{"FileName", "Size", "Problem"};
+constexpr std::array<const char*, 4> kResultsHeadings{"FileName", "Size", "Owner", "Full Path"};
+constexpr std::array<const char*, 3> kErrorsHeadings{"FileName", "Size", "Problem"};
 
 } // namespace
+
+CompactListModel::CompactListModel(std::span<const char* const> headings, QObject* parent)
+    : QAbstractTableModel(parent), m_headings(headings)
+{
+}
+
+void CompactListModel::flush()
+{
+    const int stored = announcedCount(storedRows());
+    if (stored <= m_announced)
+        return;
+    beginInsertRows({}, m_announced, stored - 1);
+    m_announced = stored;
+    endInsertRows();
+}
+
+void CompactListModel::clear()
+{
+    beginResetModel();
+    clearStored();
+    m_announced = 0;
+    endResetModel();
+}
+
+QString CompactListModel::text(int row, int column) const
+{
+    if (row < 0 || static_cast<std::size_t>(row) >= storedRows() || column < 0 ||
+        static_cast<std::size_t>(column) >= m_headings.size())
+        return {};
+    const auto index = static_cast<std::size_t>(row);
+    if (column == 1)
+        return decimalText(storedNumber(index));
+    return utf8Text(storedText(index, column == 0 ? 0 : static_cast<std::size_t>(column) - 1));
+}
+
+int CompactListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : m_announced;
+}
+
+int CompactListModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_headings.size());
+}
+
+QVariant CompactListModel::data(const QModelIndex& index, int role) const
+{
+    if (role != Qt::DisplayRole || !index.isValid() || index.model() != this)
+        return {};
+    return text(index.row(), index.column());
+}
+
+QVariant CompactListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        static_cast<std::size_t>(section) >= m_headings.size())
+        return {};
+    return QString::fromLatin1(m_headings[static_cast<std::size_t>(section)]);
+}
 
 struct ResultsModel::Impl {
     // Texts: file name, owner, full path; the number is the size.
     CompactRows<3> rows;
-    int announced = 0;
 };
 
-ResultsModel::ResultsModel(QObject* parent) : QAbstractTableModel(parent), d(new Impl) {}
+ResultsModel::ResultsModel(QObject* parent) : CompactListModel(kResultsHeadings, parent), d(new Impl) {}
 
 ResultsModel::~ResultsModel()
 {
@@ -151,74 +209,17 @@ void ResultsModel::appendRow(std::string_view fileName, std::uint64_t size, std:
     d->rows.append({fileName, owner, fullPath}, size);
 }
 
-void ResultsModel::flush()
-{
-    const int stored = announcedCount(d->rows.size());
-    if (stored <= d->announced)
-        return;
-    beginInsertRows({}, d->announced, stored - 1);
-    d->announced = stored;
-    endInsertRows();
-}
-
-void ResultsModel::clear()
-{
-    beginResetModel();
-    d->rows.clear();
-    d->announced = 0;
-    endResetModel();
-}
-
-QString ResultsModel::text(int row, int column) const
-{
-    if (row < 0 || static_cast<std::size_t>(row) >= d->rows.size())
-        return {};
-    switch (column) {
-    case 0:
-        return utf8Text(d->rows.text(row, 0));
-    case 1:
-        return decimalText(d->rows.number(row));
-    case 2:
-        return utf8Text(d->rows.text(row, 1));
-    case 3:
-        return utf8Text(d->rows.text(row, 2));
-    default:
-        return {};
-    }
-}
-
-int ResultsModel::rowCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : d->announced;
-}
-
-int ResultsModel::columnCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : static_cast<int>(kResultsHeadings.size());
-}
-
-QVariant ResultsModel::data(const QModelIndex& index, int role) const
-{
-    if (role != Qt::DisplayRole || !index.isValid() || index.model() != this)
-        return {};
-    return text(index.row(), index.column());
-}
-
-QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
-        section >= static_cast<int>(kResultsHeadings.size()))
-        return {};
-    return QString::fromLatin1(kResultsHeadings[section]);
-}
+std::size_t ResultsModel::storedRows() const { return d->rows.size(); }
+std::string_view ResultsModel::storedText(std::size_t row, std::size_t slot) const { return d->rows.text(row, slot); }
+std::uint64_t ResultsModel::storedNumber(std::size_t row) const { return d->rows.number(row); }
+void ResultsModel::clearStored() { d->rows.clear(); }
 
 struct ErrorsModel::Impl {
     // Texts: path, problem; the number is the size.
     CompactRows<2> rows;
-    int announced = 0;
 };
 
-ErrorsModel::ErrorsModel(QObject* parent) : QAbstractTableModel(parent), d(new Impl) {}
+ErrorsModel::ErrorsModel(QObject* parent) : CompactListModel(kErrorsHeadings, parent), d(new Impl) {}
 
 ErrorsModel::~ErrorsModel()
 {
@@ -230,53 +231,7 @@ void ErrorsModel::appendRow(std::string_view path, std::uint64_t size, std::stri
     d->rows.append({path, problem}, size);
 }
 
-void ErrorsModel::flush()
-{
-    const int stored = announcedCount(d->rows.size());
-    if (stored <= d->announced)
-        return;
-    beginInsertRows({}, d->announced, stored - 1);
-    d->announced = stored;
-    endInsertRows();
-}
-
-QString ErrorsModel::text(int row, int column) const
-{
-    if (row < 0 || static_cast<std::size_t>(row) >= d->rows.size())
-        return {};
-    switch (column) {
-    case 0:
-        return utf8Text(d->rows.text(row, 0));
-    case 1:
-        return decimalText(d->rows.number(row));
-    case 2:
-        return utf8Text(d->rows.text(row, 1));
-    default:
-        return {};
-    }
-}
-
-int ErrorsModel::rowCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : d->announced;
-}
-
-int ErrorsModel::columnCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : static_cast<int>(kErrorsHeadings.size());
-}
-
-QVariant ErrorsModel::data(const QModelIndex& index, int role) const
-{
-    if (role != Qt::DisplayRole || !index.isValid() || index.model() != this)
-        return {};
-    return text(index.row(), index.column());
-}
-
-QVariant ErrorsModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
-        section >= static_cast<int>(kErrorsHeadings.size()))
-        return {};
-    return QString::fromLatin1(kErrorsHeadings[section]);
-}
+std::size_t ErrorsModel::storedRows() const { return d->rows.size(); }
+std::string_view ErrorsModel::storedText(std::size_t row, std::size_t slot) const { return d->rows.text(row, slot); }
+std::uint64_t ErrorsModel::storedNumber(std::size_t row) const { return d->rows.number(row); }
+void ErrorsModel::clearStored() { d->rows.clear(); }
