@@ -12,12 +12,25 @@ namespace {
 // back in large text blocks. Neither rows nor texts ever move once written, so
 // appending costs the same at the millionth row as at the first and never
 // copies what is already stored.
+} // namespace
+
+class CompactListModel::Rows {
+public:
+    virtual ~Rows() = default;
+    virtual std::size_t size() const = 0;
+    virtual std::string_view text(std::size_t index, std::size_t column) const = 0;
+    virtual std::uint64_t number(std::size_t index) const = 0;
+    virtual void clear() = 0;
+};
+
+namespace {
+
 template <std::size_t TextCount>
-class CompactRows {
+class CompactRows final : public CompactListModel::Rows {
 public:
     using Texts = std::array<std::string_view, TextCount>;
 
-    std::size_t size() const { return m_count; }
+    std::size_t size() const override { return m_count; }
 
     void append(const Texts& texts, std::uint64_t number)
     {
@@ -45,7 +58,7 @@ public:
         ++m_count;
     }
 
-    std::string_view text(std::size_t index, std::size_t column) const
+    std::string_view text(std::size_t index, std::size_t column) const override
     {
         const Row& row = at(index);
         const char* start = m_textBlocks[row.block].get() + row.offset;
@@ -54,13 +67,13 @@ public:
         return {start, row.lengths[column]};
     }
 
-    std::uint64_t number(std::size_t index) const
+    std::uint64_t number(std::size_t index) const override
     {
         const Row& row = at(index);
         return (std::uint64_t{row.numberHigh} << 32) | row.numberLow;
     }
 
-    void clear()
+    void clear() override
     {
         m_rowBlocks.clear();
         m_rowBlocks.shrink_to_fit();
@@ -132,14 +145,17 @@ constexpr std::array<const char*, 3> kErrorsHeadings{"FileName", "Size", "Proble
 
 } // namespace
 
-CompactListModel::CompactListModel(std::span<const char* const> headings, QObject* parent)
-    : QAbstractTableModel(parent), m_headings(headings)
+CompactListModel::CompactListModel(std::span<const char* const> headings, std::unique_ptr<Rows> rows,
+                                   QObject* parent)
+    : QAbstractTableModel(parent), m_headings(headings), m_rows(std::move(rows))
 {
 }
 
+CompactListModel::~CompactListModel() = default;
+
 void CompactListModel::flush()
 {
-    const int stored = announcedCount(storedRows());
+    const int stored = announcedCount(m_rows->size());
     if (stored <= m_announced)
         return;
     beginInsertRows({}, m_announced, stored - 1);
@@ -150,20 +166,20 @@ void CompactListModel::flush()
 void CompactListModel::clear()
 {
     beginResetModel();
-    clearStored();
+    m_rows->clear();
     m_announced = 0;
     endResetModel();
 }
 
 QString CompactListModel::text(int row, int column) const
 {
-    if (row < 0 || static_cast<std::size_t>(row) >= storedRows() || column < 0 ||
+    if (row < 0 || static_cast<std::size_t>(row) >= m_rows->size() || column < 0 ||
         static_cast<std::size_t>(column) >= m_headings.size())
         return {};
     const auto index = static_cast<std::size_t>(row);
     if (column == 1)
-        return decimalText(storedNumber(index));
-    return utf8Text(storedText(index, column == 0 ? 0 : static_cast<std::size_t>(column) - 1));
+        return decimalText(m_rows->number(index));
+    return utf8Text(m_rows->text(index, column == 0 ? 0 : static_cast<std::size_t>(column) - 1));
 }
 
 int CompactListModel::rowCount(const QModelIndex& parent) const
@@ -191,47 +207,26 @@ QVariant CompactListModel::headerData(int section, Qt::Orientation orientation, 
     return QString::fromLatin1(m_headings[static_cast<std::size_t>(section)]);
 }
 
-struct ResultsModel::Impl {
-    // Texts: file name, owner, full path; the number is the size.
-    CompactRows<3> rows;
-};
+// Texts: file name, owner, full path; the number is the size.
+using ResultRows = CompactRows<3>;
 
-ResultsModel::ResultsModel(QObject* parent) : CompactListModel(kResultsHeadings, parent), d(new Impl) {}
-
-ResultsModel::~ResultsModel()
+ResultsModel::ResultsModel(QObject* parent)
+    : CompactListModel(kResultsHeadings, std::make_unique<ResultRows>(), parent)
 {
-    delete d;
 }
 
 void ResultsModel::appendRow(std::string_view fileName, std::uint64_t size, std::string_view owner,
                              std::string_view fullPath)
 {
-    d->rows.append({fileName, owner, fullPath}, size);
+    static_cast<ResultRows&>(rows()).append({fileName, owner, fullPath}, size);
 }
 
-std::size_t ResultsModel::storedRows() const { return d->rows.size(); }
-std::string_view ResultsModel::storedText(std::size_t row, std::size_t slot) const { return d->rows.text(row, slot); }
-std::uint64_t ResultsModel::storedNumber(std::size_t row) const { return d->rows.number(row); }
-void ResultsModel::clearStored() { d->rows.clear(); }
+// Texts: path, problem; the number is the size.
+using ErrorRows = CompactRows<2>;
 
-struct ErrorsModel::Impl {
-    // Texts: path, problem; the number is the size.
-    CompactRows<2> rows;
-};
-
-ErrorsModel::ErrorsModel(QObject* parent) : CompactListModel(kErrorsHeadings, parent), d(new Impl) {}
-
-ErrorsModel::~ErrorsModel()
-{
-    delete d;
-}
+ErrorsModel::ErrorsModel(QObject* parent) : CompactListModel(kErrorsHeadings, std::make_unique<ErrorRows>(), parent) {}
 
 void ErrorsModel::appendRow(std::string_view path, std::uint64_t size, std::string_view problem)
 {
-    d->rows.append({path, problem}, size);
+    static_cast<ErrorRows&>(rows()).append({path, problem}, size);
 }
-
-std::size_t ErrorsModel::storedRows() const { return d->rows.size(); }
-std::string_view ErrorsModel::storedText(std::size_t row, std::size_t slot) const { return d->rows.text(row, slot); }
-std::uint64_t ErrorsModel::storedNumber(std::size_t row) const { return d->rows.number(row); }
-void ErrorsModel::clearStored() { d->rows.clear(); }

@@ -6,6 +6,7 @@
 
 #include <QAbstractTableModel>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string_view>
 
@@ -25,18 +26,18 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
+    ~CompactListModel() override;
+
+    // The stored rows: per row its texts in column order without the number.
+    class Rows;
+
 protected:
-    CompactListModel(std::span<const char* const> headings, QObject* parent);
+    CompactListModel(std::span<const char* const> headings, std::unique_ptr<Rows> rows, QObject* parent);
+    Rows& rows() { return *m_rows; }
 
 private:
-    // The rows as stored: their count, the texts of a row in column order
-    // without the number, and the number.
-    virtual std::size_t storedRows() const = 0;
-    virtual std::string_view storedText(std::size_t row, std::size_t slot) const = 0;
-    virtual std::uint64_t storedNumber(std::size_t row) const = 0;
-    virtual void clearStored() = 0;
-
     std::span<const char* const> m_headings;
+    std::unique_ptr<Rows> m_rows;
     int m_announced = 0;
 };
 
@@ -44,37 +45,17 @@ class ResultsModel : public CompactListModel {
     Q_OBJECT
 public:
     explicit ResultsModel(QObject* parent = nullptr);
-    ~ResultsModel() override;
 
     // Columns "FileName", "Size", "Owner", "Full Path".
     void appendRow(std::string_view fileName, std::uint64_t size, std::string_view owner,
                    std::string_view fullPath);
-
-private:
-    std::size_t storedRows() const override;
-    std::string_view storedText(std::size_t row, std::size_t slot) const override;
-    std::uint64_t storedNumber(std::size_t row) const override;
-    void clearStored() override;
-
-    struct Impl;
-    Impl* d;
 };
 
 class ErrorsModel : public CompactListModel {
     Q_OBJECT
 public:
     explicit ErrorsModel(QObject* parent = nullptr);
-    ~ErrorsModel() override;
 
     // Columns "FileName", "Size", "Problem".
     void appendRow(std::string_view path, std::uint64_t size, std::string_view problem);
-
-private:
-    std::size_t storedRows() const override;
-    std::string_view storedText(std::size_t row, std::size_t slot) const override;
-    std::uint64_t storedNumber(std::size_t row) const override;
-    void clearStored() override;
-
-    struct Impl;
-    Impl* d;
 };
