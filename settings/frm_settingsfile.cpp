@@ -115,8 +115,19 @@ constexpr std::array<const OutputFieldRow*, kOutputFieldCount> outputFieldsInSet
 }
 constexpr std::array<const OutputFieldRow*, kOutputFieldCount> kOutputFieldsInSettingsOrder =
     outputFieldsInSettingsOrder();
-// Two rows of one rank would leave a key out of the file.
-static_assert(std::ranges::none_of(kOutputFieldsInSettingsOrder, [](const OutputFieldRow* row) { return !row; }));
+// Two rows of one rank would leave a key out of the file. Checked on the ranks
+// themselves: a sanitizer build cannot compare a table's addresses at compile time.
+constexpr bool settingsRanksAreDistinct()
+{
+    std::array<bool, kOutputFieldCount> taken{};
+    for (const OutputFieldRow& row : kOutputFields) {
+        if (row.settingsRank >= kOutputFieldCount || taken[row.settingsRank])
+            return false;
+        taken[row.settingsRank] = true;
+    }
+    return true;
+}
+static_assert(settingsRanksAreDistinct());
 
 template <class... Ts>
 struct Overloaded : Ts... {
