@@ -94,6 +94,7 @@ void SimClient::State::reset()
     buffers.clear();
     folders.clear();
     closeWatches();
+    lookahead.stop();
     lastXattrs = {};
 }
 
@@ -188,6 +189,10 @@ void SimClient::setListPortionSize(std::size_t objects) { m->portionSize = objec
 
 std::uint64_t SimClient::folderListings() const { return m->listings; }
 
+std::uint64_t SimClient::entriesReadAhead() const { return m->lookahead.entriesRead(); }
+
+std::uint64_t SimClient::answersReadAhead() const { return m->lookahead.answered(); }
+
 void SimClient::setHostUserLookup(HostUserLookup lookup)
 {
     m->hostUserLookup = lookup ? std::move(lookup) : HostUserLookup(systemUserName);
@@ -198,6 +203,7 @@ void SimClient::setHostUserLookup(HostUserLookup lookup)
 
 NWCCODE SimClient::NWCallsInit(void*, void*)
 {
+    const State::CallSpan span(*m);
     std::string error;
     const std::string folder = m->executableFolder.empty() ? folderOfExecutable() : m->executableFolder;
     const auto path = workstation::find(folder, error);
@@ -214,6 +220,7 @@ NWCCODE SimClient::NWCallsInit(void*, void*)
 
 NWCCODE SimClient::NWUnpackDate(std::uint16_t packedDate, DateRecord* date)
 {
+    const State::CallSpan span(*m);
     if (date == nullptr)
         return nw::kErrInvalidParameter;
     NWCCODE code = 0;
@@ -228,6 +235,7 @@ NWCCODE SimClient::NWUnpackDate(std::uint16_t packedDate, DateRecord* date)
 
 NWCCODE SimClient::NWUnpackDateTime(std::uint32_t packedDateTime, DateRecord* date, TimeRecord* time)
 {
+    const State::CallSpan span(*m);
     if (date == nullptr)
         return nw::kErrInvalidParameter;
     TimeRecord unused{};
@@ -246,6 +254,7 @@ NWCCODE SimClient::NWUnpackDateTime(std::uint32_t packedDateTime, DateRecord* da
 
 NWCCODE SimClient::NWCCGetPrimConnRef(std::uint32_t* connRef)
 {
+    const State::CallSpan span(*m);
     NWCCODE code = 0;
     if (m->stops(Operation::CCGetPrimConnRef, connRef != nullptr, code))
         return code;
@@ -257,6 +266,7 @@ NWCCODE SimClient::NWCCGetPrimConnRef(std::uint32_t* connRef)
 
 NWCCODE SimClient::NWCCOpenConnByRef(std::uint32_t connRef, std::uint32_t, std::uint32_t, NWCONN_HANDLE* conn)
 {
+    const State::CallSpan span(*m);
     NWCCODE code = 0;
     if (m->stops(Operation::CCOpenConnByRef, conn != nullptr, code, m->serverOf(connRef)))
         return code;
@@ -268,6 +278,7 @@ NWCCODE SimClient::NWCCOpenConnByRef(std::uint32_t connRef, std::uint32_t, std::
 
 NWCCODE SimClient::NWGetConnectionInformation(NWCONN_HANDLE conn, int level, ConnectionInfoRecord* info)
 {
+    const State::CallSpan span(*m);
     NWCCODE code = 0;
     if (m->stops(Operation::GetConnectionInformation, info != nullptr, code, m->serverOf(conn)))
         return code;
@@ -284,6 +295,7 @@ NWCCODE SimClient::NWGetConnectionInformation(NWCONN_HANDLE conn, int level, Con
 
 NWCCODE SimClient::NWLlocaleconv(LocaleRecord* locale)
 {
+    const State::CallSpan span(*m);
     NWCCODE code = 0;
     if (m->stops(Operation::Llocaleconv, locale != nullptr, code))
         return code;
@@ -295,6 +307,7 @@ NWCCODE SimClient::NWLlocaleconv(LocaleRecord* locale)
 
 NWCCODE SimClient::NWInitUnicodeTables(std::int32_t countryCode, std::int32_t codePage)
 {
+    const State::CallSpan span(*m);
     NWCCODE code = 0;
     if (m->faulted(Operation::InitUnicodeTables, "*", code))
         return code;

@@ -152,6 +152,7 @@ NWCCODE SimClient::State::openListing(bool argumentsGiven, NWDSContextHandle con
 
 NWCCODE SimClient::NWGetObjectName(NWCONN_HANDLE conn, std::uint32_t objectId, char* name, std::uint16_t* objectType)
 {
+    const State::CallSpan span(*m);
     if (name == nullptr)
         return nw::kErrInvalidParameter;
     NWCCODE code = 0;
@@ -183,6 +184,7 @@ NWCCODE SimClient::NWGetObjectName(NWCONN_HANDLE conn, std::uint32_t objectId, c
 
 NWCCODE SimClient::NWDSCreateContextHandle(NWDSContextHandle* context)
 {
+    const State::CallSpan span(*m);
     NWCCODE code = 0;
     if (m->stops(Operation::DSCreateContextHandle, context != nullptr, code))
         return code;
@@ -193,6 +195,7 @@ NWCCODE SimClient::NWDSCreateContextHandle(NWDSContextHandle* context)
 
 NWCCODE SimClient::NWDSGetContext(NWDSContextHandle context, int key, void* value)
 {
+    const State::CallSpan span(*m);
     NWCCODE code = 0;
     const ContextState* state = m->openContext(Operation::DSGetContext, value != nullptr, context, code);
     if (state == nullptr)
@@ -210,6 +213,7 @@ NWCCODE SimClient::NWDSGetContext(NWDSContextHandle context, int key, void* valu
 
 NWCCODE SimClient::NWDSSetContext(NWDSContextHandle context, int key, const void* value)
 {
+    const State::CallSpan span(*m);
     NWCCODE code = 0;
     ContextState* state = m->openContext(Operation::DSSetContext, value != nullptr, context, code);
     if (state == nullptr)
@@ -238,6 +242,7 @@ NWCCODE SimClient::NWDSSetContext(NWDSContextHandle context, int key, const void
 
 NWCCODE SimClient::NWDSDuplicateContextHandle(NWDSContextHandle context, NWDSContextHandle* newContext)
 {
+    const State::CallSpan span(*m);
     NWCCODE code = 0;
     const ContextState* state =
         m->openContext(Operation::DSDuplicateContextHandle, newContext != nullptr, context, code);
@@ -251,6 +256,7 @@ NWCCODE SimClient::NWDSDuplicateContextHandle(NWDSContextHandle context, NWDSCon
 
 NWCCODE SimClient::NWDSAllocBuf(std::size_t size, Buf_T** buffer)
 {
+    const State::CallSpan span(*m);
     NWCCODE code = 0;
     if (m->stops(Operation::DSAllocBuf, buffer != nullptr, code))
         return code;
@@ -267,6 +273,7 @@ NWCCODE SimClient::NWDSAllocBuf(std::size_t size, Buf_T** buffer)
 
 NWCCODE SimClient::NWDSFreeBuf(Buf_T* buffer)
 {
+    const State::CallSpan span(*m);
     NWCCODE code = 0;
     if (m->faulted(Operation::DSFreeBuf, "*", code))
         return code;
@@ -348,6 +355,7 @@ std::string SimClient::State::objectName(const DirObject& object, const ContextS
 NWCCODE SimClient::NWDSList(NWDSContextHandle context, const char* objectName, std::int32_t* iterationHandle,
                             Buf_T* buffer)
 {
+    const State::CallSpan span(*m);
     Listing listing;
     NWCCODE code = m->openListing(objectName != nullptr && iterationHandle != nullptr, context, buffer, listing);
     if (code != nw::kSuccess)
@@ -399,6 +407,7 @@ NWCCODE SimClient::NWDSList(NWDSContextHandle context, const char* objectName, s
 
 NWCCODE SimClient::NWDSGetObjectCount(NWDSContextHandle context, Buf_T* buffer, std::uint32_t* count)
 {
+    const State::CallSpan span(*m);
     NWCCODE code = 0;
     if (m->stops(Operation::DSGetObjectCount, count != nullptr, code))
         return code;
@@ -415,6 +424,7 @@ NWCCODE SimClient::NWDSGetObjectCount(NWDSContextHandle context, Buf_T* buffer, 
 NWCCODE SimClient::NWDSGetObjectName(NWDSContextHandle context, Buf_T* buffer, char* name,
                                      std::uint32_t* attributeCount, ObjectInfoRecord* info)
 {
+    const State::CallSpan span(*m);
     Listing listing;
     NWCCODE code = m->openListing(name != nullptr, context, buffer, listing);
     if (code != nw::kSuccess)
@@ -445,6 +455,7 @@ NWCCODE SimClient::NWDSGetObjectName(NWDSContextHandle context, Buf_T* buffer, c
 
 NWCCODE SimClient::NWDSMapIDToName(NWDSContextHandle context, NWCONN_HANDLE conn, std::uint32_t objectId, char* name)
 {
+    const State::CallSpan span(*m);
     if (name == nullptr)
         return nw::kErrInvalidParameter;
     NWCCODE code = 0;

@@ -24,72 +24,11 @@ namespace {
 
 constexpr std::uint16_t kAllRightsMask = 0x01FF;
 
-constexpr std::string_view kOwnerAttribute = "user.nw.owner";
-constexpr std::string_view kAttributesAttribute = "user.nw.attributes";
-constexpr std::string_view kCreatedAttribute = "user.nw.created";
-
 constexpr std::int64_t kSettledSeconds = 2;
 
 std::uint32_t clampSize(std::uint64_t size)
 {
     return size >= 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<std::uint32_t>(size);
-}
-
-std::string_view trimValue(std::string_view text)
-{
-    while (!text.empty() && (text.back() == '\0' || text.back() == '\n' || text.back() == '\r' ||
-                             text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
-}
-
-// The extended attributes that say a file's owner, attributes and creation
-// date. False when the host refuses to show one of them (a file its reader
-// may not read): without it the owner or attributes would be made up.
-bool readXattrs(const std::string& path, std::optional<std::int32_t>& owner, std::optional<std::int32_t>& attributes,
-                std::optional<std::uint16_t>& createdOverride)
-{
-    // One listing of the extended attributes; only those present are read.
-    char names[512];
-    std::vector<char> largeNames;
-    ssize_t namesLength = ::llistxattr(path.c_str(), names, sizeof names);
-    const char* list = names;
-    if (namesLength < 0 && errno == ERANGE) {
-        const ssize_t needed = ::llistxattr(path.c_str(), nullptr, 0);
-        if (needed > 0) {
-            largeNames.resize(static_cast<std::size_t>(needed));
-            namesLength = ::llistxattr(path.c_str(), largeNames.data(), largeNames.size());
-            list = largeNames.data();
-        }
-    }
-    if (namesLength < 0 && errno == EACCES)
-        return false;
-    for (ssize_t offset = 0; namesLength > 0 && offset < namesLength;) {
-        const char* attributeName = list + offset;
-        const std::string_view attribute(attributeName,
-                                         ::strnlen(attributeName, static_cast<std::size_t>(namesLength - offset)));
-        offset += static_cast<ssize_t>(attribute.size()) + 1;
-        const bool isOwner = attribute == kOwnerAttribute;
-        const bool isAttributes = attribute == kAttributesAttribute;
-        const bool isCreated = attribute == kCreatedAttribute;
-        if (!isOwner && !isAttributes && !isCreated)
-            continue;
-        char value[64];
-        const ssize_t valueLength = ::lgetxattr(path.c_str(), attributeName, value, sizeof value);
-        if (valueLength < 0) {
-            if (errno == EACCES)
-                return false;
-            continue;
-        }
-        const std::string_view text = trimValue(std::string_view(value, static_cast<std::size_t>(valueLength)));
-        if (isOwner)
-            owner = profile::parseInteger(text);
-        else if (isAttributes)
-            attributes = profile::parseInteger(text);
-        else
-            createdOverride = dosdate::parseIsoDate(text);
-    }
-    return true;
 }
 
 bool fitsSearch(const HostFacts& facts, std::uint8_t searchAttributes)
@@ -105,12 +44,72 @@ bool fitsSearch(const HostFacts& facts, std::uint8_t searchAttributes)
 
 } // namespace
 
+// A file read twice in a row (the file information, then the extended
+// information) keeps its extended attributes from the first read when its
+// status change time says they cannot have changed since. Every change to
+// them sets that time; a time well before the first read cannot be the time
+// of a change made after it, whatever the clock's granularity.
+void SimClient::State::readXattrsOnce(const std::string& path, HostRecord& record)
+{
+    const struct statx& info = record.status;
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    const dev_t device = makedev(info.stx_dev_major, info.stx_dev_minor);
+    const bool unchanged = lastXattrs.valid && lastXattrs.device == device && lastXattrs.inode == info.stx_ino &&
+                           lastXattrs.changedSec == info.stx_ctime.tv_sec &&
+                           lastXattrs.changedNsec == info.stx_ctime.tv_nsec &&
+                           info.stx_ctime.tv_sec + kSettledSeconds < lastXattrs.readAt;
+    if (unchanged) {
+        record.owner = lastXattrs.owner;
+        record.attributes = lastXattrs.attributes;
+        record.createdOverride = lastXattrs.createdOverride;
+        return;
+    }
+    record.owner.reset();
+    record.attributes.reset();
+    record.createdOverride.reset();
+    if (!readNetWareXattrs(-1, nullptr, path, record)) {
+        record.xattrsRefused = true;
+        lastXattrs.valid = false;
+        return;
+    }
+    lastXattrs.valid = true;
+    lastXattrs.device = device;
+    lastXattrs.inode = info.stx_ino;
+    lastXattrs.changedSec = info.stx_ctime.tv_sec;
+    lastXattrs.changedNsec = info.stx_ctime.tv_nsec;
+    lastXattrs.readAt = now.tv_sec;
+    lastXattrs.owner = record.owner;
+    lastXattrs.attributes = record.attributes;
+    lastXattrs.createdOverride = record.createdOverride;
+}
+
 NWCCODE SimClient::State::gatherFacts(const std::string& path, std::string_view name, HostFacts& facts)
 {
-    struct statx info {};
-    if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &info) != 0)
-        return errno == EACCES ? nw::kErrAccessDenied : nw::kErrNoSuchFile;
+    // A file of a folder is mostly read ahead by the second reader; what it
+    // has not read, or what changed since, is read here.
+    HostRecord& record = hostRecord;
+    const std::size_t slash = path.rfind('/');
+    const std::string_view pathView = path;
+    const bool mayReadAhead =
+        !name.empty() && slash != std::string::npos && slash > 0 && pathView.substr(slash + 1) == name;
+    if (mayReadAhead)
+        readWatches();
+    const bool readAhead = mayReadAhead && lookahead.take(pathView.substr(0, slash), name, record);
+    if (!readAhead) {
+        record.statusError = 0;
+        record.xattrsRefused = false;
+        if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &record.status) != 0)
+            record.statusError = errno;
+        else
+            readXattrsOnce(path, record);
+    }
+    if (record.statusError != 0)
+        return record.statusError == EACCES ? nw::kErrAccessDenied : nw::kErrNoSuchFile;
+    if (record.xattrsRefused)
+        return nw::kErrAccessDenied;
 
+    const struct statx& info = record.status;
     facts.directory = S_ISDIR(info.stx_mode);
     facts.size = info.stx_size;
     // A file system without birth times reports none, or an empty one.
@@ -121,42 +120,9 @@ NWCCODE SimClient::State::gatherFacts(const std::string& path, std::string_view 
     facts.accessedDate = dosdate::packLocalDate(info.stx_atime.tv_sec);
     facts.updatedDateTime = dosdate::packLocalDateTime(info.stx_mtime.tv_sec);
 
-    std::optional<std::int32_t> owner;
-    std::optional<std::int32_t> attributes;
-    std::optional<std::uint16_t> createdOverride;
-
-    // A file read twice in a row (the file information, then the extended
-    // information) keeps its extended attributes from the first read when its
-    // status change time says they cannot have changed since. Every change to
-    // them sets that time; a time well before the first read cannot be the
-    // time of a change made after it, whatever the clock's granularity.
-    timespec now{};
-    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
-    const dev_t device = makedev(info.stx_dev_major, info.stx_dev_minor);
-    const bool unchanged = lastXattrs.valid && lastXattrs.device == device && lastXattrs.inode == info.stx_ino &&
-                           lastXattrs.changedSec == info.stx_ctime.tv_sec &&
-                           lastXattrs.changedNsec == info.stx_ctime.tv_nsec &&
-                           info.stx_ctime.tv_sec + kSettledSeconds < lastXattrs.readAt;
-    if (unchanged) {
-        owner = lastXattrs.owner;
-        attributes = lastXattrs.attributes;
-        createdOverride = lastXattrs.createdOverride;
-    } else {
-        if (!readXattrs(path, owner, attributes, createdOverride)) {
-            lastXattrs.valid = false;
-            return nw::kErrAccessDenied;
-        }
-        lastXattrs.valid = true;
-        lastXattrs.device = device;
-        lastXattrs.inode = info.stx_ino;
-        lastXattrs.changedSec = info.stx_ctime.tv_sec;
-        lastXattrs.changedNsec = info.stx_ctime.tv_nsec;
-        lastXattrs.readAt = now.tv_sec;
-        lastXattrs.owner = owner;
-        lastXattrs.attributes = attributes;
-        lastXattrs.createdOverride = createdOverride;
-    }
-
+    const std::optional<std::int32_t>& owner = record.owner;
+    const std::optional<std::int32_t>& attributes = record.attributes;
+    const std::optional<std::uint16_t>& createdOverride = record.createdOverride;
     if (attributes) {
         facts.attributes = static_cast<std::uint32_t>(*attributes);
     } else {
@@ -241,6 +207,7 @@ NWCCODE SimClient::NWIntScanFileInformation2(NWCONN_HANDLE conn, NWDIR_HANDLE di
                                              std::uint8_t searchAttributes, std::uint8_t* sequence,
                                              FileInfoRecord* info, std::uint8_t)
 {
+    const State::CallSpan span(*m);
     PathCall call;
     NWCCODE code = m->openPath(Operation::ScanFileInformation2, conn, dirHandle, pattern, info != nullptr,
                                LastPart::Pattern, call);
@@ -296,6 +263,7 @@ NWCCODE SimClient::NWIntScanExtendedInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHan
                                          std::uint32_t* sequence, const char* pattern, ExtendedInfoRecord* info,
                                          std::uint8_t)
 {
+    const State::CallSpan span(*m);
     PathCall call;
     NWCCODE code = m->openPath(Operation::ScanExtendedInfo, conn, dirHandle, pattern, info != nullptr,
                                LastPart::Pattern, call);

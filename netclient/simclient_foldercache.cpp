@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <ctime>
 
 #include "netclient/netnames.h"
 #include "netclient/simclient_state.h"
@@ -165,6 +166,36 @@ void SimClient::State::releaseWatch(FolderCache& cache)
     cache.watch = -1;
 }
 
+namespace {
+
+std::int64_t monotonicNs()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+} // namespace
+
+void SimClient::State::callBegins()
+{
+    if (monotonicNs() - lastCallEnd > kQuietGapNs)
+        watchesRead = false;
+}
+
+void SimClient::State::callEnds() { lastCallEnd = monotonicNs(); }
+
+// Both kinds of watches, the folder caches' and the second reader's, at most
+// once while the caller stays quiet.
+void SimClient::State::readWatches()
+{
+    if (watchesRead)
+        return;
+    noticeChanges();
+    lookahead.noticeChanges();
+    watchesRead = true;
+}
+
 // Reads what the watches reported since the last call: one read when nothing changed.
 void SimClient::State::noticeChanges()
 {
@@ -277,7 +308,7 @@ NWCCODE SimClient::State::resolveCached(const Target& target, std::size_t count,
     result.directory = true;
     result.position = 0;
     lastFolderWatched = false;
-    noticeChanges();
+    readWatches();
     chainWatched = target.fromHandle ? target.baseReachedIn == trustEpoch : volumeRootsWatched;
     for (std::size_t i = 0; i < count; ++i) {
         if (!result.directory)

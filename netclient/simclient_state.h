@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "netclient/simclient.h"
+#include "netclient/simclient_lookahead.h"
 #include "netclient/workstation.h"
 
 namespace simclient {
@@ -223,6 +224,35 @@ struct SimClient::State {
     std::string scratch;
     simclient::Resolution resolution;
     simclient::XattrMemo lastXattrs;
+    simclient::HostRecord hostRecord;
+    // Reads the files ahead of the walk on a thread of its own.
+    simclient::Lookahead lookahead;
+
+    // The change watches are read again only when the caller may have
+    // changed something since they were last read. Any change to a file or a
+    // folder is a system call, and no system call that changes one takes less
+    // than kQuietGapNs: when the caller came back within that time of the
+    // end of its last call, all calls in between included, it cannot have
+    // changed anything, and what the watches said then still holds for it. A
+    // walk asks several things of one file in a row this way; a caller that
+    // changes the host between two calls is always seen to.
+    static constexpr std::int64_t kQuietGapNs = 200;
+    std::int64_t lastCallEnd = 0;
+    bool watchesRead = false;  // read since the caller last went quiet
+    void callBegins();
+    void callEnds();
+    void readWatches();
+    // Marks the beginning and end of one client call.
+    class CallSpan {
+    public:
+        explicit CallSpan(State& state) : m_state(state) { m_state.callBegins(); }
+        ~CallSpan() { m_state.callEnds(); }
+        CallSpan(const CallSpan&) = delete;
+        CallSpan& operator=(const CallSpan&) = delete;
+
+    private:
+        State& m_state;
+    };
 
     State();
     ~State();
@@ -271,6 +301,7 @@ struct SimClient::State {
 
     // Host files.
     NWCCODE gatherFacts(const std::string& path, std::string_view name, simclient::HostFacts& facts);
+    void readXattrsOnce(const std::string& path, simclient::HostRecord& record);
     NWCCODE findEntry(const simclient::Target& target, std::uint8_t searchAttributes, std::uint32_t* sequence,
                       bool byShortName, simclient::Resolution& found, simclient::HostFacts& facts);
 
@@ -287,3 +318,4 @@ struct SimClient::State {
     std::optional<std::vector<std::string>> containerOf(const simclient::ContextState& context,
                                                         std::string_view name) const;
 };
+

@@ -8,8 +8,11 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "netclient/simclient.h"
 #include "support/core_tempworkstation.h"
@@ -217,6 +220,56 @@ TEST_F(ClientFolderCache, AFolderReachedThroughALinkIsStillFoundByItsExactPath)
     EXPECT_EQ(client->NWGetOwningNameSpace(1, 0, "SYS:Link\\file.txt", &nameSpace), nw::kSuccess);
     EXPECT_EQ(nameSpace, nw::kLongNameSpace);
     EXPECT_EQ(client->NWGetOwningNameSpace(1, 0, "SYS:LINK\\FILE.TXT", &nameSpace), nw::kErrInvalidPath);
+}
+
+// The files of a folder are read ahead on a second thread. What changes after
+// they were read (an attribute, the size, the file itself, a folder on the
+// way) is still what the next read reports.
+TEST_F(ClientFolderCache, FilesReadAheadAreReadAgainWhenTheyChange)
+{
+    const std::string folder = sys + "/Reports/2024";
+    std::vector<std::string> files;
+    for (char c = 'a'; c <= 't'; ++c)
+        files.push_back(ws.makeFile(folder + "/" + c + ".txt", 100));
+    if (!ws.xattrsSupported())
+        GTEST_SKIP() << "no extended attributes here";
+    for (const std::string& file : files)
+        ASSERT_TRUE(ws.setOwner(file, 0x1001));
+    load();
+    const auto read = [&](char name, FileInfoRecord& info) {
+        std::uint8_t sequence[9];
+        std::memset(sequence, 0xFF, sizeof sequence);
+        const std::string path = std::string("SYS:Reports\\2024\\") + name + ".txt";
+        return client->NWIntScanFileInformation2(1, 0, path.c_str(), kFilesHiddenSystem, sequence, &info, 0);
+    };
+    // The first read starts the reader in the folder; wait until it is through.
+    FileInfoRecord info{};
+    ASSERT_EQ(read('a', info), nw::kSuccess);
+    for (int wait = 0; wait < 500 && client->entriesReadAhead() < files.size() - 1; ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_GE(client->entriesReadAhead(), files.size() - 1);
+
+    ASSERT_EQ(read('b', info), nw::kSuccess);
+    EXPECT_EQ(info.ownerId, 0x1001u);
+    EXPECT_EQ(client->answersReadAhead(), 1u);
+
+    ASSERT_TRUE(ws.setOwner(files[2], 0x1002));
+    ASSERT_EQ(::truncate(files[3].c_str(), 300), 0);
+    ASSERT_EQ(::unlink(files[4].c_str()), 0);
+    ASSERT_EQ(read('c', info), nw::kSuccess);
+    EXPECT_EQ(info.ownerId, 0x1002u);
+    ASSERT_EQ(read('d', info), nw::kSuccess);
+    EXPECT_EQ(info.size, 300u);
+    EXPECT_EQ(read('e', info), nw::kErrNoSuchFile);
+    ASSERT_EQ(read('f', info), nw::kSuccess);
+    EXPECT_EQ(info.ownerId, 0x1001u);
+
+    // A folder above moved away: nothing read ahead below it is still there.
+    rename(sys + "/Reports", sys + "/Old reports");
+    EXPECT_EQ(read('g', info), nw::kErrNoSuchFile);
+    rename(sys + "/Old reports", sys + "/Reports");
+    ASSERT_EQ(read('h', info), nw::kSuccess);
+    EXPECT_EQ(client->answersReadAhead(), 1u);
 }
 
 } // namespace

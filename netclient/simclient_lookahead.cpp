@@ -1,0 +1,560 @@
+// The second reader of the simulated client: see simclient_lookahead.h.
+//
+// The reader walks the tree depth first from the folder the caller last asked
+// for, files before subfolders and both in the order of the walk's listing, so
+// the records it leaves are those the walk asks for next. It stays a bounded
+// number of entries and folders ahead and waits while the caller catches up.
+//
+// Each entry is read by one side only: the reader claims the next free entry,
+// the caller claims the entry it asks for when nobody has; an entry being read
+// is waited for. Changes are seen through change watches set before a folder
+// is listed: a change in a folder, or to a folder anywhere on the way to it,
+// marks what was read there as changed, and the caller reads such entries
+// from the host itself.
+
+#include "netclient/simclient_lookahead.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/inotify.h>
+#include <sys/syscall.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "netclient/dosdate.h"
+#include "netclient/netnames.h"
+#include "platform/asciicase.h"
+#include "platform/profile.h"
+
+using namespace simclient;
+
+namespace {
+
+// How far the reader may run ahead of the caller.
+constexpr std::size_t kMaxEntriesAhead = 8192;
+constexpr std::size_t kMaxFoldersAhead = 256;
+
+// An entry created, removed, renamed, written, read or changed in its status
+// or extended attributes, and the folder itself removed or moved. Every watch
+// has the same events: the system keeps one watch per folder, and a second
+// request for it would replace the events of the first.
+constexpr std::uint32_t kWatchEvents = IN_ATTRIB | IN_MODIFY | IN_ACCESS | IN_CLOSE_WRITE | IN_CREATE | IN_DELETE |
+                                       IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR |
+                                       IN_DONT_FOLLOW;
+
+constexpr std::string_view kOwnerAttribute = "user.nw.owner";
+constexpr std::string_view kAttributesAttribute = "user.nw.attributes";
+constexpr std::string_view kCreatedAttribute = "user.nw.created";
+
+unsigned char foldByte(char c) { return static_cast<unsigned char>(ascii::toUpper(c)); }
+
+// The walk's listing order: a-z folded to capitals, ties by the bytes.
+bool walkOrder(std::string_view a, std::string_view b)
+{
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const unsigned char ca = foldByte(a[i]);
+        const unsigned char cb = foldByte(b[i]);
+        if (ca != cb)
+            return ca < cb;
+    }
+    if (a.size() != b.size())
+        return a.size() < b.size();
+    return a < b;
+}
+
+std::string_view trimValue(std::string_view text)
+{
+    while (!text.empty() && (text.back() == '\0' || text.back() == '\n' || text.back() == '\r' ||
+                             text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
+}
+
+// The extended-attribute calls relative to a folder descriptor, where the
+// system has them (Linux 6.13 on); ENOSYS sends every later call by path.
+struct XattrArgs {
+    std::uint64_t value;
+    std::uint32_t size;
+    std::uint32_t flags;
+};
+#if defined(__linux__) && (defined(__x86_64__) || defined(__aarch64__))
+constexpr long kGetXattrAt = 464;
+constexpr long kListXattrAt = 465;
+std::atomic<bool> g_xattrAtMissing{false};
+#endif
+
+ssize_t listXattrs(int folderFd, const char* name, const std::string& path, char* list, std::size_t size)
+{
+#if defined(__linux__) && (defined(__x86_64__) || defined(__aarch64__))
+    if (folderFd >= 0 && !g_xattrAtMissing.load(std::memory_order_relaxed)) {
+        const long length = ::syscall(kListXattrAt, folderFd, name, AT_SYMLINK_NOFOLLOW, list, size);
+        if (length >= 0 || errno != ENOSYS)
+            return static_cast<ssize_t>(length);
+        g_xattrAtMissing = true;
+    }
+#else
+    (void)folderFd;
+    (void)name;
+#endif
+    return ::llistxattr(path.c_str(), list, size);
+}
+
+ssize_t getXattr(int folderFd, const char* name, const std::string& path, const char* attribute, char* value,
+                 std::size_t size)
+{
+#if defined(__linux__) && (defined(__x86_64__) || defined(__aarch64__))
+    if (folderFd >= 0 && !g_xattrAtMissing.load(std::memory_order_relaxed)) {
+        XattrArgs args{reinterpret_cast<std::uintptr_t>(value), static_cast<std::uint32_t>(size), 0};
+        const long length = ::syscall(kGetXattrAt, folderFd, name, AT_SYMLINK_NOFOLLOW, attribute, &args, sizeof args);
+        if (length >= 0 || errno != ENOSYS)
+            return static_cast<ssize_t>(length);
+        g_xattrAtMissing = true;
+    }
+#else
+    (void)folderFd;
+    (void)name;
+#endif
+    return ::lgetxattr(path.c_str(), attribute, value, size);
+}
+
+} // namespace
+
+bool simclient::readNetWareXattrs(int folderFd, const char* name, const std::string& path, HostRecord& record)
+{
+    // One listing of the extended attributes; only those present are read.
+    char names[512];
+    std::vector<char> largeNames;
+    ssize_t namesLength = listXattrs(folderFd, name, path, names, sizeof names);
+    const char* list = names;
+    if (namesLength < 0 && errno == ERANGE) {
+        const ssize_t needed = listXattrs(folderFd, name, path, nullptr, 0);
+        if (needed > 0) {
+            largeNames.resize(static_cast<std::size_t>(needed));
+            namesLength = listXattrs(folderFd, name, path, largeNames.data(), largeNames.size());
+            list = largeNames.data();
+        }
+    }
+    if (namesLength < 0 && errno == EACCES)
+        return false;
+    for (ssize_t offset = 0; namesLength > 0 && offset < namesLength;) {
+        const char* attributeName = list + offset;
+        const std::string_view attribute(attributeName,
+                                         ::strnlen(attributeName, static_cast<std::size_t>(namesLength - offset)));
+        offset += static_cast<ssize_t>(attribute.size()) + 1;
+        const bool isOwner = attribute == kOwnerAttribute;
+        const bool isAttributes = attribute == kAttributesAttribute;
+        const bool isCreated = attribute == kCreatedAttribute;
+        if (!isOwner && !isAttributes && !isCreated)
+            continue;
+        char value[64];
+        const ssize_t valueLength = getXattr(folderFd, name, path, attributeName, value, sizeof value);
+        if (valueLength < 0) {
+            if (errno == EACCES)
+                return false;
+            continue;
+        }
+        const std::string_view text = trimValue(std::string_view(value, static_cast<std::size_t>(valueLength)));
+        if (isOwner)
+            record.owner = profile::parseInteger(text);
+        else if (isAttributes)
+            record.attributes = profile::parseInteger(text);
+        else
+            record.createdOverride = dosdate::parseIsoDate(text);
+    }
+    return true;
+}
+
+void simclient::readHostRecord(const std::string& path, HostRecord& record)
+{
+    record = HostRecord{};
+    if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &record.status) != 0) {
+        record.statusError = errno;
+        return;
+    }
+    record.xattrsRefused = !readNetWareXattrs(-1, nullptr, path, record);
+}
+
+Lookahead::Lookahead() = default;
+
+Lookahead::~Lookahead() { stop(); }
+
+void Lookahead::stop()
+{
+    if (m_thread.joinable()) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_wake.notify_all();
+        m_thread.join();
+    }
+    m_stopping = false;
+    m_folders.clear();
+    m_watchUsers.clear();
+    m_above.clear();
+    m_holding.clear();
+    m_unwatch.clear();
+    m_plan.clear();
+    m_listing.clear();
+    m_entriesAhead = 0;
+    m_start.clear();
+    if (m_notifyFd >= 0)
+        ::close(m_notifyFd);
+    m_notifyFd = -1;
+}
+
+bool Lookahead::take(std::string_view folder, std::string_view name, HostRecord& record)
+{
+    if (m_unavailable)
+        return false;
+    if (m_notifyFd < 0) {
+        m_notifyFd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (m_notifyFd < 0) {
+            m_unavailable = true;
+            return false;
+        }
+    }
+    if (!m_thread.joinable())
+        m_thread = std::thread([this] { run(); });
+
+    std::shared_ptr<Folder> current;
+    {
+        std::lock_guard lock(m_mutex);
+        const std::uint64_t generation = m_generation.load(std::memory_order_relaxed);
+        std::size_t position = 0;
+        while (position < m_folders.size() &&
+               (m_folders[position]->generation != generation || m_folders[position]->path != folder))
+            ++position;
+        if (position == m_folders.size()) {
+            // Not read ahead yet, but next on the reader's way: it goes on.
+            dropBefore(m_folders.size());
+            if (folder == m_listing || (!m_plan.empty() && folder == m_plan.back())) {
+                if (!m_unwatch.empty())
+                    m_wake.notify_one();
+                return false;
+            }
+            // Not on its way at all: the reader starts again here.
+            keepWatchesAbove(folder);
+            m_start.assign(folder);
+            m_plan.assign(1, m_start);
+            m_listing.clear();
+            m_generation.fetch_add(1, std::memory_order_release);
+            m_wake.notify_one();
+            return false;
+        }
+        if (position > 0) {
+            dropBefore(position);
+            m_wake.notify_one();
+        }
+        current = m_folders.front();
+    }
+
+    Entry* const begin = current->entries.get();
+    Entry* const end = begin + current->count;
+    Entry* const entry =
+        std::lower_bound(begin, end, name, [](const Entry& e, std::string_view n) { return walkOrder(e.name, n); });
+    if (entry == end || entry->name != name)
+        return false;
+    const std::size_t index = static_cast<std::size_t>(entry - begin);
+    std::size_t passed = current->skipTo.load(std::memory_order_relaxed);
+    while (passed < index + 1 && !current->skipTo.compare_exchange_weak(passed, index + 1, std::memory_order_relaxed)) {
+    }
+
+    std::uint8_t state = entry->state.load(std::memory_order_acquire);
+    if (state == Free) {
+        if (entry->state.compare_exchange_strong(state, Taken, std::memory_order_acquire))
+            return false;
+    }
+    // Being read: a single entry's status and attributes, a few microseconds.
+    for (unsigned spins = 0; state == Reading; ++spins) {
+        if (spins > 64)
+            std::this_thread::yield();
+        state = entry->state.load(std::memory_order_acquire);
+    }
+    if (state != Read || current->changed.load(std::memory_order_acquire))
+        return false;
+    record = entry->record;
+    ++m_answered;
+    return true;
+}
+
+// Reads what the watches reported since the last read: one read when nothing
+// changed. Reading a folder's listing is no change of its entries.
+void Lookahead::noticeChanges()
+{
+    if (m_notifyFd < 0)
+        return;
+    alignas(inotify_event) char events[4096];
+    struct Change {
+        int watch;
+        std::string name;  // empty: the folder itself
+        bool folder;       // the entry named is a folder
+    };
+    std::vector<Change> changes;
+    bool lostTrack = false;
+    for (;;) {
+        const ssize_t length = ::read(m_notifyFd, events, sizeof events);
+        if (length <= 0)
+            break;
+        for (ssize_t offset = 0; offset + static_cast<ssize_t>(sizeof(inotify_event)) <= length;) {
+            inotify_event event;
+            std::memcpy(&event, events + offset, sizeof event);
+            const char* eventName = events + offset + sizeof event;
+            offset += static_cast<ssize_t>(sizeof event + event.len);
+            if (event.wd < 0 || (event.mask & IN_Q_OVERFLOW) != 0) {
+                lostTrack = true;
+                continue;
+            }
+            if ((event.mask & IN_ACCESS) != 0 && (event.mask & IN_ISDIR) != 0)
+                continue;  // a folder listed
+            changes.push_back(Change{event.wd, std::string(eventName, ::strnlen(eventName, event.len)),
+                                     (event.mask & IN_ISDIR) != 0});
+        }
+    }
+    if (changes.empty() && !lostTrack)
+        return;
+
+    std::lock_guard lock(m_mutex);
+    // A folder on the way to the start: only itself, or the next folder down.
+    for (const Change& change : changes)
+        for (const Watched& above : m_above)
+            if (above.watch == change.watch && (change.name.empty() || change.name == above.next))
+                lostTrack = true;
+    if (lostTrack) {
+        for (const std::shared_ptr<Folder>& folder : m_folders)
+            folder->changed = true;
+        return;
+    }
+    // Everything below a folder that changed itself, or below a subfolder
+    // that changed, runs through it.
+    const auto changeBelow = [&](const std::string& top) {
+        for (const std::shared_ptr<Folder>& folder : m_folders) {
+            const std::string_view path = folder->path;
+            if (path == top || (path.size() > top.size() && path.substr(0, top.size()) == top && path[top.size()] == '/'))
+                folder->changed = true;
+        }
+    };
+    const auto changeOf = [&](const Change& change, const std::shared_ptr<Folder>& folder) {
+        if (folder->watch != change.watch)
+            return;
+        folder->changed = true;
+        if (change.name.empty())
+            changeBelow(folder->path);
+        else if (change.folder)
+            changeBelow(folder->path + "/" + change.name);
+    };
+    for (const Change& change : changes) {
+        for (const std::shared_ptr<Folder>& folder : m_folders)
+            changeOf(change, folder);
+        for (const std::shared_ptr<Folder>& folder : m_holding)
+            changeOf(change, folder);
+    }
+}
+
+// Under m_mutex: lets go of the folders before position, which the caller has
+// passed. Their watches stay while they lie on the way to the next folder.
+void Lookahead::dropBefore(std::size_t position)
+{
+    for (std::size_t i = 0; i < position; ++i) {
+        std::shared_ptr<Folder> folder = std::move(m_folders.front());
+        m_folders.pop_front();
+        folder->passed = true;
+        m_entriesAhead -= std::min(m_entriesAhead, folder->count);
+        m_holding.push_back(std::move(folder));
+    }
+    if (!m_folders.empty())
+        keepWatchesAbove(m_folders.front()->path);
+}
+
+// Under m_mutex: of the folders passed, keeps watching those above path.
+void Lookahead::keepWatchesAbove(std::string_view path)
+{
+    std::size_t kept = 0;
+    for (std::shared_ptr<Folder>& folder : m_holding) {
+        const std::string& top = folder->path;
+        const bool above = path.size() > top.size() && path.substr(0, top.size()) == top && path[top.size()] == '/';
+        if (above)
+            m_holding[kept++] = std::move(folder);
+        else if (folder->watch >= 0)
+            m_unwatch.push_back(folder->watch);
+    }
+    m_holding.resize(kept);
+}
+
+void Lookahead::run()
+{
+    std::uint64_t generation = 0;
+    for (;;) {
+        std::string path;
+        {
+            std::unique_lock lock(m_mutex);
+            m_wake.wait(lock, [&] {
+                return m_stopping || !m_unwatch.empty() ||
+                       generation != m_generation.load(std::memory_order_acquire) ||
+                       (!m_plan.empty() && m_entriesAhead < kMaxEntriesAhead && m_folders.size() < kMaxFoldersAhead);
+            });
+            if (m_stopping)
+                return;
+            releaseWatches();
+            if (generation != m_generation.load(std::memory_order_acquire)) {
+                generation = m_generation.load(std::memory_order_acquire);
+                watchAbove(m_start);
+            }
+            if (m_plan.empty() || m_entriesAhead >= kMaxEntriesAhead || m_folders.size() >= kMaxFoldersAhead)
+                continue;
+            path = std::move(m_plan.back());
+            m_plan.pop_back();
+            m_listing = path;
+        }
+        readFolder(path, generation);
+    }
+}
+
+// Under m_mutex: a watch for path, shared with every other user of it.
+int Lookahead::addWatch(const std::string& path)
+{
+    const int watch = ::inotify_add_watch(m_notifyFd, path.c_str(), kWatchEvents);
+    if (watch >= 0)
+        ++m_watchUsers[watch];
+    return watch;
+}
+
+// Under m_mutex: removes the watches let go that nobody uses any more.
+void Lookahead::releaseWatches()
+{
+    for (int watch : m_unwatch) {
+        const auto users = m_watchUsers.find(watch);
+        if (users != m_watchUsers.end() && --users->second <= 0) {
+            m_watchUsers.erase(users);
+            ::inotify_rm_watch(m_notifyFd, watch);
+        }
+    }
+    m_unwatch.clear();
+}
+
+// Under m_mutex: watches the folders above a start, up to the root, so that a
+// folder on the way moved, removed or closed to the reader is seen. Those
+// already watched for the last start stay as they are.
+void Lookahead::watchAbove(const std::string& start)
+{
+    std::vector<Watched> chain;
+    for (std::size_t slash = start.rfind('/'); slash != std::string::npos && slash + 1 < start.size();) {
+        Watched above;
+        above.path = slash == 0 ? std::string("/") : start.substr(0, slash);
+        const std::size_t nextEnd = start.find('/', slash + 1);
+        above.next = start.substr(slash + 1, nextEnd == std::string::npos ? std::string::npos : nextEnd - slash - 1);
+        chain.push_back(std::move(above));
+        if (slash == 0)
+            break;
+        slash = start.rfind('/', slash - 1);
+    }
+    for (Watched& above : chain) {
+        const auto known = std::find_if(m_above.begin(), m_above.end(),
+                                        [&](const Watched& old) { return old.path == above.path; });
+        if (known != m_above.end()) {
+            above.watch = known->watch;
+            known->watch = -1;
+        } else {
+            above.watch = addWatch(above.path);
+        }
+    }
+    for (const Watched& old : m_above)
+        if (old.watch >= 0)
+            m_unwatch.push_back(old.watch);
+    m_above = std::move(chain);
+    releaseWatches();
+}
+
+void Lookahead::readFolder(const std::string& path, std::uint64_t generation)
+{
+    auto folder = std::make_shared<Folder>();
+    folder->path = path;
+    folder->generation = generation;
+    {
+        // Watched before it is listed, so every change after its entries are
+        // read is reported.
+        std::lock_guard lock(m_mutex);
+        folder->watch = addWatch(path);
+    }
+    if (folder->watch < 0)
+        folder->changed = true;  // listed for the way down, never answered from
+
+    std::vector<std::string> files;
+    std::vector<std::string> subfolders;
+    DIR* dir = ::opendir(path.c_str());
+    if (dir != nullptr) {
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string_view name = entry->d_name;
+            if (name == "." || name == "..")
+                continue;
+            bool directory = entry->d_type == DT_DIR;
+            if (entry->d_type == DT_UNKNOWN) {
+                struct stat info {};
+                directory = ::fstatat(::dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+                            S_ISDIR(info.st_mode);
+            }
+            if (directory)
+                subfolders.emplace_back(name);
+            else if (netnames::isNetWareName(name))
+                files.emplace_back(name);
+        }
+    }
+    std::sort(files.begin(), files.end(), walkOrder);
+    std::sort(subfolders.begin(), subfolders.end(), walkOrder);
+    folder->count = files.size();
+    folder->entries = std::make_unique<Entry[]>(files.size());
+    for (std::size_t i = 0; i < files.size(); ++i)
+        folder->entries[i].name = std::move(files[i]);
+
+    {
+        std::lock_guard lock(m_mutex);
+        if (stale(generation) || m_stopping) {
+            m_listing.clear();
+            if (folder->watch >= 0)
+                m_unwatch.push_back(folder->watch);
+            releaseWatches();
+            if (dir != nullptr)
+                ::closedir(dir);
+            return;
+        }
+        m_folders.push_back(folder);
+        m_entriesAhead += folder->count;
+        for (auto it = subfolders.rbegin(); it != subfolders.rend(); ++it)
+            m_plan.push_back(path + "/" + *it);
+        m_listing.clear();
+    }
+
+    if (dir != nullptr) {
+        const int folderFd = ::dirfd(dir);
+        std::string entryPath;
+        for (std::size_t i = 0; i < folder->count; ++i) {
+            if (stale(generation) || folder->passed.load(std::memory_order_relaxed))
+                break;
+            i = std::max(i, folder->skipTo.load(std::memory_order_relaxed));
+            if (i >= folder->count)
+                break;
+            Entry& entry = folder->entries[i];
+            std::uint8_t state = Free;
+            if (!entry.state.compare_exchange_strong(state, Reading, std::memory_order_acquire))
+                continue;
+            HostRecord& record = entry.record;
+            if (::statx(folderFd, entry.name.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME,
+                        &record.status) != 0) {
+                record.statusError = errno;
+            } else {
+                entryPath.assign(path);
+                entryPath += '/';
+                entryPath += entry.name;
+                record.xattrsRefused = !readNetWareXattrs(folderFd, entry.name.c_str(), entryPath, record);
+            }
+            entry.state.store(Read, std::memory_order_release);
+            m_entriesRead.fetch_add(1, std::memory_order_release);
+        }
+        ::closedir(dir);
+    }
+}

@@ -1,0 +1,123 @@
+#pragma once
+
+// The simulated client's second reader: while the walk works through one
+// folder, a thread of its own reads the status and the NetWare extended
+// attributes of the files ahead of it, in the order the walk asks for them,
+// so that most file reads are answered from memory.
+//
+// What it answers is what the host would answer at the time of the call: each
+// folder read ahead is watched for changes from before its first read, the
+// caller reads the watches at every call, and a folder that reported any
+// change of an entry is read from the host again, whatever was read ahead.
+
+#include <sys/stat.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+namespace simclient {
+
+// What the host says of one entry: its status and the extended attributes that
+// carry its NetWare owner, attributes and creation date.
+struct HostRecord {
+    int statusError = 0;        // errno of the status call, 0 when it worked
+    bool xattrsRefused = false;  // the host refused to show an extended attribute
+    struct statx status {};
+    std::optional<std::int32_t> owner;
+    std::optional<std::int32_t> attributes;
+    std::optional<std::uint16_t> createdOverride;
+};
+
+// The extended attributes of a host entry, never following a link. False when
+// the host refuses to show one of them. With a folder descriptor the name is
+// taken relative to it (where the system can), else path is used.
+bool readNetWareXattrs(int folderFd, const char* name, const std::string& path, HostRecord& record);
+
+// Status and extended attributes of one entry, as the caller asks them itself.
+void readHostRecord(const std::string& path, HostRecord& record);
+
+class Lookahead {
+public:
+    Lookahead();
+    ~Lookahead();
+    Lookahead(const Lookahead&) = delete;
+    Lookahead& operator=(const Lookahead&) = delete;
+
+    // Reads what the change watches reported: the caller's part, before take().
+    void noticeChanges();
+    // The record of the entry name of the host folder folder, read ahead and
+    // unchanged as of the last noticeChanges(); false when the caller must read
+    // the host itself. A folder not read ahead starts the reader there.
+    bool take(std::string_view folder, std::string_view name, HostRecord& record);
+    // Stops the reader and forgets everything read ahead.
+    void stop();
+
+    // For tests: how many entries the reader has read, and how many records
+    // were answered from memory.
+    std::uint64_t entriesRead() const { return m_entriesRead.load(std::memory_order_acquire); }
+    std::uint64_t answered() const { return m_answered; }
+
+private:
+    enum State : std::uint8_t { Free, Reading, Read, Taken };
+    struct Entry {
+        std::string name;
+        std::atomic<std::uint8_t> state{Free};
+        HostRecord record;
+    };
+    struct Folder {
+        std::string path;
+        std::uint64_t generation = 0;
+        int watch = -1;
+        std::atomic<bool> changed{false};
+        std::atomic<bool> passed{false};     // the caller has gone on to another folder
+        std::atomic<std::size_t> skipTo{0};  // the caller has passed the entries before it
+        std::unique_ptr<Entry[]> entries;    // in the walk's order
+        std::size_t count = 0;
+    };
+
+    void run();
+    void readFolder(const std::string& path, std::uint64_t generation);
+    void dropBefore(std::size_t position);
+    void keepWatchesAbove(std::string_view path);
+    int addWatch(const std::string& path);
+    void releaseWatches();
+    void watchAbove(const std::string& start);
+    bool stale(std::uint64_t generation) const { return generation != m_generation.load(std::memory_order_acquire); }
+
+    int m_notifyFd = -1;
+    bool m_unavailable = false;  // the system gives no change watches: every read goes to the host
+    std::thread m_thread;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_stopping = false;
+    std::string m_start;                         // where the reader is to start again
+    std::vector<std::string> m_plan;             // folders still to read, the next at the back; guarded by m_mutex
+    std::string m_listing;                       // the folder being listed, guarded by m_mutex
+    std::atomic<std::uint64_t> m_generation{0};  // raised at every new start
+    std::deque<std::shared_ptr<Folder>> m_folders;  // in the walk's order, guarded by m_mutex
+    std::unordered_map<int, int> m_watchUsers;      // watch -> folders using it, guarded by m_mutex
+    // The folders above the start, each with the name of the next one down.
+    struct Watched {
+        std::string path;
+        std::string next;
+        int watch = -1;
+    };
+    std::vector<Watched> m_above;                   // guarded by m_mutex
+    std::vector<std::shared_ptr<Folder>> m_holding;  // passed, but above the next folder; guarded by m_mutex
+    std::vector<int> m_unwatch;                     // watches let go by the caller, guarded by m_mutex
+    std::size_t m_entriesAhead = 0;                 // guarded by m_mutex
+    std::uint64_t m_answered = 0;                   // the caller's own
+    std::atomic<std::uint64_t> m_entriesRead{0};
+};
+
+} // namespace simclient
