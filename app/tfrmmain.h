@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "netclient/nwclient.h"
 #include "output/outputfields.h"
@@ -342,4 +343,9 @@ private:
     // True from the start of a walk until StartScan has finished with it; a
     // Stop followed by Start inside the walk's pump must not begin a second scan.
     bool m_scanActive = false;
+    // The owner test's list as UTF-8 texts, made again whenever the list
+    // changes (it may be edited while a scan runs), not at every file.
+    std::vector<std::string> m_ownerItems;
+    bool m_ownerItemsStale = true;
+    bool m_ownerItemsWatched = false;
 };

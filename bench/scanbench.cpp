@@ -120,10 +120,10 @@ private:
     bool m_stopped = false;
 };
 
-double cpuSeconds()
+double cpuSeconds(clockid_t clock = CLOCK_PROCESS_CPUTIME_ID)
 {
     timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    clock_gettime(clock, &ts);
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
 }
 
@@ -214,20 +214,22 @@ int main(int argc, char* argv[])
     const int boxesBefore = ui.boxes;
     QElapsedTimer timer;
     const double cpuBefore = cpuSeconds();
+    const double walkerCpuBefore = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
     PumpWatch pumps;
     pumps.start();
     timer.start();
     w.StartScan();
     const double wall = static_cast<double>(timer.nsecsElapsed()) / 1e9;
     const double cpu = cpuSeconds() - cpuBefore;
+    const double walkerCpu = cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - walkerCpuBefore;
     pumps.stop();
     if (ui.boxes != boxesBefore)
         return 1;
 
-    std::printf("case %s files %d folders %d matches %d errors %d wall_s %.3f cpu_s %.3f files_per_s %.0f rss_mib %.1f "
+    std::printf("case %s files %d folders %d matches %d errors %d wall_s %.3f cpu_s %.3f walker_cpu_s %.3f files_per_s %.0f rss_mib %.1f "
                 "peak_rss_mib %.1f pumps %lld longest_gap_ms %.1f\n",
                 mode.c_str(), w.scanProgress.FilesScanned, w.scanProgress.DirsScanned,
-                w.scanProgress.MatchingFiles, w.errorsModel->rowCount(), wall, cpu,
+                w.scanProgress.MatchingFiles, w.errorsModel->rowCount(), wall, cpu, walkerCpu,
                 static_cast<double>(w.scanProgress.FilesScanned) / wall, static_cast<double>(residentKiB()) / 1024.0,
                 static_cast<double>(peakResidentKiB()) / 1024.0, pumps.deliveries(),
                 static_cast<double>(pumps.longestGapNs()) / 1e6);

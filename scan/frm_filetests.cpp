@@ -1,6 +1,6 @@
 // Whether one file found by the walker is a match.
 
-#include <QByteArray>
+#include <QAbstractItemModel>
 #include <QListWidget>
 
 #include "app/tfrmmain.h"
@@ -15,13 +15,29 @@ std::int32_t Tfrmmain::MatchFile(const FileInfoRecord& info, const ExtendedInfoR
         return 0;
 
     if (criteria.OwnerTestOn) {
-        // The list is read at every test: it may be edited while the scan runs.
+        if (!m_ownerItemsWatched) {
+            const auto stale = [this] { m_ownerItemsStale = true; };
+            QAbstractItemModel* model = lstUsers->model();
+            connect(model, &QAbstractItemModel::rowsInserted, this, stale);
+            connect(model, &QAbstractItemModel::rowsRemoved, this, stale);
+            connect(model, &QAbstractItemModel::rowsMoved, this, stale);
+            connect(model, &QAbstractItemModel::dataChanged, this, stale);
+            connect(model, &QAbstractItemModel::modelReset, this, stale);
+            connect(model, &QAbstractItemModel::layoutChanged, this, stale);
+            m_ownerItemsWatched = true;
+        }
+        if (m_ownerItemsStale) {
+            m_ownerItems.clear();
+            for (int row = 0; row < lstUsers->count(); ++row)
+                m_ownerItems.push_back(lstUsers->item(row)->text().toStdString());
+            m_ownerItemsStale = false;
+        }
         bool matched = false;
-        const int count = lstUsers->count();
-        for (int row = 0; row < count && !matched; ++row) {
-            const QByteArray item = lstUsers->item(row)->text().toUtf8();
-            matched = ownerItemMatches(std::string_view(item.constData(), static_cast<std::size_t>(item.size())),
-                                       owner);
+        for (const std::string& item : m_ownerItems) {
+            if (ownerItemMatches(item, owner)) {
+                matched = true;
+                break;
+            }
         }
         if (!matched)
             return 0;
