@@ -74,7 +74,12 @@ void simclient::copyTruncated(std::string_view text, char* out, std::size_t capa
 
 SimClient::State::State() : hostUserLookup(systemUserName) {}
 
-SimClient::State::~State() { closeWatches(); }
+SimClient::State::~State()
+{
+    if (platform::knownStatus() == &listingStatus)
+        platform::setKnownStatus(nullptr);
+    closeWatches();
+}
 
 void SimClient::State::reset()
 {
@@ -117,6 +122,7 @@ bool SimClient::State::install(workstation::Workstation model)
         volumes.push_back(std::move(state));
     }
 
+    platform::setKnownStatus(&listingStatus);
     platform::drives().clear();
     for (const workstation::Drive& drive : ws.drives) {
         DriveState& state = drives[static_cast<std::size_t>(drive.letter - 'A')];

@@ -194,6 +194,7 @@ void Lookahead::stop()
         m_thread.join();
     }
     m_stopping = false;
+    m_peeked.reset();
     m_folders.clear();
     m_watchUsers.clear();
     m_above.clear();
@@ -254,13 +255,10 @@ bool Lookahead::take(std::string_view folder, std::string_view name, HostRecord&
         current = m_folders.front();
     }
 
-    Entry* const begin = current->entries.get();
-    Entry* const end = begin + current->count;
-    Entry* const entry =
-        std::lower_bound(begin, end, name, [](const Entry& e, std::string_view n) { return walkOrder(e.name, n); });
-    if (entry == end || entry->name != name)
+    Entry* const entry = findEntry(*current, name);
+    if (entry == nullptr)
         return false;
-    const std::size_t index = static_cast<std::size_t>(entry - begin);
+    const std::size_t index = static_cast<std::size_t>(entry - current->entries.get());
     std::size_t passed = current->skipTo.load(std::memory_order_relaxed);
     while (passed < index + 1 && !current->skipTo.compare_exchange_weak(passed, index + 1, std::memory_order_relaxed)) {
     }
@@ -280,6 +278,41 @@ bool Lookahead::take(std::string_view folder, std::string_view name, HostRecord&
         return false;
     record = entry->record;
     ++m_answered;
+    return true;
+}
+
+Lookahead::Entry* Lookahead::findEntry(Folder& folder, std::string_view name)
+{
+    Entry* const begin = folder.entries.get();
+    Entry* const end = begin + folder.count;
+    Entry* const entry =
+        std::lower_bound(begin, end, name, [](const Entry& e, std::string_view n) { return walkOrder(e.name, n); });
+    return entry == end || entry->name != name ? nullptr : entry;
+}
+
+void Lookahead::peekFolder(std::string_view folder)
+{
+    m_peeked.reset();
+    if (m_notifyFd < 0)
+        return;
+    std::lock_guard lock(m_mutex);
+    const std::uint64_t generation = m_generation.load(std::memory_order_relaxed);
+    for (const std::shared_ptr<Folder>& candidate : m_folders) {
+        if (candidate->generation == generation && candidate->path == folder) {
+            m_peeked = candidate;
+            return;
+        }
+    }
+}
+
+bool Lookahead::peekStatus(std::string_view name, struct statx& status)
+{
+    if (!m_peeked || m_peeked->changed.load(std::memory_order_acquire))
+        return false;
+    const Entry* const entry = findEntry(*m_peeked, name);
+    if (entry == nullptr || entry->state.load(std::memory_order_acquire) != Read || entry->record.statusError != 0)
+        return false;
+    status = entry->record.status;
     return true;
 }
 

@@ -59,6 +59,11 @@ public:
     // unchanged as of the last noticeChanges(); false when the caller must read
     // the host itself. A folder not read ahead starts the reader there.
     bool take(std::string_view folder, std::string_view name, HostRecord& record);
+    // The status of a file of folder as read ahead and unchanged as of the
+    // last noticeChanges(), without taking the entry: the file's own read
+    // comes later. Folder is looked up once by peekFolder().
+    void peekFolder(std::string_view folder);
+    bool peekStatus(std::string_view name, struct statx& status);
     // Stops the reader and forgets everything read ahead.
     void stop();
 
@@ -86,6 +91,7 @@ private:
     };
 
     void run();
+    static Entry* findEntry(Folder& folder, std::string_view name);
     void readFolder(const std::string& path, std::uint64_t generation);
     void dropBefore(std::size_t position);
     void keepWatchesAbove(std::string_view path);
@@ -117,6 +123,7 @@ private:
     std::vector<int> m_unwatch;                     // watches let go by the caller, guarded by m_mutex
     std::size_t m_entriesAhead = 0;                 // guarded by m_mutex
     std::uint64_t m_answered = 0;                   // the caller's own
+    std::shared_ptr<Folder> m_peeked;               // the caller's own
     std::atomic<std::uint64_t> m_entriesRead{0};
 };
 

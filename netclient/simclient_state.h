@@ -20,6 +20,7 @@
 #include "netclient/simclient.h"
 #include "netclient/simclient_lookahead.h"
 #include "netclient/workstation.h"
+#include "platform/drives.h"
 
 namespace simclient {
 
@@ -230,18 +231,31 @@ struct SimClient::State {
 
     // The change watches are read again only when the caller may have
     // changed something since they were last read. Any change to a file or a
-    // folder is a system call, and no system call that changes one takes less
-    // than kQuietGapNs: when the caller came back within that time of the
-    // end of its last call, all calls in between included, it cannot have
-    // changed anything, and what the watches said then still holds for it. A
-    // walk asks several things of one file in a row this way; a caller that
-    // changes the host between two calls is always seen to.
-    static constexpr std::int64_t kQuietGapNs = 200;
+    // folder is a system call, and no system call is quicker than the
+    // quickest one measured here (half of it, to be safe): when the caller
+    // came back within that time of the end of its last call, it cannot have
+    // made one in between, and what the watches said then still holds for
+    // it. A walk asks several things of one file in a row this way; a caller
+    // that changes the host between two calls is always seen to.
+    std::int64_t quietGapNs = -1;  // measured at the first call
     std::int64_t lastCallEnd = 0;
     bool watchesRead = false;  // read since the caller last went quiet
     void callBegins();
     void callEnds();
     void readWatches();
+    // The walk's listings take the size and mode of files read ahead.
+    class ListingStatus : public platform::KnownStatus {
+    public:
+        explicit ListingStatus(State& state) : m_state(state) {}
+        void beginFolder(const std::string& hostFolder) override;
+        bool status(std::string_view name, std::uint64_t& size, std::uint32_t& mode) override;
+
+    private:
+        State& m_state;
+        struct statx m_status {};
+    };
+    ListingStatus listingStatus{*this};
+
     // Marks the beginning and end of one client call.
     class CallSpan {
     public:

@@ -230,6 +230,14 @@ DriveTable& drives()
     return table;
 }
 
+namespace {
+KnownStatus* g_knownStatus = nullptr;
+}
+
+void setKnownStatus(KnownStatus* source) { g_knownStatus = source; }
+
+KnownStatus* knownStatus() { return g_knownStatus; }
+
 bool wildcardMatch(std::string_view pattern, std::string_view name)
 {
     if (matchOnce(pattern, name))
@@ -289,6 +297,9 @@ bool DirListing::open(std::string_view windowsPathAndPattern, std::uint32_t attr
     }
     m_error = 0;
 
+    KnownStatus* const known = g_knownStatus;
+    if (known != nullptr)
+        known->beginFolder(folder);
     const int dirFd = ::dirfd(dir);
     const bool wantDirectories = (attributeRequest & kAttrDirectory) != 0;
     const bool wantHidden = (attributeRequest & kAttrHidden) != 0;
@@ -335,6 +346,13 @@ bool DirListing::open(std::string_view windowsPathAndPattern, std::uint32_t attr
         if (isDirectory) {
             result.attributes |= kAttrDirectory;
         } else {
+            std::uint64_t knownSize = 0;
+            std::uint32_t knownMode = 0;
+            if (!haveStat && known != nullptr && known->status(name, knownSize, knownMode)) {
+                st.st_size = static_cast<off_t>(knownSize);
+                st.st_mode = knownMode;
+                haveStat = true;
+            }
             if (!haveStat) {
                 if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0)
                     haveStat = true;

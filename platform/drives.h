@@ -50,6 +50,20 @@ struct DirEntry {
 // character; "*.*" matches every name, with or without a dot.
 bool wildcardMatch(std::string_view pattern, std::string_view name);
 
+// What another reader of the host already knows of a folder's entries and
+// knows to be unchanged: a listing takes a file's size and mode from it
+// instead of asking the host again.
+class KnownStatus {
+public:
+    virtual ~KnownStatus() = default;
+    // Once per listing, before its entries are asked for.
+    virtual void beginFolder(const std::string& hostFolder) = 0;
+    virtual bool status(std::string_view name, std::uint64_t& size, std::uint32_t& mode) = 0;
+};
+// The program-wide source, or none (nullptr).
+void setKnownStatus(KnownStatus* source);
+KnownStatus* knownStatus();
+
 // A FindFirst/FindNext listing of "X:\FOLDER\PATTERN". Entries come sorted by
 // name (a-z folded to capitals, ties by bytes); "." and ".." are returned in
 // folders below a root. Symbolic links are reported as files. Only entries whose

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "netclient/simclient.h"
+#include "platform/drives.h"
 #include "support/core_tempworkstation.h"
 
 namespace {
@@ -252,6 +253,21 @@ TEST_F(ClientFolderCache, FilesReadAheadAreReadAgainWhenTheyChange)
     ASSERT_EQ(read('b', info), nw::kSuccess);
     EXPECT_EQ(info.ownerId, 0x1001u);
     EXPECT_EQ(client->answersReadAhead(), 1u);
+
+    // The walk's listing takes the sizes from what was read ahead, and from
+    // the host once a file changed.
+    const auto listedSizes = [] {
+        std::string sizes;
+        platform::DirListing listing;
+        platform::DirEntry entry;
+        listing.open("F:\\Reports\\2024\\*.*", 0);
+        while (listing.next(entry))
+            sizes += entry.name.substr(0, 1) + std::to_string(entry.size) + " ";
+        return sizes;
+    };
+    EXPECT_EQ(listedSizes().substr(0, 20), "a100 b100 c100 d100 ");
+    ASSERT_EQ(::truncate(files[1].c_str(), 7), 0);
+    EXPECT_EQ(listedSizes().substr(0, 20), "a100 b7 c100 d100 e1");
 
     ASSERT_TRUE(ws.setOwner(files[2], 0x1002));
     ASSERT_EQ(::truncate(files[3].c_str(), 300), 0);
