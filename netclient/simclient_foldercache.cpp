@@ -192,8 +192,10 @@ std::int64_t quickestSystemCallNs()
 
 void SimClient::State::callBegins()
 {
-    if (quietGapNs < 0)
-        quietGapNs = quickestSystemCallNs();
+    if (quietGapNs < 0) {
+        static const std::int64_t measured = quickestSystemCallNs();  // once per process
+        quietGapNs = measured;
+    }
     if (monotonicNs() - lastCallEnd > quietGapNs)
         watchesRead = false;
 }
@@ -212,12 +214,16 @@ void SimClient::State::readWatches()
 }
 
 // A listing is no client call: whatever the caller did before it, the
-// watches are read before its files are taken from what was read ahead.
-void SimClient::State::ListingStatus::beginFolder(const std::string& hostFolder)
+// watches are read before its files are taken from what was read ahead. The
+// pattern of the walk's listing tells the reader which files the walk will
+// ask for.
+void SimClient::State::ListingStatus::beginFolder(const std::string& hostFolder, std::string_view filePattern)
 {
     m_state.watchesRead = false;
     m_state.readWatches();
     m_state.lookahead.peekFolder(hostFolder);
+    if (!filePattern.empty())
+        m_state.lookahead.setFilePattern(filePattern);
 }
 
 bool SimClient::State::ListingStatus::status(std::string_view name, std::uint64_t& size, std::uint32_t& mode)

@@ -28,6 +28,7 @@
 #include "netclient/dosdate.h"
 #include "netclient/netnames.h"
 #include "platform/asciicase.h"
+#include "platform/drives.h"
 #include "platform/profile.h"
 
 using namespace simclient;
@@ -195,6 +196,8 @@ void Lookahead::stop()
     }
     m_stopping = false;
     m_peeked.reset();
+    m_callerPattern.clear();
+    m_filePattern.clear();
     m_folders.clear();
     m_watchUsers.clear();
     m_above.clear();
@@ -303,6 +306,15 @@ void Lookahead::peekFolder(std::string_view folder)
             return;
         }
     }
+}
+
+void Lookahead::setFilePattern(std::string_view pattern)
+{
+    if (pattern == m_callerPattern)
+        return;
+    m_callerPattern.assign(pattern);
+    std::lock_guard lock(m_mutex);
+    m_filePattern.assign(pattern);
 }
 
 bool Lookahead::peekStatus(std::string_view name, struct statx& status)
@@ -517,6 +529,11 @@ void Lookahead::readFolder(const std::string& path, std::uint64_t generation)
     if (folder->watch < 0)
         folder->changed = true;  // listed for the way down, never answered from
 
+    std::string pattern;
+    {
+        std::lock_guard lock(m_mutex);
+        pattern = m_filePattern;
+    }
     std::vector<std::string> files;
     std::vector<std::string> subfolders;
     DIR* dir = ::opendir(path.c_str());
@@ -533,7 +550,7 @@ void Lookahead::readFolder(const std::string& path, std::uint64_t generation)
             }
             if (directory)
                 subfolders.emplace_back(name);
-            else if (netnames::isNetWareName(name))
+            else if (netnames::isNetWareName(name) && (pattern.empty() || platform::wildcardMatch(pattern, name)))
                 files.emplace_back(name);
         }
     }

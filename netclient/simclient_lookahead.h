@@ -64,6 +64,9 @@ public:
     // comes later. Folder is looked up once by peekFolder().
     void peekFolder(std::string_view folder);
     bool peekStatus(std::string_view name, struct statx& status);
+    // Only files whose names match pattern are read ahead from now on (the
+    // pattern of the walk's listings); every file when never set.
+    void setFilePattern(std::string_view pattern);
     // Stops the reader and forgets everything read ahead.
     void stop();
 
@@ -109,6 +112,7 @@ private:
     std::string m_start;                         // where the reader is to start again
     std::vector<std::string> m_plan;             // folders still to read, the next at the back; guarded by m_mutex
     std::string m_listing;                       // the folder being listed, guarded by m_mutex
+    std::string m_filePattern;                   // guarded by m_mutex
     std::atomic<std::uint64_t> m_generation{0};  // raised at every new start
     std::deque<std::shared_ptr<Folder>> m_folders;  // in the walk's order, guarded by m_mutex
     std::unordered_map<int, int> m_watchUsers;      // watch -> folders using it, guarded by m_mutex
@@ -124,6 +128,7 @@ private:
     std::size_t m_entriesAhead = 0;                 // guarded by m_mutex
     std::uint64_t m_answered = 0;                   // the caller's own
     std::shared_ptr<Folder> m_peeked;               // the caller's own
+    std::string m_callerPattern;                    // the caller's copy of m_filePattern
     std::atomic<std::uint64_t> m_entriesRead{0};
 };
 

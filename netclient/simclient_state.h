@@ -237,7 +237,7 @@ struct SimClient::State {
     // made one in between, and what the watches said then still holds for
     // it. A walk asks several things of one file in a row this way; a caller
     // that changes the host between two calls is always seen to.
-    std::int64_t quietGapNs = -1;  // measured at the first call
+    std::int64_t quietGapNs = -1;  // measured once, at the first call of the process
     std::int64_t lastCallEnd = 0;
     bool watchesRead = false;  // read since the caller last went quiet
     void callBegins();
@@ -247,7 +247,7 @@ struct SimClient::State {
     class ListingStatus : public platform::KnownStatus {
     public:
         explicit ListingStatus(State& state) : m_state(state) {}
-        void beginFolder(const std::string& hostFolder) override;
+        void beginFolder(const std::string& hostFolder, std::string_view filePattern) override;
         bool status(std::string_view name, std::uint64_t& size, std::uint32_t& mode) override;
 
     private:

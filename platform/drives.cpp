@@ -299,7 +299,7 @@ bool DirListing::open(std::string_view windowsPathAndPattern, std::uint32_t attr
 
     KnownStatus* const known = g_knownStatus;
     if (known != nullptr)
-        known->beginFolder(folder);
+        known->beginFolder(folder, filePattern);
     const int dirFd = ::dirfd(dir);
     const bool wantDirectories = (attributeRequest & kAttrDirectory) != 0;
     const bool wantHidden = (attributeRequest & kAttrHidden) != 0;

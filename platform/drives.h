@@ -56,8 +56,9 @@ bool wildcardMatch(std::string_view pattern, std::string_view name);
 class KnownStatus {
 public:
     virtual ~KnownStatus() = default;
-    // Once per listing, before its entries are asked for.
-    virtual void beginFolder(const std::string& hostFolder) = 0;
+    // Once per listing, before its entries are asked for, with the pattern
+    // its files are to match (empty when it keeps every file).
+    virtual void beginFolder(const std::string& hostFolder, std::string_view filePattern) = 0;
     virtual bool status(std::string_view name, std::uint64_t& size, std::uint32_t& mode) = 0;
 };
 // The program-wide source, or none (nullptr).
