@@ -250,17 +250,23 @@ void SimClient::State::noticeChanges()
         const ssize_t length = ::read(notifyFd, events, sizeof events);
         if (length <= 0)
             break;
-        changed = true;
         for (ssize_t offset = 0; offset + static_cast<ssize_t>(sizeof(inotify_event)) <= length;) {
             inotify_event event;
             std::memcpy(&event, events + offset, sizeof event);
             offset += static_cast<ssize_t>(sizeof event + event.len);
-            if (event.wd < 0 || (event.mask & IN_Q_OVERFLOW) != 0)
+            if (event.wd < 0 || (event.mask & IN_Q_OVERFLOW) != 0) {
                 lostTrack = true;
-            else if ((event.mask & IN_IGNORED) != 0)
-                goneWatches.push_back(event.wd);  // its folder was removed, or we let it go
-            else
+            } else if ((event.mask & IN_IGNORED) != 0) {
+                // A watch we let go ourselves says nothing of the host.
+                if (watchUsers.count(event.wd) == 0 &&
+                    std::find(aboveVolumeWatches.begin(), aboveVolumeWatches.end(), event.wd) ==
+                        aboveVolumeWatches.end())
+                    continue;
+                goneWatches.push_back(event.wd);  // its folder was removed
+            } else {
                 changedWatches.push_back(event.wd);
+            }
+            changed = true;
         }
     }
     if (!changed)
