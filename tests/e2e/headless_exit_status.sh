@@ -87,10 +87,12 @@ expect_status 2 "no workstation file"
 expect_stderr "Trawl: An Error Occurred : Cannot Init Netware Error Code : 88fe"
 write_workstation
 
-# 2: the settings file fails to load (a missing file stops at the first date).
-run "/settings=$work/missing.tws" /autorun /autoclose
+# 2: the settings file fails to load (a missing file is named, with the path
+# that was tried).
+run "/settings=missing.tws" /autorun /autoclose
 expect_status 2 "settings file that fails to load"
-expect_stderr "Trawl: You must be in ShowCheckbox mode to set to this date"
+expect_stderr "Trawl: Unable to read settings file missing.tws (looked for $work/config/trawl/missing.tws)"
+[[ $(wc -l <"$work/stderr") -eq 1 ]] || fail "a missing settings file writes one line to standard error"
 
 # 2: the settings are refused by the validation.
 write_settings chkOutputResults=1 chkOutputSize=1
