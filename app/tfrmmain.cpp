@@ -435,7 +435,9 @@ void Tfrmmain::buildOwnersPage()
     treends = named(new QTreeWidget, "treends");
     treends->setColumnCount(1);
     treends->setHeaderHidden(true);
-    treends->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::DoubleClicked);
+    // No label editing: a double click opens a container, and a renamed node
+    // would give full names that match no owner.
+    treends->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // The selection stays as visible as with the focus when the tree loses it.
     QPalette treePalette = treends->palette();
     for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
