@@ -243,6 +243,12 @@ QLayout* Tfrmmain::buildButtonColumn()
     cmdHelp = makeButton("cmdHelp", QStringLiteral("Help"));
     for (QPushButton* button : {cmdStart, cmdStop, cmdAbout, cmdHelp})
         buttonColumn->addWidget(button);
+    lblStartFolder = makeLabel("lblStartFolder", QString());
+    lblStartFolder->setWordWrap(true);
+    lblStartFolder->setFixedWidth(kButtonWidth);
+    lblStartFolder->setVisible(false);
+    buttonColumn->addSpacing(6);
+    buttonColumn->addWidget(lblStartFolder);
     buttonColumn->addStretch(1);
     return buttonColumn;
 }
@@ -313,6 +319,10 @@ void Tfrmmain::buildPathFilePage()
     cboDrives->setEditable(true);
     cboDrives->setInsertPolicy(QComboBox::NoInsert);
     cboDrives->setFixedWidth(250);
+    txtPath = named(new QLineEdit, "txtPath");
+    txtPath->setFixedWidth(250);
+    txtPath->setPlaceholderText(QStringLiteral("F:\\PUBLIC\\REPORTS"));
+    txtPath->setToolTip(QStringLiteral("The folder the scan starts from: type or paste a path and press Enter"));
     DirectoryListBox1 = named(new FolderListBox, "DirectoryListBox1");
     DirectoryListBox1->setFixedWidth(250);
     Label8 = makeLabel("Label8", QStringLiteral("File Pattern :"));
@@ -326,6 +336,7 @@ void Tfrmmain::buildPathFilePage()
 
     auto* folderColumn = new QVBoxLayout;
     folderColumn->addWidget(cboDrives);
+    folderColumn->addWidget(txtPath);
     folderColumn->addWidget(DirectoryListBox1, 1);
     auto* patternColumn = new QVBoxLayout;
     patternColumn->addWidget(Label8);
@@ -670,6 +681,12 @@ void Tfrmmain::connectRules()
     // then, before the next paint.
     connect(treends, &QTreeWidget::itemExpanded, this, &Tfrmmain::treendsExpanding);
 
+    // The path box follows the folder list and takes a typed path; the note
+    // beside Start follows the list's highlight.
+    connect(txtPath, &QLineEdit::editingFinished, this, &Tfrmmain::txtPathEditingFinished);
+    connect(DirectoryListBox1, &FolderListBox::directoryChanged, this, &Tfrmmain::ShowStartFolder);
+    connect(DirectoryListBox1, &QListWidget::currentRowChanged, this, &Tfrmmain::ShowStartFolder);
+
     connect(Timer1, &QTimer::timeout, this, &Tfrmmain::Timer1Timer);
 }
 
@@ -700,8 +717,15 @@ void Tfrmmain::closeEvent(QCloseEvent* event)
 
 void Tfrmmain::keyPressEvent(QKeyEvent* event)
 {
-    // Start is the window's default button: Enter that no control used starts a scan.
+    // Start is the window's default button: Enter that no control used starts
+    // a scan. Not from a list or the path box: Enter on a highlighted result
+    // would empty the list it was read from, and a typed path is not yet a scan.
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && cmdStart->isEnabled()) {
+        const QWidget* focus = focusWidget();
+        if (qobject_cast<const QAbstractItemView*>(focus) || focus == txtPath) {
+            event->accept();
+            return;
+        }
         event->accept();
         cmdStart->click();
         return;

@@ -71,6 +71,9 @@ public:
     QPushButton* cmdStop = nullptr;
     QPushButton* cmdAbout = nullptr;
     QPushButton* cmdHelp = nullptr;
+    // Below the buttons: shown while the folder list highlights a folder other
+    // than the one the scan starts from, and says which one that is.
+    QLabel* lblStartFolder = nullptr;
 
     // Status area.
     QLabel* Label1 = nullptr;
@@ -95,8 +98,10 @@ public:
     QWidget* TabSheet7 = nullptr;
     QWidget* TabSheet8 = nullptr;
 
-    // "Path/File".
+    // "Path/File". txtPath shows the folder the scan starts from (the folder
+    // list's current folder) and takes a typed or pasted one.
     QComboBox* cboDrives = nullptr;
+    QLineEdit* txtPath = nullptr;
     FolderListBox* DirectoryListBox1 = nullptr;
     QLabel* Label8 = nullptr;
     QComboBox* cboPattern = nullptr;
@@ -234,6 +239,9 @@ public:
     void EnableDateParameters(bool enabled);
     void cmdAboutClick();
     void cmdHelpClick();
+    // The path box and the note beside Start (app/frm_folderpath.cpp).
+    void txtPathEditingFinished();
+    void ShowStartFolder();
 
     // Scan request and run (scan/).
     std::int32_t ValidateSettings();
@@ -343,4 +351,7 @@ private:
     // True from the start of a walk until StartScan has finished with it; a
     // Stop followed by Start inside the walk's pump must not begin a second scan.
     bool m_scanActive = false;
+    // Set while the path box applies its text, whose message box could
+    // otherwise end the editing a second time.
+    bool m_applyingPath = false;
 };

@@ -342,4 +342,13 @@ TEST_F(WindowDesign, EnterInAnEditBoxPressesStartUnlessStartIsDisabled)
     EXPECT_EQ(window.memCommandFile->toPlainText(), QStringLiteral("\n"));
     QTest::keyClick(window.DirectoryListBox1, Qt::Key_Return);
     EXPECT_EQ(pressed.count(), 2) << "Enter in the folder list opens a folder";
+    // Nor in a list (Enter on a result would empty the list it was read
+    // from) or in the path box, which opens the folder typed there.
+    for (const char* name : {"lvwResults", "lvwErrors", "lstUsers", "treends", "txtPath"}) {
+        auto* list = window.findChild<QWidget*>(name);
+        ASSERT_NE(list, nullptr) << name;
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Return);
+        EXPECT_EQ(pressed.count(), 2) << "Enter in " << list->objectName().toStdString() << " started a scan";
+    }
 }
