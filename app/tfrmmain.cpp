@@ -717,6 +717,12 @@ void Tfrmmain::closeEvent(QCloseEvent* event)
 
 void Tfrmmain::keyPressEvent(QKeyEvent* event)
 {
+    // Esc stops a running scan, as Stop does.
+    if (event->key() == Qt::Key_Escape && scanProgress.Running == 1) {
+        event->accept();
+        cmdStopClick();
+        return;
+    }
     // Start is the window's default button: Enter that no control used starts
     // a scan. Not from a list or the path box: Enter on a highlighted result
     // would empty the list it was read from, and a typed path is not yet a scan.

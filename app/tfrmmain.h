@@ -315,6 +315,8 @@ public:
     ScanOutcome lastScanOutcome = ScanOutcome::NotRun;
     // Errors-list rows added since the program started.
     std::int64_t errorRowsAdded = 0;
+    // The status line's text when a scan ends, by how it ended.
+    void ShowScanOutcome(std::int64_t errorRows);
     // The exit status of a run with /autorun and /autoclose: 0 the scan ran to
     // its end without errors-list rows, 1 with rows, 2 no scan ran, 3 stopped.
     int unattendedExitStatus = 2;
@@ -351,6 +353,9 @@ private:
     // True from the start of a walk until StartScan has finished with it; a
     // Stop followed by Start inside the walk's pump must not begin a second scan.
     bool m_scanActive = false;
+    // True while lblMessage shows how the last scan ended; the next scan
+    // clears it, an unattended run's notice is left alone.
+    bool m_outcomeShown = false;
     // Set while the path box applies its text, whose message box could
     // otherwise end the editing a second time.
     bool m_applyingPath = false;
