@@ -188,10 +188,10 @@ int listCount(std::int32_t stored) { return std::clamp<std::int32_t>(stored, 0, 
 
 QString tooManyMessage(const char* what, qsizetype count)
 {
-    return QString("The settings file cannot hold %1 %2: at most %3 are saved. Nothing was saved.")
-        .arg(count)
+    return QString("A settings file holds at most %1 %2; the window has %3. Nothing was saved.")
+        .arg(kMaxListEntries)
         .arg(what)
-        .arg(kMaxListEntries);
+        .arg(count);
 }
 
 FileDialogRequest settingsDialogRequest(bool fileMustExist)

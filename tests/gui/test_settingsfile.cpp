@@ -489,9 +489,9 @@ TEST_F(SettingsFileTest, AValueLongerThanTheFileHoldsRefusesTheSave)
         {"lstUsers1", [](Tfrmmain& w) { w.lstUsers->addItems({"ADMIN.ACME", QString(256, 'U')}); }, {}},
         // A list longer than a file holds is not cut without a word.
         {"memCommandFile10000", [&](Tfrmmain& w) { w.memCommandFile->setPlainText(lines.join('\n')); },
-         "The settings file cannot hold 10001 template lines: at most 10000 are saved. Nothing was saved."},
+         "A settings file holds at most 10000 template lines; the window has 10001. Nothing was saved."},
         {"lstUsers10000", [&](Tfrmmain& w) { w.lstUsers->addItems(lines); },
-         "The settings file cannot hold 10001 owners: at most 10000 are saved. Nothing was saved."},
+         "A settings file holds at most 10000 owners; the window has 10001. Nothing was saved."},
     };
     const QByteArray old = "[TRAWL]\r\ncboPattern=*.OLD\r\n";
     for (const Case& c : cases) {
