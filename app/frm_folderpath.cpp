@@ -85,8 +85,8 @@ void Tfrmmain::ShowStartFolder()
         return;
     }
     // A single click only highlights; Start still scans the opened folder.
-    lblStartFolder->setText(QStringLiteral("Start scans %1\nDouble-click a folder to scan it instead.")
-                                .arg(breakable(folder)));
+    lblStartFolder->setText(
+        QStringLiteral("Start scans:\n%1\n\nDouble-click a folder to start there instead.").arg(breakable(folder)));
     lblStartFolder->setToolTip(QStringLiteral("Start scans %1, not the highlighted %2").arg(folder, highlighted));
     lblStartFolder->setVisible(true);
 }

@@ -103,7 +103,7 @@ TEST_F(PathBox, ASingleClickLeavesTheStartFolderAndTheNoteSaysSo)
     EXPECT_EQ(note(), "");
     QTest::mouseClick(w->DirectoryListBox1->viewport(), Qt::LeftButton, {}, entryCentre("ETC"));
     ASSERT_EQ(w->DirectoryListBox1->currentItem()->text(), "ETC");
-    EXPECT_EQ(note(), "Start scans F:\\\nDouble-click a folder to scan it instead.");
+    EXPECT_EQ(note(), "Start scans:\nF:\\\n\nDouble-click a folder to start there instead.");
     EXPECT_EQ(pathBox(), "F:\\");
 
     clickStart();
