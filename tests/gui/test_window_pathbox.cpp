@@ -31,11 +31,17 @@ protected:
         QTest::keyClicks(box, text);
         QTest::keyClick(box, Qt::Key_Return);
     }
-    QString pathBox() const { return w->findChild<QLineEdit*>("txtPath")->text(); }
+    QString pathBox() const
+    {
+        const auto* box = w->findChild<QLineEdit*>("txtPath");
+        return box ? box->text() : "(no path box)";
+    }
     // The note beside Start as it reads, without its line-break hints.
     QString note() const
     {
-        auto* label = w->findChild<QLabel*>("lblStartFolder");
+        const auto* label = w->findChild<QLabel*>("lblStartFolder");
+        if (!label)
+            return "(no note)";
         return label->isVisible() ? label->text().remove(QChar(0x200B)) : QString();
     }
     // A double click as the mouse gives it: a click, then the second press.
