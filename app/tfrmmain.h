@@ -348,15 +348,15 @@ private:
 
     StartOptions m_startOptions;
     bool m_shown = false;
-    // The output writers build each line here; reused so a scan allocates once.
-    std::string m_outputLine;
-    // True from the start of a walk until StartScan has finished with it; a
-    // Stop followed by Start inside the walk's pump must not begin a second scan.
-    bool m_scanActive = false;
     // True while lblMessage shows how the last scan ended; the next scan
     // clears it, an unattended run's notice is left alone.
     bool m_outcomeShown = false;
     // Set while the path box applies its text, whose message box could
     // otherwise end the editing a second time.
     bool m_applyingPath = false;
+    // The output writers build each line here; reused so a scan allocates once.
+    std::string m_outputLine;
+    // True from the start of a walk until StartScan has finished with it; a
+    // Stop followed by Start inside the walk's pump must not begin a second scan.
+    bool m_scanActive = false;
 };
