@@ -2,6 +2,11 @@
 #include <QTimer>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/appearance.h"
 #include "app/tfrmabout.h"
@@ -45,10 +50,52 @@ bool displayAvailable()
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
+// A runtime folder Qt accepts: a folder of this user that only this user may enter.
+bool usableRuntimeFolder(const char* path)
+{
+    struct stat st {};
+    return path && path[0] == '/' && ::stat(path, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid() &&
+           (st.st_mode & 0777) == 0700;
+}
+
+// Under cron, or su without a login session, the runtime folder is missing and
+// Qt notes on standard error that it made one up, in every run; an unattended
+// run is to write only its own lines. Such a run gets a private folder of its
+// own (mkdtemp makes it readable by this user only), removed when it ends.
+class PrivateRuntimeFolder {
+public:
+    PrivateRuntimeFolder()
+    {
+        if (usableRuntimeFolder(std::getenv("XDG_RUNTIME_DIR")))
+            return;
+        const char* tmp = std::getenv("TMPDIR");
+        std::string base = tmp && tmp[0] == '/' ? tmp : "/tmp";
+        std::string pattern = base + "/trawl-runtime-XXXXXX";
+        if (::mkdtemp(pattern.data()) == nullptr)
+            return;
+        m_folder = pattern;
+        ::setenv("XDG_RUNTIME_DIR", m_folder.c_str(), 1);
+    }
+    ~PrivateRuntimeFolder()
+    {
+        if (m_folder.empty())
+            return;
+        std::error_code ignored;
+        std::filesystem::remove_all(m_folder, ignored);
+    }
+    PrivateRuntimeFolder(const PrivateRuntimeFolder&) = delete;
+    PrivateRuntimeFolder& operator=(const PrivateRuntimeFolder&) = delete;
+
+private:
+    std::string m_folder;
+};
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
+    // Set before Qt reads the environment, removed after the application is gone.
+    const PrivateRuntimeFolder runtimeFolder;
     const bool autoRun = hasSwitch(argc, argv, CommandLineActionKind::AutoRun);
     const bool autoClose = hasSwitch(argc, argv, CommandLineActionKind::AutoClose);
     // A scheduled run on a machine without a screen starts on the offscreen

@@ -181,7 +181,14 @@ Tfrmmain::Tfrmmain(QWidget* parent) : QMainWindow(parent)
     connectRules();
 }
 
-Tfrmmain::~Tfrmmain() = default;
+Tfrmmain::~Tfrmmain()
+{
+    // The base class closes the window and deletes the controls after this
+    // body: the path box would lose the focus and the folder list its rows
+    // then, and their handlers must not run on a window that is half gone.
+    disconnect(txtPath, nullptr, this, nullptr);
+    disconnect(DirectoryListBox1, nullptr, this, nullptr);
+}
 
 void Tfrmmain::buildWindow()
 {
@@ -243,6 +250,12 @@ QLayout* Tfrmmain::buildButtonColumn()
     cmdHelp = makeButton("cmdHelp", QStringLiteral("Help"));
     for (QPushButton* button : {cmdStart, cmdStop, cmdAbout, cmdHelp})
         buttonColumn->addWidget(button);
+    lblStartFolder = makeLabel("lblStartFolder", QString());
+    lblStartFolder->setWordWrap(true);
+    lblStartFolder->setFixedWidth(kButtonWidth);
+    lblStartFolder->setVisible(false);
+    buttonColumn->addSpacing(6);
+    buttonColumn->addWidget(lblStartFolder);
     buttonColumn->addStretch(1);
     return buttonColumn;
 }
@@ -313,6 +326,10 @@ void Tfrmmain::buildPathFilePage()
     cboDrives->setEditable(true);
     cboDrives->setInsertPolicy(QComboBox::NoInsert);
     cboDrives->setFixedWidth(250);
+    txtPath = named(new QLineEdit, "txtPath");
+    txtPath->setFixedWidth(250);
+    txtPath->setPlaceholderText(QStringLiteral("F:\\PUBLIC\\REPORTS"));
+    txtPath->setToolTip(QStringLiteral("The folder the scan starts from: type or paste a path and press Enter"));
     DirectoryListBox1 = named(new FolderListBox, "DirectoryListBox1");
     DirectoryListBox1->setFixedWidth(250);
     Label8 = makeLabel("Label8", QStringLiteral("File Pattern :"));
@@ -326,6 +343,7 @@ void Tfrmmain::buildPathFilePage()
 
     auto* folderColumn = new QVBoxLayout;
     folderColumn->addWidget(cboDrives);
+    folderColumn->addWidget(txtPath);
     folderColumn->addWidget(DirectoryListBox1, 1);
     auto* patternColumn = new QVBoxLayout;
     patternColumn->addWidget(Label8);
@@ -435,7 +453,9 @@ void Tfrmmain::buildOwnersPage()
     treends = named(new QTreeWidget, "treends");
     treends->setColumnCount(1);
     treends->setHeaderHidden(true);
-    treends->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::DoubleClicked);
+    // No label editing: a double click opens a container, and a renamed node
+    // would give full names that match no owner.
+    treends->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // The selection stays as visible as with the focus when the tree loses it.
     QPalette treePalette = treends->palette();
     for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
@@ -668,6 +688,12 @@ void Tfrmmain::connectRules()
     // then, before the next paint.
     connect(treends, &QTreeWidget::itemExpanded, this, &Tfrmmain::treendsExpanding);
 
+    // The path box follows the folder list and takes a typed path; the note
+    // beside Start follows the list's highlight.
+    connect(txtPath, &QLineEdit::editingFinished, this, &Tfrmmain::txtPathEditingFinished);
+    connect(DirectoryListBox1, &FolderListBox::directoryChanged, this, &Tfrmmain::ShowStartFolder);
+    connect(DirectoryListBox1, &QListWidget::currentRowChanged, this, &Tfrmmain::ShowStartFolder);
+
     connect(Timer1, &QTimer::timeout, this, &Tfrmmain::Timer1Timer);
 }
 
@@ -698,8 +724,21 @@ void Tfrmmain::closeEvent(QCloseEvent* event)
 
 void Tfrmmain::keyPressEvent(QKeyEvent* event)
 {
-    // Start is the window's default button: Enter that no control used starts a scan.
+    // Esc stops a running scan, as Stop does.
+    if (event->key() == Qt::Key_Escape && scanProgress.Running == 1) {
+        event->accept();
+        cmdStopClick();
+        return;
+    }
+    // Start is the window's default button: Enter that no control used starts
+    // a scan. Not from a list or the path box: Enter on a highlighted result
+    // would empty the list it was read from, and a typed path is not yet a scan.
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && cmdStart->isEnabled()) {
+        const QWidget* focus = focusWidget();
+        if (qobject_cast<const QAbstractItemView*>(focus) || focus == txtPath) {
+            event->accept();
+            return;
+        }
         event->accept();
         cmdStart->click();
         return;

@@ -72,6 +72,9 @@ public:
     QPushButton* cmdStop = nullptr;
     QPushButton* cmdAbout = nullptr;
     QPushButton* cmdHelp = nullptr;
+    // Below the buttons: shown while the folder list highlights a folder other
+    // than the one the scan starts from, and says which one that is.
+    QLabel* lblStartFolder = nullptr;
 
     // Status area.
     QLabel* Label1 = nullptr;
@@ -96,8 +99,10 @@ public:
     QWidget* TabSheet7 = nullptr;
     QWidget* TabSheet8 = nullptr;
 
-    // "Path/File".
+    // "Path/File". txtPath shows the folder the scan starts from (the folder
+    // list's current folder) and takes a typed or pasted one.
     QComboBox* cboDrives = nullptr;
+    QLineEdit* txtPath = nullptr;
     FolderListBox* DirectoryListBox1 = nullptr;
     QLabel* Label8 = nullptr;
     QComboBox* cboPattern = nullptr;
@@ -235,6 +240,9 @@ public:
     void EnableDateParameters(bool enabled);
     void cmdAboutClick();
     void cmdHelpClick();
+    // The path box and the note beside Start (app/frm_folderpath.cpp).
+    void txtPathEditingFinished();
+    void ShowStartFolder();
 
     // Scan request and run (scan/).
     std::int32_t ValidateSettings();
@@ -245,9 +253,10 @@ public:
     std::int32_t MatchFile(const FileInfoRecord& info, const ExtendedInfoRecord& extended, std::string_view owner);
     std::int32_t GetShortName(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const char* volumePath,
                               std::string& shortName);
-    // conn receives the connection of the folder's parse, used by the owner lookup.
-    std::int32_t ReadExtendedInfo(const std::string& folder, const std::string& shortName, std::uint64_t size,
-                                  ExtendedInfoRecord& extended, NWCONN_HANDLE& conn);
+    // conn receives the connection of the folder's parse, used by the owner
+    // lookup; fileName (the listing's name) names the file in error rows.
+    std::int32_t ReadExtendedInfo(const std::string& folder, const std::string& shortName, const std::string& fileName,
+                                  std::uint64_t size, ExtendedInfoRecord& extended, NWCONN_HANDLE& conn);
     void GetOwnerName(NWCONN_HANDLE conn, std::uint32_t ownerId, std::string& name);
 
     // Result and error lists, output file and command file (output/).
@@ -307,6 +316,8 @@ public:
     ScanOutcome lastScanOutcome = ScanOutcome::NotRun;
     // Errors-list rows added since the program started.
     std::int64_t errorRowsAdded = 0;
+    // The status line's text when a scan ends, by how it ended.
+    void ShowScanOutcome(std::int64_t errorRows);
     // The exit status of a run with /autorun and /autoclose: 0 the scan ran to
     // its end without errors-list rows, 1 with rows, 2 no scan ran, 3 stopped.
     int unattendedExitStatus = 2;
@@ -338,6 +349,12 @@ private:
 
     StartOptions m_startOptions;
     bool m_shown = false;
+    // True while lblMessage shows how the last scan ended; the next scan
+    // clears it, an unattended run's notice is left alone.
+    bool m_outcomeShown = false;
+    // Set while the path box applies its text, whose message box could
+    // otherwise end the editing a second time.
+    bool m_applyingPath = false;
     // The output writers build each line here; reused so a scan allocates once.
     std::string m_outputLine;
     // True from the start of a walk until StartScan has finished with it; a

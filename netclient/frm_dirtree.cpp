@@ -1,6 +1,7 @@
 // The directory tree of the "Owners" page, listed one container at a time as
 // the user opens it, and the owner list filled from it.
 
+#include <QItemSelectionModel>
 #include <QListWidget>
 #include <QTreeWidget>
 #include <array>
@@ -163,6 +164,9 @@ void Tfrmmain::cmdUserRemoveClick()
         return;
     }
     delete lstUsers->takeItem(lstUsers->row(selected.first()));
+    // The list would select the next entry by itself, and a second "<" would
+    // remove an owner nobody chose: after a removal nothing is selected.
+    lstUsers->selectionModel()->clear();
 }
 
 void Tfrmmain::cmdUsersDeleteAllClick()

@@ -3,8 +3,10 @@
 #include "platform/asciicase.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -147,40 +149,136 @@ bool listingOrder(const DirEntry& a, const DirEntry& b)
     return a.name < b.name;
 }
 
-bool matchOnce(std::string_view pattern, std::string_view name)
-{
-    // Greedy matching with one resume point: on a mismatch the last '*' takes
-    // one more character. Each '*' only ever moves forward, so the work stays
-    // bounded by pattern length times name length whatever the pattern.
-    std::size_t p = 0;
-    std::size_t n = 0;
-    std::size_t starP = std::string_view::npos;
-    std::size_t starN = 0;
-    while (n < name.size()) {
-        if (p < pattern.size() && pattern[p] == '*') {
-            while (p < pattern.size() && pattern[p] == '*')
-                ++p;
-            if (p == pattern.size())
-                return true;
-            starP = p;
-            starN = n;
-            continue;
+// What one character of a pattern stands for, after the translation Windows
+// makes before it matches: '?' becomes the DOS question mark, a '.' before a
+// '?' or '*' the DOS dot, and a "*." that ends the pattern the DOS star.
+enum class WildToken : unsigned char { Literal, Star, DosStar, DosQuestion, DosDot };
+
+class WildPattern {
+public:
+    explicit WildPattern(std::string_view pattern) : m_text(pattern), m_length(pattern.size())
+    {
+        // "*." at the end: the star stops before the name's last dot and the
+        // dot itself is gone, so the pattern takes the names without a dot.
+        if (m_length >= 2 && pattern[m_length - 1] == '.' && pattern[m_length - 2] == '*') {
+            m_dosStar = m_length - 2;
+            --m_length;
         }
-        if (p < pattern.size()
-            && (pattern[p] == '?'
-                || ascii::toUpper(pattern[p]) == ascii::toUpper(name[n]))) {
-            ++p;
-            ++n;
-            continue;
-        }
-        if (starP == std::string_view::npos)
-            return false;
-        p = starP;
-        n = ++starN;
     }
-    while (p < pattern.size() && pattern[p] == '*')
-        ++p;
-    return p == pattern.size();
+
+    std::size_t length() const { return m_length; }
+    char literal(std::size_t i) const { return m_text[i]; }
+    WildToken token(std::size_t i) const
+    {
+        if (i == m_dosStar)
+            return WildToken::DosStar;
+        switch (m_text[i]) {
+        case '*':
+            return WildToken::Star;
+        case '?':
+            return WildToken::DosQuestion;
+        case '.':
+            if (i + 1 < m_text.size() && (m_text[i + 1] == '?' || m_text[i + 1] == '*'))
+                return WildToken::DosDot;
+            return WildToken::Literal;
+        default:
+            return WildToken::Literal;
+        }
+    }
+
+private:
+    std::string_view m_text;
+    std::size_t m_length;
+    std::size_t m_dosStar = std::string_view::npos;
+};
+
+// The pattern run as a set of positions reached so far, one name character at
+// a time: no position is tried twice for one character, so the work is at
+// most the pattern's length times the name's, whatever the pattern holds.
+bool matchTranslated(const WildPattern& pattern, std::string_view name)
+{
+    const std::size_t states = pattern.length() + 1;
+    // Names and patterns are short; only a long pattern costs an allocation.
+    constexpr std::size_t kInline = 512;
+    std::array<unsigned char, 2 * kInline> inlineSets;
+    std::vector<unsigned char> heapSets;
+    unsigned char* current = inlineSets.data();
+    if (states > kInline) {
+        heapSets.resize(2 * states);
+        current = heapSets.data();
+    }
+    unsigned char* next = current + states;
+    std::fill(current, current + states, 0);
+    const std::size_t lastDot = name.rfind('.');
+
+    // Moves along the steps that take no character: a star may take none, a
+    // DOS question mark takes none at a dot or at the end of the name, a DOS
+    // dot takes none at the end of the name. Each step leads one position on,
+    // so one pass in order follows every chain of them.
+    const auto takeEmptySteps = [&](std::size_t at) {
+        const bool atEnd = at == name.size();
+        const bool atDot = !atEnd && name[at] == '.';
+        for (std::size_t i = 0; i + 1 < states; ++i) {
+            if (!current[i])
+                continue;
+            switch (pattern.token(i)) {
+            case WildToken::Star:
+            case WildToken::DosStar:
+                current[i + 1] = 1;
+                break;
+            case WildToken::DosQuestion:
+                if (atEnd || atDot)
+                    current[i + 1] = 1;
+                break;
+            case WildToken::DosDot:
+                if (atEnd)
+                    current[i + 1] = 1;
+                break;
+            case WildToken::Literal:
+                break;
+            }
+        }
+    };
+
+    current[0] = 1;
+    for (std::size_t at = 0; at < name.size(); ++at) {
+        takeEmptySteps(at);
+        const char c = name[at];
+        bool any = false;
+        std::fill(next, next + states, 0);
+        for (std::size_t i = 0; i + 1 < states; ++i) {
+            if (!current[i])
+                continue;
+            switch (pattern.token(i)) {
+            case WildToken::Star:
+                next[i] = 1;
+                break;
+            case WildToken::DosStar:
+                // Any character but the name's last dot, which what follows must take.
+                if (at != lastDot)
+                    next[i] = 1;
+                break;
+            case WildToken::DosQuestion:
+                if (c != '.')
+                    next[i + 1] = 1;
+                break;
+            case WildToken::DosDot:
+                if (c == '.')
+                    next[i + 1] = 1;
+                break;
+            case WildToken::Literal:
+                if (ascii::toUpper(pattern.literal(i)) == ascii::toUpper(c))
+                    next[i + 1] = 1;
+                break;
+            }
+            any = any || next[i] || next[i + 1];
+        }
+        if (!any)
+            return false;
+        std::swap(current, next);
+    }
+    takeEmptySteps(name.size());
+    return current[states - 1] != 0;
 }
 
 } // namespace
@@ -240,16 +338,13 @@ KnownStatus* knownStatus() { return g_knownStatus; }
 
 bool wildcardMatch(std::string_view pattern, std::string_view name)
 {
-    if (matchOnce(pattern, name))
+    // "*" and "*.*" take every name, with or without a dot, "." and ".." too.
+    if (pattern == "*" || pattern == "*.*")
         return true;
-    // A pattern ending in ".*" also matches the names without that extension
-    // part, so "*.*" matches every name and "README.*" matches "README".
-    while (pattern.size() >= 2 && pattern.substr(pattern.size() - 2) == ".*") {
-        pattern.remove_suffix(2);
-        if (matchOnce(pattern, name))
-            return true;
-    }
-    return false;
+    // No real name is empty; only the empty pattern names nothing.
+    if (name.empty())
+        return pattern.empty();
+    return matchTranslated(WildPattern(pattern), name);
 }
 
 bool DirListing::open(std::string_view windowsPathAndPattern, std::uint32_t attributeRequest)

@@ -46,8 +46,12 @@ struct DirEntry {
     std::uint32_t attributes = 0;  // kAttr* bits
 };
 
-// Windows wildcard matching, blind to the case of a-z: '*' any run, '?' one
-// character; "*.*" matches every name, with or without a dot.
+// Windows wildcard matching, blind to the case of a-z: '*' any run of
+// characters; '?' one character, or none before a dot or at the end of the
+// name ("file?.txt" takes "file.txt", "*.tx?" takes "x.tx"); a '.' before a
+// '?' or '*' a dot or the end of the name ("README.*" takes "README"); "*."
+// at the end the names without a dot; "*" and "*.*" every name. The work is
+// at most the pattern's length times the name's.
 bool wildcardMatch(std::string_view pattern, std::string_view name);
 
 // What another reader of the host already knows of a folder's entries and

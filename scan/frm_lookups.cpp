@@ -5,6 +5,7 @@
 
 #include "app/tfrmmain.h"
 #include "platform/asciicase.h"
+#include "platform/pathjoin.h"
 
 namespace {
 
@@ -12,6 +13,19 @@ constexpr std::uint8_t kLongNameSpace = 4;
 constexpr std::uint8_t kDosNameSpace = 0;
 constexpr std::size_t kNameBufferSize = 256;
 constexpr std::size_t kPathBufferSize = 512;
+
+// The file as the rows of the extended steps name it: its name in the folder
+// the steps worked on. A volume path of a volume's root ends in its colon
+// ("SYS:"), which the name follows directly.
+std::string fileInFolder(std::string_view folder, std::string_view name)
+{
+    if (!folder.empty() && folder.back() == ':') {
+        std::string path(folder);
+        path.append(name);
+        return path;
+    }
+    return joinPath(folder, name);
+}
 
 } // namespace
 
@@ -54,10 +68,13 @@ std::int32_t Tfrmmain::GetShortName(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, 
     return 0;
 }
 
-std::int32_t Tfrmmain::ReadExtendedInfo(const std::string& folder, const std::string& shortName, std::uint64_t size,
-                                        ExtendedInfoRecord& extended, NWCONN_HANDLE& conn)
+std::int32_t Tfrmmain::ReadExtendedInfo(const std::string& folder, const std::string& shortName,
+                                        const std::string& fileName, std::uint64_t size, ExtendedInfoRecord& extended,
+                                        NWCONN_HANDLE& conn)
 {
     NwClient& client = *nwClient();
+    // Every row names the file, not only its folder: a folder of locked files
+    // would otherwise give rows that all look the same.
 
     // The folder is parsed as it stands, without the code-page conversion the
     // file's own path gets.
@@ -66,14 +83,15 @@ std::int32_t Tfrmmain::ReadExtendedInfo(const std::string& folder, const std::st
     NWCCODE code = client.NWParseNetwarePath(folder.c_str(), &conn, &dirHandle, folderVolumePath);
     folderVolumePath[kPathBufferSize - 1] = '\0';
     if (code != nw::kSuccess) {
-        LogNWError(folder, code, "NWParseNetwarePath", size);
+        LogNWError(fileInFolder(folder, fileName), code, "NWParseNetwarePath", size);
         return 1;
     }
 
     NWDIR_HANDLE temporary = 0;
     code = client.NWAllocateTemporaryDirectoryHandle(conn, 0, folderVolumePath, &temporary, nullptr);
+    const std::string file = fileInFolder(folderVolumePath, fileName);
     if (code != nw::kSuccess) {
-        LogNWError(folderVolumePath, code, "NWAllocateTemporaryDirectoryHandle", size);
+        LogNWError(file, code, "NWAllocateTemporaryDirectoryHandle", size);
         return 1;
     }
 
@@ -81,13 +99,13 @@ std::int32_t Tfrmmain::ReadExtendedInfo(const std::string& folder, const std::st
     const NWCCODE readCode = client.NWIntScanExtendedInfo(conn, temporary, nw::kSearchHiddenAndSystem, &sequence,
                                                           shortName.c_str(), &extended, 0);
     if (readCode != nw::kSuccess)
-        LogNWError(folderVolumePath, readCode, "NWIntScanExtendedInfo", size);
+        LogNWError(file, readCode, "NWIntScanExtendedInfo", size);
 
     // The handle is released whether the read worked or not; a server counts
     // every handle left open.
     code = client.NWDeallocateDirectoryHandle(conn, temporary);
     if (code != nw::kSuccess) {
-        LogNWError(folderVolumePath, code, "NWDeallocateDirectoryHandle", size);
+        LogNWError(file, code, "NWDeallocateDirectoryHandle", size);
         return 1;
     }
     return readCode == nw::kSuccess ? 0 : 1;

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 
@@ -88,22 +89,39 @@ void Tfrmmain::StartScan()
     if (scanCriteria.HeadingsOn == 1)
         WriteHeadings();
 
+    // The outcome of the scan before does not stand beside this one.
+    if (m_outcomeShown) {
+        lblMessage->clear();
+        m_outcomeShown = false;
+    }
+
+    // Disabling Start moves the focus on (to Stop, or past it), and disabling
+    // Stop at the end would move it further, to About, where Enter opens the
+    // About box. Noted here so that the end of the scan can give it back to
+    // Start, unless the user has put it elsewhere meanwhile.
+    const bool focusWasOnStart = focusWidget() == nullptr || focusWidget() == cmdStart;
     cmdStop->setEnabled(true);
     cmdStart->setEnabled(false);
+    const QPointer<QWidget> focusMovedTo = focusWidget();
     uiServices().setCursor(ScreenCursor::Hourglass);
     repaint();
 
     resultsModel->clear();
 
     m_scanActive = true;
+    const std::int64_t errorsBefore = errorRowsAdded;
     scanProgress.Running = 1;
     WalkFolder(startFolder);
     // Only Stop (or closing the window) clears the flag during the walk.
     lastScanOutcome = scanProgress.Running == 1 ? ScanOutcome::Completed : ScanOutcome::Stopped;
     scanProgress.Running = 0;
 
+    const QWidget* focus = focusWidget();
+    const bool focusToStart = focusWasOnStart && (focus == nullptr || focus == focusMovedTo || focus == cmdStop);
     cmdStop->setEnabled(false);
     cmdStart->setEnabled(true);
+    if (focusToStart)
+        cmdStart->setFocus(Qt::OtherFocusReason);
     uiServices().setCursor(ScreenCursor::Arrow);
     repaint();
 
@@ -114,6 +132,7 @@ void Tfrmmain::StartScan()
             ReportOutputWriteError(error);
     }
     ShowProgress();
+    ShowScanOutcome(errorRowsAdded - errorsBefore);
     m_scanActive = false;
 
     // A close asked for during the walk was held back until the file was closed.
@@ -121,6 +140,18 @@ void Tfrmmain::StartScan()
         closeAfterScan = false;
         QTimer::singleShot(0, this, &QWidget::close);
     }
+}
+
+void Tfrmmain::ShowScanOutcome(std::int64_t errorRows)
+{
+    if (lastScanOutcome == ScanOutcome::NotRun)
+        return;
+    lblMessage->setText(lastScanOutcome == ScanOutcome::Completed
+                            ? QString("Scan complete: %1 matching files, %2 errors")
+                                  .arg(scanProgress.MatchingFiles)
+                                  .arg(errorRows)
+                            : QString("Scan stopped: the results are partial"));
+    m_outcomeShown = true;
 }
 
 void Tfrmmain::cmdStartClick()

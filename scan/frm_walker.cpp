@@ -114,7 +114,8 @@ void Tfrmmain::WalkFolder(const std::string& folder)
             if (GetShortName(conn, dirHandle, volumePath, shortName) != 0)
                 return;
             // Without a DOS name space the listing's own name finds the file.
-            if (ReadExtendedInfo(folder, shortName.empty() ? entry.name : shortName, entry.size, extended, conn) != 0)
+            if (ReadExtendedInfo(folder, shortName.empty() ? entry.name : shortName, entry.name, entry.size, extended,
+                                 conn) != 0)
                 return;
         }
 

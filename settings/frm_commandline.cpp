@@ -77,7 +77,10 @@ void Tfrmmain::Timer1Timer()
         QElapsedTimer elapsed;
         elapsed.start();
         StartScan();
-        lblMessage->clear();
+        // How the scan ended replaces the notice; a scan that did not run
+        // leaves nothing to show.
+        if (lblMessage->text() == message)
+            lblMessage->clear();
         reportUnattendedRun(errorRowsAdded - errorsBefore, elapsed.elapsed() / 1000.0);
     }
     // However the scan ended: finished, stopped, or refused by the validation.

@@ -32,7 +32,8 @@ constexpr const char* kSection = "TRAWL";
 
 // The counts of template lines and owners are trusted up to this many; a
 // larger count in a damaged file would otherwise fill the memo or the owner
-// list with millions of empty entries. Save writes no more than load reads.
+// list with millions of empty entries. Save refuses a longer list rather than
+// write one that would not load whole.
 constexpr int kMaxListEntries = 10000;
 
 std::string utf8(const QString& text) { return text.toStdString(); }
@@ -162,17 +163,15 @@ QStringList displayedLines(QPlainTextEdit* memo)
     return lines;
 }
 
-// Adds lines after the memo's last line. An empty last line (an empty memo, or
-// a text ending in a line break) takes the first of them, as it is no line.
-void appendLines(QPlainTextEdit* memo, const QStringList& lines)
+// Replaces the memo's lines with these, as one step the user can undo.
+void replaceLines(QPlainTextEdit* memo, const QStringList& lines)
 {
-    QTextDocument* document = memo->document();
-    QTextCursor cursor(document);
-    cursor.movePosition(QTextCursor::End);
-    const bool fillEmptyLast = document->lastBlock().text().isEmpty();
+    QTextCursor cursor(memo->document());
     cursor.beginEditBlock();
+    cursor.select(QTextCursor::Document);
+    cursor.removeSelectedText();
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (i > 0 || !fillEmptyLast)
+        if (i > 0)
             cursor.insertBlock();
         cursor.insertText(lines[i]);
     }
@@ -186,6 +185,14 @@ QString overLimitMessage(const std::string& key)
 }
 
 int listCount(std::int32_t stored) { return std::clamp<std::int32_t>(stored, 0, kMaxListEntries); }
+
+QString tooManyMessage(const char* what, qsizetype count)
+{
+    return QString("A settings file holds at most %1 %2; the window has %3. Nothing was saved.")
+        .arg(kMaxListEntries)
+        .arg(what)
+        .arg(count);
+}
 
 FileDialogRequest settingsDialogRequest(bool fileMustExist)
 {
@@ -242,14 +249,22 @@ void Tfrmmain::Button1Click()
                    setting.control);
     }
 
-    QStringList lines = displayedLines(memCommandFile);
-    if (lines.size() > kMaxListEntries)
-        lines.resize(kMaxListEntries);
+    // A list cut at the limit would run other commands, or find other owners,
+    // than the window shows: the save is refused with the reason instead.
+    const QStringList lines = displayedLines(memCommandFile);
+    if (lines.size() > kMaxListEntries) {
+        uiServices().messageBox(this, tooManyMessage("template lines", lines.size()), "Trawl");
+        return;
+    }
+    if (lstUsers->count() > kMaxListEntries) {
+        uiServices().messageBox(this, tooManyMessage("owners", lstUsers->count()), "Trawl");
+        return;
+    }
     addInteger("memCommandFileCount", static_cast<std::int32_t>(lines.size()));
     for (qsizetype i = 0; i < lines.size(); ++i)
         addText("memCommandFile" + std::to_string(i), lines[i]);
 
-    const int owners = std::min(lstUsers->count(), kMaxListEntries);
+    const int owners = lstUsers->count();
     addInteger("lstUsersCount", owners);
     for (int j = 0; j < owners; ++j)
         addText("lstUsers" + std::to_string(j), lstUsers->item(j)->text());
@@ -282,6 +297,15 @@ bool Tfrmmain::LoadSettings(const QString& fileName)
     // made the load take minutes, and cboPath changes the current folder, from
     // which a relative name would find the later keys in another file.
     const ProfileSectionReader settings(utf8(fileName), kSection);
+    // A file that is not there (a name mistyped on the command line) is said
+    // to be missing, with the file that was looked for, and nothing changes.
+    if (!settings.fileRead()) {
+        uiServices().messageBox(this,
+                                QString("Unable to read settings file %1\n\n(looked for %2)")
+                                    .arg(fileName, fromUtf8(ResolveProfilePath(utf8(fileName)))),
+                                "Trawl");
+        return false;
+    }
     const auto readText = [&](std::string_view key) { return fromUtf8(settings.readString(key, "")); };
     const auto readInteger = [&](std::string_view key) { return settings.readInteger(key, 0); };
     const auto readFlag = [&](std::string_view key, QAbstractButton* button) {
@@ -356,19 +380,23 @@ bool Tfrmmain::LoadSettings(const QString& fileName)
             return false;
     }
 
-    // Stored lines and owners are added after those already there.
+    // The file's template lines and owners replace those in the window: added
+    // to them, a second load would write every command twice and keep the
+    // owners of the first file in the owner test. Up to a refused key, the
+    // keys before it are applied, as for every other key.
     QStringList lines;
     const int lineCount = listCount(readInteger("memCommandFileCount"));
     for (int i = 0; i < lineCount; ++i) {
         const std::string key = "memCommandFile" + std::to_string(i);
         if (overLong(key)) {
-            appendLines(memCommandFile, lines);
+            replaceLines(memCommandFile, lines);
             return false;
         }
         lines << readText(key.c_str());
     }
-    appendLines(memCommandFile, lines);
+    replaceLines(memCommandFile, lines);
 
+    lstUsers->clear();
     const int ownerCount = listCount(readInteger("lstUsersCount"));
     for (int j = 0; j < ownerCount; ++j) {
         const std::string key = "lstUsers" + std::to_string(j);

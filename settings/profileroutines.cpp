@@ -205,6 +205,7 @@ ProfileSectionReader::ProfileSectionReader(std::string_view fileName, std::strin
     const auto document = readProfile(fileName);
     if (!document)
         return;
+    m_fileRead = true;
     const profile::ProfileSection* found = document->section(section);
     if (!found)
         return;

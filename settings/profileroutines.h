@@ -47,9 +47,13 @@ public:
     // True when the key holds more than kProfileValueLimit bytes, which the
     // reads above cut.
     bool overLimit(std::string_view key) const;
+    // False when the file could not be read at all (missing, not a regular
+    // file, unreadable); a file without the section was read.
+    bool fileRead() const { return m_fileRead; }
 
 private:
     const std::string* find(std::string_view key) const;
+    bool m_fileRead = false;
     std::unordered_map<std::string, std::string> m_values;  // by key in capitals; the first key of each name
 };
 

@@ -62,12 +62,11 @@ write_settings() {  # output file name, then extra key=value lines
 
 run() {
     set +e
-    (cd "$work" && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM \
+    (cd "$work" && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u XDG_RUNTIME_DIR \
         NWCLIENT_CONFIG="$work/workstation.ini" XDG_CONFIG_HOME="${config:-$work/config}" TZ=UTC \
-        timeout 120 "$trawl" "/settings=$work/run.tws" /autorun /autoclose >"$work/stdout" 2>"$work/stderr.raw")
+        timeout 120 "$trawl" "/settings=$work/run.tws" /autorun /autoclose >"$work/stdout" 2>"$work/stderr")
     status=$?
     set -e
-    grep -v '^QStandardPaths:' "$work/stderr.raw" >"$work/stderr" || true
     [[ $status -ne 124 ]] || fail "trawl did not end by itself"
     [[ $status -lt 128 ]] || fail "trawl died of signal $((status - 128))"
 }

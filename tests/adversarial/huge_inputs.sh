@@ -51,13 +51,12 @@ run() {  # workstation file, arguments
     rm -f "$work/found.csv"
     start=$(date +%s%N)
     set +e
-    (cd "$work" && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM \
+    (cd "$work" && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u XDG_RUNTIME_DIR \
         NWCLIENT_CONFIG="$ini" XDG_CONFIG_HOME="$work/config" TZ=UTC \
-        timeout 120 "$trawl" "$@" >"$work/stdout" 2>"$work/stderr.raw")
+        timeout 120 "$trawl" "$@" >"$work/stdout" 2>"$work/stderr")
     status=$?
     set -e
     took=$(( ($(date +%s%N) - start) / 1000000 ))
-    grep -v '^QStandardPaths:' "$work/stderr.raw" >"$work/stderr" || true
     [[ $status -ne 124 ]] || fail "trawl did not end within 120 s"
     [[ $status -lt 126 ]] || fail "trawl could not start or died (status $status)"
 }

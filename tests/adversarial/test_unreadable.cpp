@@ -78,10 +78,10 @@ INSTANTIATE_TEST_SUITE_P(
                    {"F:\\LOCKED\\two.txt", "20", "NWParseNetwarePath Code : 89a8"},
                    {"F:\\LOCKED\\deep\\three.txt", "30", "NWParseNetwarePath Code : 89a8"}},
                   {"top.txt", "ok.txt"}},
-        // The folder's own handle refused: each of its files, none below it.
+        // The folder's own handle refused: each of its files, named, none below it.
         FaultCase{"TheFoldersHandle", "NWAllocateTemporaryDirectoryHandle, SYS:LOCKED, 89A8",
-                  {{"SYS:LOCKED", "10", "NWAllocateTemporaryDirectoryHandle Code : 89a8"},
-                   {"SYS:LOCKED", "20", "NWAllocateTemporaryDirectoryHandle Code : 89a8"}},
+                  {{"SYS:LOCKED\\one.txt", "10", "NWAllocateTemporaryDirectoryHandle Code : 89a8"},
+                   {"SYS:LOCKED\\two.txt", "20", "NWAllocateTemporaryDirectoryHandle Code : 89a8"}},
                   {"top.txt", "three.txt", "ok.txt"}},
         // One file's information refused.
         FaultCase{"OneFilesInformation", "NWIntScanFileInformation2, SYS:LOCKED\\two.txt, 89A8",
@@ -89,9 +89,9 @@ INSTANTIATE_TEST_SUITE_P(
                   {"top.txt", "one.txt", "three.txt", "ok.txt"}},
         // Every file's extended information in the folder refused.
         FaultCase{"ExtendedInformation", "NWIntScanExtendedInfo, SYS:LOCKED\\*, 89A8",
-                  {{"SYS:LOCKED", "10", "NWIntScanExtendedInfo Code : 89a8"},
-                   {"SYS:LOCKED", "20", "NWIntScanExtendedInfo Code : 89a8"},
-                   {"SYS:LOCKED\\deep", "30", "NWIntScanExtendedInfo Code : 89a8"}},
+                  {{"SYS:LOCKED\\one.txt", "10", "NWIntScanExtendedInfo Code : 89a8"},
+                   {"SYS:LOCKED\\two.txt", "20", "NWIntScanExtendedInfo Code : 89a8"},
+                   {"SYS:LOCKED\\deep\\three.txt", "30", "NWIntScanExtendedInfo Code : 89a8"}},
                   {"top.txt", "ok.txt"}}),
     [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.label); });
 

@@ -38,16 +38,16 @@ write_settings() {  # extra key=value lines
     } >"$work/run.tws"
 }
 
-# Runs trawl headless; the status lands in $status. Qt's own start-up notes
-# are left out of the standard-error lines checked below.
+# Runs trawl headless, without a runtime folder in the environment as under
+# cron; the status lands in $status. Standard error holds Trawl's own lines
+# only: nothing is filtered out before the checks below.
 run() {
     set +e
-    (cd "$work" && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM \
+    (cd "$work" && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u XDG_RUNTIME_DIR \
         NWCLIENT_CONFIG="$work/workstation.ini" XDG_CONFIG_HOME="$work/config" TZ=UTC \
-        timeout 60 "$trawl" "$@" >"$work/stdout" 2>"$work/stderr.raw")
+        timeout 60 "$trawl" "$@" >"$work/stdout" 2>"$work/stderr")
     status=$?
     set -e
-    grep -v '^QStandardPaths:' "$work/stderr.raw" >"$work/stderr" || true
     [[ $status -ne 124 ]] || fail "trawl $* did not end by itself"
 }
 
@@ -87,10 +87,12 @@ expect_status 2 "no workstation file"
 expect_stderr "Trawl: An Error Occurred : Cannot Init Netware Error Code : 88fe"
 write_workstation
 
-# 2: the settings file fails to load (a missing file stops at the first date).
-run "/settings=$work/missing.tws" /autorun /autoclose
+# 2: the settings file fails to load (a missing file is named, with the path
+# that was tried).
+run "/settings=missing.tws" /autorun /autoclose
 expect_status 2 "settings file that fails to load"
-expect_stderr "Trawl: You must be in ShowCheckbox mode to set to this date"
+expect_stderr "Trawl: Unable to read settings file missing.tws (looked for $work/config/trawl/missing.tws)"
+[[ $(wc -l <"$work/stderr") -eq 1 ]] || fail "a missing settings file writes one line to standard error"
 
 # 2: the settings are refused by the validation.
 write_settings chkOutputResults=1 chkOutputSize=1
@@ -111,7 +113,7 @@ for i in $(seq 1 40000); do : >"$volume/MANY/F$i.DAT"; done
 write_workstation 'Fault0=NWIntScanFileInformation2, SYS:A.TXT, 89FF'
 write_settings
 set +e
-(cd "$work" && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM \
+(cd "$work" && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u XDG_RUNTIME_DIR \
     NWCLIENT_CONFIG="$work/workstation.ini" XDG_CONFIG_HOME="$work/config" \
     timeout 60 "$trawl" "/settings=$work/run.tws" /autorun /autoclose >"$work/stdout" 2>"$work/stderr") &
 runner=$!

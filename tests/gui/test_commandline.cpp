@@ -18,8 +18,8 @@
 
 namespace {
 
-// A file that loads cleanly and adds its own name to the owner list, so the
-// list tells which files were loaded and in which order.
+// A file that loads cleanly and puts its own name in the owner list, so the
+// owners added tell which files were loaded and in which order.
 QByteArray namedSettings(const QByteArray& name, const QByteArray& extra = {})
 {
     return "[TRAWL]\r\ndtpBefore=36892\r\ndtpAfter=36892\r\ndtpExact=36892\r\nlstUsersCount=1\r\nlstUsers0=" + name +
@@ -57,6 +57,12 @@ protected:
         ui.window = window.get();
         ui.clear();
         ui.statusAtMessage.clear();
+        m_ownersAdded.clear();
+        QObject::connect(window->lstUsers->model(), &QAbstractItemModel::rowsInserted, window.get(),
+                         [this](const QModelIndex&, int first, int last) {
+                             for (int row = first; row <= last; ++row)
+                                 m_ownersAdded << window->lstUsers->item(row)->text();
+                         });
         QFile::remove(folders.configFolder() + "/TRAWL.INI");
     }
     bool parse(const QStringList& arguments)
@@ -64,13 +70,9 @@ protected:
         window->setStartOptions(StartOptions{arguments, false, false});
         return window->ParseCommandLine();
     }
-    QStringList loaded() const
-    {
-        QStringList names;
-        for (int i = 0; i < window->lstUsers->count(); ++i)
-            names << window->lstUsers->item(i)->text();
-        return names;
-    }
+    // Each load replaces the owner list, so the loads are told by the owners
+    // added one after the other.
+    QStringList loaded() const { return m_ownersAdded; }
     // Closing the window saves its state, so the state file shows the close.
     bool closed() const { return QFile::exists(folders.configFolder() + "/TRAWL.INI"); }
 
@@ -78,6 +80,7 @@ protected:
     StatusRecordingUi ui;
     ScopedUiServices installed{ui};
     std::unique_ptr<Tfrmmain> window;
+    QStringList m_ownersAdded;
 };
 
 TEST_F(CommandLineTest, Grammar)
@@ -116,8 +119,10 @@ TEST_F(CommandLineTest, AFileThatFailsToLoadEndsTheCommandLine)
     EXPECT_EQ(loaded(), QStringList{"a.tws"});
     EXPECT_FALSE(window->AutoRun);
     EXPECT_EQ(ui.messages.size(), 1u);
+    // A missing file is named as typed, with the file that was looked for.
     EXPECT_FALSE(parse({"/autorun", "/settings=missing.tws"}));
-    EXPECT_EQ(ui.messageTexts().back(), "You must be in ShowCheckbox mode to set to this date");
+    EXPECT_EQ(ui.messageTexts().back(), "Unable to read settings file missing.tws\n\n(looked for " +
+                                            folders.configFolder() + "/missing.tws)");
 }
 
 TEST_F(CommandLineTest, TheTimerStartsTheScanOnceAndClosesWhenAsked)

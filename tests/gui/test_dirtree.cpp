@@ -6,7 +6,9 @@
 
 #include <QListWidget>
 #include <QPushButton>
+#include <QLineEdit>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTreeWidget>
 #include <functional>
 #include <string>
@@ -140,6 +142,12 @@ TEST_F(DirTreeTest, RemoveTakesTheSelectedEntryAndDeleteAllEmptiesTheList)
     window.lstUsers->setCurrentRow(1);
     window.cmdUserRemove->click();
     EXPECT_EQ(entries(window.lstUsers), (QStringList{"A.ORG", "C.ORG"}));
+    // Nothing is selected after a removal: a second "<" only beeps.
+    EXPECT_TRUE(window.lstUsers->selectedItems().isEmpty());
+    window.cmdUserRemove->click();
+    EXPECT_EQ(entries(window.lstUsers), (QStringList{"A.ORG", "C.ORG"}));
+    EXPECT_EQ(ui.beeps, std::vector<unsigned>{kStandardBeep});
+    ui.clear();
 
     window.cmdUsersDeleteAll->click();
     EXPECT_EQ(window.lstUsers->count(), 0);
@@ -242,6 +250,28 @@ TEST_F(DirTreeTest, AnOpeningShowsTheHourglassUntilItEnds)
     ui.clear();
     open(child(root(), "ORG"));
     EXPECT_EQ(ui.cursors, (std::vector<ScreenCursor>{ScreenCursor::Hourglass, ScreenCursor::Arrow}));
+}
+
+// A double click opens a container; it never starts renaming it, so no
+// full name can be made that matches no owner.
+TEST_F(DirTreeTest, ADoubleClickOpensAContainerAndNothingIsRenamed)
+{
+    window.show();
+    window.PageControl1->setCurrentWidget(window.TabSheet4);
+    start();
+    QTreeWidgetItem* org = child(root(), "ORG");
+    ASSERT_FALSE(org->isExpanded());
+    QCoreApplication::processEvents();
+    const QPoint centre = window.treends->visualItemRect(org).center();
+    QTest::mouseClick(window.treends->viewport(), Qt::LeftButton, {}, centre);
+    ASSERT_FALSE(org->isExpanded()) << "the click landed on the expand mark";
+    QTest::mouseDClick(window.treends->viewport(), Qt::LeftButton, {}, centre);
+    EXPECT_TRUE(org->isExpanded());
+    EXPECT_EQ(childTexts(org), (QStringList{"DEPT", "FS1", "PRINTING", "USER1"}));
+    window.treends->setCurrentItem(org);
+    QTest::keyClick(window.treends, Qt::Key_F2);
+    EXPECT_TRUE(window.treends->findChildren<QLineEdit*>().isEmpty()) << "an editor was opened";
+    EXPECT_EQ(org->text(0), "ORG");
 }
 
 TEST_F(DirTreeTest, FullNamesFollowNodesRenamedInPlace)

@@ -2,6 +2,8 @@
 // Stop, the output file, a second scan, closing during a scan.
 
 #include <QFile>
+#include <QTest>
+#include <QTreeView>
 
 #include <fstream>
 #include <sstream>
@@ -270,6 +272,44 @@ TEST_F(Scan, WhileRunningTheButtonsAreSwappedAndAStartIsRefused)
     EXPECT_EQ(ui.cursors, (std::vector<ScreenCursor>{ScreenCursor::Hourglass, ScreenCursor::Arrow}));
     EXPECT_TRUE(w->cmdStart->isEnabled());
     EXPECT_FALSE(w->cmdStop->isEnabled());
+}
+
+// After a scan the keyboard is where the user left it: on Start after a
+// click, so Enter scans again; Enter in a list starts nothing; Esc stops a
+// running scan; the status line tells how each scan ended.
+TEST_F(Scan, TheKeyboardAndTheStatusLineAroundAScan)
+{
+    for (int i = 0; i < 150; ++i)
+        ws.makeFile(sys + "/f" + std::to_string(1000 + i), 1);
+    ws.makeFile(sys + "/bad.txt", 1);
+    ws.addLine("Faults", "Fault0=NWIntScanFileInformation2, *BAD*, 89FF");
+    startWindow();
+    w->cmdStart->setFocus();
+    QTest::mouseClick(w->cmdStart, Qt::LeftButton);
+    EXPECT_EQ(w->focusWidget(), w->cmdStart);
+    EXPECT_EQ(w->lblMessage->text(), "Scan complete: 150 matching files, 1 errors");
+
+    w->lvwResults->setFocus();
+    w->lvwResults->setCurrentIndex(w->resultsModel->index(3, 0));
+    QTest::keyClick(w->lvwResults, Qt::Key_Return);
+    w->lvwErrors->setFocus();
+    QTest::keyClick(w->lvwErrors, Qt::Key_Enter);
+    EXPECT_EQ(errors().size(), 1u) << "Enter in a list started a scan";
+    EXPECT_EQ(w->resultsModel->rowCount(), 150);
+
+    QString messageWhileRunning = "not seen";
+    auto hook = atEveryPump([&] {
+        if (w->scanProgress.Running && w->scanProgress.FilesScanned >= 100) {
+            messageWhileRunning = w->lblMessage->text();
+            QTest::keyClick(w->lvwResults, Qt::Key_Escape);
+        }
+    });
+    w->lvwResults->setFocus();
+    w->cmdStart->click();
+    EXPECT_EQ(status()[1], "101");
+    EXPECT_EQ(messageWhileRunning, "") << "the last scan's outcome stood beside a running one";
+    EXPECT_EQ(w->lblMessage->text(), "Scan stopped: the results are partial");
+    EXPECT_EQ(w->focusWidget(), w->lvwResults) << "the focus the user put in a list stays there";
 }
 
 TEST_F(Scan, SecondScanEmptiesResultsButKeepsErrors)

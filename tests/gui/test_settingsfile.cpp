@@ -344,32 +344,41 @@ TEST_F(SettingsFileTest, ARefusedKeyEndsTheLoadThere)
     }
 }
 
-TEST_F(SettingsFileTest, AMissingFileEmptiesTheFirstKeysAndStopsAtTheFirstDay)
+// A file that is not there changes nothing and says which file was looked for.
+TEST_F(SettingsFileTest, AMissingFileIsNamedAndChangesNothing)
 {
     window->cboPattern->setEditText("*.jpg");
     window->txtSizeBytes->setText("5");
     window->chkAttribReadOnly->setChecked(true);
     window->optDateModified->setChecked(true);
     window->optDateBefore->setChecked(true);
+    window->lstUsers->addItem("THERE.ACME");
+    const auto before = snapshot(*window);
 
-    EXPECT_FALSE(window->LoadSettings(folders.root() + "/no such file.tws"));
-    EXPECT_EQ(ui.messageTexts(), std::vector<QString>{"You must be in ShowCheckbox mode to set to this date"});
-    EXPECT_EQ(window->cboPattern->currentText() + window->txtSizeBytes->text(), "");
-    for (auto* button : window->GroupBox1->findChildren<RadioButton*>() + window->GroupBox2->findChildren<RadioButton*>())
-        EXPECT_FALSE(button->isChecked()) << button->objectName().toStdString();
-    EXPECT_TRUE(window->chkAttribReadOnly->isChecked()) << "keys after the refusal are not applied";
+    const QString missing = folders.root() + "/no such file.tws";
+    EXPECT_FALSE(window->LoadSettings(missing));
+    EXPECT_EQ(ui.messageTexts(), std::vector<QString>{"Unable to read settings file " + missing + "\n\n(looked for " +
+                                                      missing + ")"});
+    EXPECT_EQ(snapshot(*window), before);
+    EXPECT_EQ(owners(*window), QStringList{"THERE.ACME"});
 }
 
-TEST_F(SettingsFileTest, TemplateLinesAndOwnersAreAddedToThoseThere)
+// Loaded twice, a file still leaves its own template and owners only: added
+// to those there, every command would be written twice.
+TEST_F(SettingsFileTest, TemplateLinesAndOwnersReplaceThoseThere)
 {
-    window->memCommandFile->setPlainText("typed\n");  // its empty last line is no line
+    window->memCommandFile->setPlainText("typed\n");
     window->lstUsers->addItem("THERE.ACME");
     const QByteArray file = tws({{"memCommandFileCount", "3"}, {"memCommandFile0", "one"}, {"memCommandFile2", "three"},
                                  {"lstUsersCount", "2"}, {"lstUsers0", "A.ACME"}, {"lstUsers1", "B.ACME"}});
     ASSERT_TRUE(load(*window, file));
     ASSERT_TRUE(load(*window, file));
-    EXPECT_EQ(memoLines(*window), (QStringList{"typed", "one", "", "three", "one", "", "three"}));
-    EXPECT_EQ(owners(*window), (QStringList{"THERE.ACME", "A.ACME", "B.ACME", "A.ACME", "B.ACME"}));
+    EXPECT_EQ(memoLines(*window), (QStringList{"one", "", "three"}));
+    EXPECT_EQ(owners(*window), (QStringList{"A.ACME", "B.ACME"}));
+    // A file without lists empties them.
+    ASSERT_TRUE(load(*window, tws()));
+    EXPECT_EQ(memoLines(*window), QStringList{""});
+    EXPECT_TRUE(owners(*window).isEmpty());
 
     // Damaged counts: none below zero, and no endless list.
     auto w = makeWindow();
@@ -466,14 +475,23 @@ TEST_F(SettingsFileTest, AValueLongerThanTheFileHoldsRefusesTheSave)
     struct Case {
         const char* key;
         std::function<void(Tfrmmain&)> set;
+        QString message;  // when not the value's
     };
+    QStringList lines;
+    for (int i = 0; i <= 10000; ++i)
+        lines << QString("rem %1").arg(i);
     const Case cases[] = {
-        {"txtOutputFilename", [](Tfrmmain& w) { w.txtOutputFilename->setText("C:\\" + QString(253, 'n')); }},
-        {"txtOutputFilename", [](Tfrmmain& w) { w.txtOutputFilename->setText(QString(128, QChar(0xE9))); }},  // 256 bytes
-        {"cboPattern", [](Tfrmmain& w) { w.cboPattern->setEditText(QString(256, '?')); }},
-        {"cboPath", [&](Tfrmmain& w) { ASSERT_EQ(w.DirectoryListBox1->setDirectory("C:\\" + QString(nested).replace('/', '\\')), 0); }},
-        {"txtOutputSepOther", [](Tfrmmain& w) { w.txtOutputSepOther->setText(QString(300, ';')); }},
-        {"lstUsers1", [](Tfrmmain& w) { w.lstUsers->addItems({"ADMIN.ACME", QString(256, 'U')}); }},
+        {"txtOutputFilename", [](Tfrmmain& w) { w.txtOutputFilename->setText("C:\\" + QString(253, 'n')); }, {}},
+        {"txtOutputFilename", [](Tfrmmain& w) { w.txtOutputFilename->setText(QString(128, QChar(0xE9))); }, {}},  // 256 bytes
+        {"cboPattern", [](Tfrmmain& w) { w.cboPattern->setEditText(QString(256, '?')); }, {}},
+        {"cboPath", [&](Tfrmmain& w) { ASSERT_EQ(w.DirectoryListBox1->setDirectory("C:\\" + QString(nested).replace('/', '\\')), 0); }, {}},
+        {"txtOutputSepOther", [](Tfrmmain& w) { w.txtOutputSepOther->setText(QString(300, ';')); }, {}},
+        {"lstUsers1", [](Tfrmmain& w) { w.lstUsers->addItems({"ADMIN.ACME", QString(256, 'U')}); }, {}},
+        // A list longer than a file holds is not cut without a word.
+        {"memCommandFile10000", [&](Tfrmmain& w) { w.memCommandFile->setPlainText(lines.join('\n')); },
+         "A settings file holds at most 10000 template lines; the window has 10001. Nothing was saved."},
+        {"lstUsers10000", [&](Tfrmmain& w) { w.lstUsers->addItems(lines); },
+         "A settings file holds at most 10000 owners; the window has 10001. Nothing was saved."},
     };
     const QByteArray old = "[TRAWL]\r\ncboPattern=*.OLD\r\n";
     for (const Case& c : cases) {
@@ -483,7 +501,9 @@ TEST_F(SettingsFileTest, AValueLongerThanTheFileHoldsRefusesTheSave)
         c.set(*w);
         ui.queueFileName(file);
         w->Button1Click();
-        EXPECT_EQ(ui.messageTexts(), std::vector<QString>{QString("The value of %1 is longer than 255 bytes").arg(c.key)});
+        const QString message =
+            c.message.isEmpty() ? QString("The value of %1 is longer than 255 bytes").arg(c.key) : c.message;
+        EXPECT_EQ(ui.messageTexts(), std::vector<QString>{message});
         EXPECT_EQ(folders.read(file), old);
         EXPECT_EQ(entriesOf(folders.root() + "/sets"), QStringList{"saved.tws"});
     }

@@ -186,14 +186,16 @@ INSTANTIATE_TEST_SUITE_P(
                   {"SYS:SUB\\REPORT FILE.TXT", "0", "Error with nwgetnspath  Code : 8998"}},
         FaultCase{"NWGetLongName, *REPORT*, 89FF",
                   {"SYS:SUB\\REPORT FILE.TXT", "0", "Error with nwgetlongname Code : 89ff"}},
-        // The extended steps show the folder and the listing size.
-        FaultCase{"NWParseNetwarePath, F:\\SUB, 899C", {"F:\\SUB", "1234", "NWParseNetwarePath Code : 899c"}},
+        // The extended steps name the file in the folder they worked on, with
+        // the listing size.
+        FaultCase{"NWParseNetwarePath, F:\\SUB, 899C",
+                  {"F:\\SUB\\Report File.txt", "1234", "NWParseNetwarePath Code : 899c"}},
         FaultCase{"NWAllocateTemporaryDirectoryHandle, SYS:SUB, 899D",
-                  {"SYS:SUB", "1234", "NWAllocateTemporaryDirectoryHandle Code : 899d"}},
+                  {"SYS:SUB\\Report File.txt", "1234", "NWAllocateTemporaryDirectoryHandle Code : 899d"}},
         FaultCase{"NWIntScanExtendedInfo, SYS:SUB\\*, 899C",
-                  {"SYS:SUB", "1234", "NWIntScanExtendedInfo Code : 899c"}},
+                  {"SYS:SUB\\Report File.txt", "1234", "NWIntScanExtendedInfo Code : 899c"}},
         FaultCase{"NWDeallocateDirectoryHandle, SYS:SUB, 899B",
-                  {"SYS:SUB", "1234", "NWDeallocateDirectoryHandle Code : 899b"},
+                  {"SYS:SUB\\Report File.txt", "1234", "NWDeallocateDirectoryHandle Code : 899b"},
                   1}));
 
 TEST_F(Walker, ManyFailedExtendedReadsLeaveNoHandleOpen)

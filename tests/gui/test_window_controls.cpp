@@ -313,7 +313,7 @@ TEST_F(WindowDesign, TimerListViewsAndTreeAreSetUpForTheirJobs)
     ASSERT_NE(tree, nullptr);
     EXPECT_TRUE(tree->isHeaderHidden());
     EXPECT_EQ(tree->columnCount(), 1);
-    EXPECT_TRUE(tree->editTriggers() & QAbstractItemView::EditKeyPressed);
+    EXPECT_EQ(tree->editTriggers(), QAbstractItemView::NoEditTriggers) << "a double click opens, never renames";
     EXPECT_EQ(tree->palette().color(QPalette::Inactive, QPalette::Highlight),
               tree->palette().color(QPalette::Active, QPalette::Highlight))
         << "the selection stays visible when the tree loses the focus";
@@ -342,4 +342,13 @@ TEST_F(WindowDesign, EnterInAnEditBoxPressesStartUnlessStartIsDisabled)
     EXPECT_EQ(window.memCommandFile->toPlainText(), QStringLiteral("\n"));
     QTest::keyClick(window.DirectoryListBox1, Qt::Key_Return);
     EXPECT_EQ(pressed.count(), 2) << "Enter in the folder list opens a folder";
+    // Nor in a list (Enter on a result would empty the list it was read
+    // from) or in the path box, which opens the folder typed there.
+    for (const char* name : {"lvwResults", "lvwErrors", "lstUsers", "treends", "txtPath"}) {
+        auto* list = window.findChild<QWidget*>(name);
+        ASSERT_NE(list, nullptr) << name;
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Return);
+        EXPECT_EQ(pressed.count(), 2) << "Enter in " << list->objectName().toStdString() << " started a scan";
+    }
 }
