@@ -36,6 +36,7 @@ class QTreeWidgetItem;
 class DatePicker;
 class ErrorsModel;
 class FolderListBox;
+class OwnerTotalsModel;
 class RadioButton;
 class ResultsModel;
 class TfrmAbout;
@@ -94,6 +95,7 @@ public:
     QWidget* TabSheet6 = nullptr;
     QWidget* TabSheet7 = nullptr;
     QWidget* TabSheet8 = nullptr;
+    QWidget* TabSheet9 = nullptr;  // "Totals", between Errors and Batch Settings
 
     // "Path/File".
     QComboBox* cboDrives = nullptr;
@@ -195,6 +197,10 @@ public:
     QTreeView* lvwErrors = nullptr;
     ResultsModel* resultsModel = nullptr;
     ErrorsModel* errorsModel = nullptr;
+
+    // "Totals": the matches of the last scan by owner.
+    QTreeView* lvwTotals = nullptr;
+    OwnerTotalsModel* totalsModel = nullptr;
 
     // "Batch Settings".
     QGroupBox* GroupBox6 = nullptr;
@@ -332,6 +338,7 @@ private:
     QGroupBox* buildOutputFieldsGroup();
     void buildResultsPage();
     void buildErrorsPage();
+    void buildTotalsPage();
     void buildBatchSettingsPage();
     void connectRules();
 
