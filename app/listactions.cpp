@@ -58,9 +58,9 @@ void ListActions::headingClicked(int column)
     // The shown order reversed on a second click; any other column, or the
     // same one after new rows took its indicator away, sorts up.
     const bool reverse = m_model->sortedColumn() == column && m_model->sortedOrder() == Qt::AscendingOrder;
-    uiServices().setCursor(ScreenCursor::Hourglass);
+    // No hourglass: a million rows sort in well under a second, and a sort
+    // during a scan must not take the scan's hourglass away.
     m_model->sort(column, reverse ? Qt::DescendingOrder : Qt::AscendingOrder);
-    uiServices().setCursor(ScreenCursor::Arrow);
     if (const QModelIndex current = m_view->currentIndex(); current.isValid())
         m_view->scrollTo(current);
 }
