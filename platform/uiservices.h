@@ -39,14 +39,10 @@ public:
     // Shows a dialog modally and returns its result (QDialog::Accepted or
     // QDialog::Rejected); the window behind it takes no input meanwhile.
     virtual int execModal(QDialog& dialog) = 0;
-    // Opens a host file with the desktop's default program, or a host folder
-    // with its file manager. False when nothing could open it; services
-    // without a desktop open nothing.
-    virtual bool openWithDesktop(const QString& hostPath)
-    {
-        static_cast<void>(hostPath);
-        return false;
-    }
+    // Opens a host file (the argument, a host path) with the desktop's default
+    // program, or a host folder with its file manager. False when nothing
+    // could open it; services without a desktop open nothing.
+    virtual bool openWithDesktop(const QString&) { return false; }
 };
 
 // The program-wide services; the Qt implementation until something else is set.
