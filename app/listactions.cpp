@@ -210,11 +210,12 @@ bool ListActions::eventFilter(QObject* watched, QEvent* event)
 }
 
 LastColumnFill::LastColumnFill(QTreeView* view)
-    : QObject(view), m_view(view), m_ownWidth(view->header()->sectionSize(view->header()->count() - 1))
+    : QObject(view), m_view(view), m_viewport(view->viewport()),
+      m_ownWidth(view->header()->sectionSize(view->header()->count() - 1))
 {
     // Qt's own stretch would override the width the last column is given.
     view->header()->setStretchLastSection(false);
-    view->viewport()->installEventFilter(this);
+    m_viewport->installEventFilter(this);
     connect(view->header(), &QHeaderView::sectionResized, this,
             [this](int section, int, int newSize) { sectionResized(section, newSize); });
 }
@@ -250,7 +251,9 @@ void LastColumnFill::fit()
 
 bool LastColumnFill::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_view->viewport() && event->type() == QEvent::Resize)
+    // The viewport still sends events while the view is being destroyed, so
+    // the view is not asked which widget its viewport is.
+    if (event->type() == QEvent::Resize && watched == m_viewport)
         fit();
     return QObject::eventFilter(watched, event);
 }

@@ -14,6 +14,7 @@
 class QMenu;
 class QPoint;
 class QTreeView;
+class QWidget;
 class ResultsModel;
 class SortableListModel;
 
@@ -68,6 +69,7 @@ private:
     void fit();
 
     QTreeView* m_view;
+    QWidget* m_viewport;
     int m_ownWidth;
     bool m_fitting = false;
 };
