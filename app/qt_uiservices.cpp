@@ -1,12 +1,14 @@
-// The real UI services: Qt's message box, beep, override cursor, file dialogs
-// and the program's own help viewer.
+// The real UI services: Qt's message box, beep, override cursor, file dialogs,
+// the program's own help viewer and the desktop's programs.
 #include "platform/uiservices.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QScreen>
+#include <QUrl>
 
 #include "app/helpviewer.h"
 
@@ -59,6 +61,11 @@ public:
     }
 
     int execModal(QDialog& dialog) override { return dialog.exec(); }
+
+    bool openWithDesktop(const QString& hostPath) override
+    {
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(hostPath));
+    }
 
 private:
     static std::optional<QString> runFileDialog(QWidget* owner, const FileDialogRequest& request,

@@ -34,6 +34,7 @@
 #include "app/appearance.h"
 #include "app/datepicker.h"
 #include "app/folderlistbox.h"
+#include "app/listactions.h"
 #include "app/radiobutton.h"
 #include "app/tfrmabout.h"
 #include "output/qt_listmodels.h"
@@ -226,6 +227,7 @@ void Tfrmmain::buildWindow()
     buildOutputPage();
     buildResultsPage();
     buildErrorsPage();
+    buildTotalsPage();
     buildBatchSettingsPage();
 
     // The designed state, before the start-up applies its defaults: Before is
@@ -308,6 +310,7 @@ void Tfrmmain::addPages()
     TabSheet6 = makePage("TabSheet6");
     TabSheet7 = makePage("TabSheet7");
     TabSheet8 = makePage("TabSheet8");
+    TabSheet9 = makePage("TabSheet9");
     PageControl1->addTab(TabSheet1, QStringLiteral("Path/File"));
     PageControl1->addTab(TabSheet2, QStringLiteral("Dates/Size"));
     PageControl1->addTab(TabSheet3, QStringLiteral("Attributes"));
@@ -315,6 +318,7 @@ void Tfrmmain::addPages()
     PageControl1->addTab(TabSheet5, QStringLiteral("Output"));
     PageControl1->addTab(TabSheet6, QStringLiteral("Results"));
     PageControl1->addTab(TabSheet7, QStringLiteral("Errors"));
+    PageControl1->addTab(TabSheet9, QStringLiteral("Totals"));
     PageControl1->addTab(TabSheet8, QStringLiteral("Batch Settings"));
 }
 
@@ -575,16 +579,19 @@ QGroupBox* Tfrmmain::buildOutputFieldsGroup()
     return GroupBox5;
 }
 
-// "Results": one list view filling the page.
+// "Results": one list view filling the page. The widths are saved with the
+// window state and restored exactly; on screen Full Path also takes whatever
+// room the page has to spare.
 void Tfrmmain::buildResultsPage()
 {
     resultsModel = new ResultsModel(this);
     lvwResults = makeListView("lvwResults", resultsModel);
-    // Exact widths: they are saved with the window state and restored.
     lvwResults->header()->setStretchLastSection(false);
     lvwResults->header()->setDefaultSectionSize(kResultsColumnWidth);
     for (int column = 0; column < resultsModel->columnCount(); ++column)
         lvwResults->header()->resizeSection(column, kResultsColumnWidth);
+    new LastColumnFill(lvwResults);
+    new ListActions(lvwResults, resultsModel, 3, resultsModel);
     fillPage(TabSheet6, lvwResults);
 }
 
@@ -595,7 +602,19 @@ void Tfrmmain::buildErrorsPage()
     lvwErrors = makeListView("lvwErrors", errorsModel);
     lvwErrors->header()->resizeSection(0, 260);
     lvwErrors->header()->resizeSection(1, 70);
+    new ListActions(lvwErrors, errorsModel, 0);
     fillPage(TabSheet7, lvwErrors);
+}
+
+// "Totals": one list view filling the page, following the results.
+void Tfrmmain::buildTotalsPage()
+{
+    totalsModel = new OwnerTotalsModel(*resultsModel, this);
+    lvwTotals = makeListView("lvwTotals", totalsModel);
+    lvwTotals->header()->resizeSection(0, 260);
+    lvwTotals->header()->resizeSection(1, 110);
+    new ListActions(lvwTotals, totalsModel, -1);
+    fillPage(TabSheet9, lvwTotals);
 }
 
 // "Batch Settings": save, load and the command-line help. Long texts wrap

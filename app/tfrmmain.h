@@ -37,6 +37,7 @@ class QTreeWidgetItem;
 class DatePicker;
 class ErrorsModel;
 class FolderListBox;
+class OwnerTotalsModel;
 class RadioButton;
 class ResultsModel;
 class TfrmAbout;
@@ -98,6 +99,7 @@ public:
     QWidget* TabSheet6 = nullptr;
     QWidget* TabSheet7 = nullptr;
     QWidget* TabSheet8 = nullptr;
+    QWidget* TabSheet9 = nullptr;  // "Totals", between Errors and Batch Settings
 
     // "Path/File". txtPath shows the folder the scan starts from (the folder
     // list's current folder) and takes a typed or pasted one.
@@ -201,6 +203,10 @@ public:
     QTreeView* lvwErrors = nullptr;
     ResultsModel* resultsModel = nullptr;
     ErrorsModel* errorsModel = nullptr;
+
+    // "Totals": the matches of the last scan by owner.
+    QTreeView* lvwTotals = nullptr;
+    OwnerTotalsModel* totalsModel = nullptr;
 
     // "Batch Settings".
     QGroupBox* GroupBox6 = nullptr;
@@ -344,6 +350,7 @@ private:
     QGroupBox* buildOutputFieldsGroup();
     void buildResultsPage();
     void buildErrorsPage();
+    void buildTotalsPage();
     void buildBatchSettingsPage();
     void connectRules();
 

@@ -1,127 +1,13 @@
 #include "output/qt_listmodels.h"
 
+#include <QFont>
 #include <algorithm>
 #include <array>
 #include <climits>
-#include <memory>
-#include <vector>
 
 namespace {
 
-// The rows of a list: per row a few 32-bit numbers, and the row's texts back to
-// back in large text blocks. Neither rows nor texts ever move once written, so
-// appending costs the same at the millionth row as at the first and never
-// copies what is already stored.
-} // namespace
-
-class CompactListModel::Rows {
-public:
-    virtual ~Rows() = default;
-    virtual std::size_t size() const = 0;
-    virtual std::string_view text(std::size_t index, std::size_t column) const = 0;
-    virtual std::uint64_t number(std::size_t index) const = 0;
-    virtual void clear() = 0;
-};
-
-namespace {
-
-template <std::size_t TextCount>
-class CompactRows final : public CompactListModel::Rows {
-public:
-    using Texts = std::array<std::string_view, TextCount>;
-
-    std::size_t size() const override { return m_count; }
-
-    void append(const Texts& texts, std::uint64_t number)
-    {
-        Row row{};
-        std::size_t total = 0;
-        for (std::size_t i = 0; i < TextCount; ++i) {
-            // Path and name texts are far below 4 GiB; the cap only keeps the
-            // length honest if that ever stops being true.
-            const std::size_t length = std::min<std::size_t>(texts[i].size(), UINT32_MAX);
-            row.lengths[i] = static_cast<std::uint32_t>(length);
-            total += length;
-        }
-        char* target = reserveText(total, row);
-        for (std::size_t i = 0; i < TextCount; ++i) {
-            std::copy_n(texts[i].data(), row.lengths[i], target);
-            target += row.lengths[i];
-        }
-        row.numberLow = static_cast<std::uint32_t>(number);
-        row.numberHigh = static_cast<std::uint32_t>(number >> 32);
-
-        const std::size_t slot = m_count % kRowsPerBlock;
-        if (slot == 0)
-            m_rowBlocks.push_back(std::make_unique_for_overwrite<Row[]>(kRowsPerBlock));
-        m_rowBlocks.back()[slot] = row;
-        ++m_count;
-    }
-
-    std::string_view text(std::size_t index, std::size_t column) const override
-    {
-        const Row& row = at(index);
-        const char* start = m_textBlocks[row.block].get() + row.offset;
-        for (std::size_t i = 0; i < column; ++i)
-            start += row.lengths[i];
-        return {start, row.lengths[column]};
-    }
-
-    std::uint64_t number(std::size_t index) const override
-    {
-        const Row& row = at(index);
-        return (std::uint64_t{row.numberHigh} << 32) | row.numberLow;
-    }
-
-    void clear() override
-    {
-        m_rowBlocks.clear();
-        m_rowBlocks.shrink_to_fit();
-        m_textBlocks.clear();
-        m_textBlocks.shrink_to_fit();
-        m_textUsed = 0;
-        m_textCapacity = 0;
-        m_count = 0;
-    }
-
-private:
-    // Packed to 32-bit members: 28 bytes a row with three texts.
-    struct Row {
-        std::uint32_t block;
-        std::uint32_t offset;
-        std::uint32_t lengths[TextCount];
-        std::uint32_t numberLow;
-        std::uint32_t numberHigh;
-    };
-
-    static constexpr std::size_t kRowsPerBlock = 4096;
-    static constexpr std::size_t kTextBlockSize = 256 * 1024;
-
-    const Row& at(std::size_t index) const { return m_rowBlocks[index / kRowsPerBlock][index % kRowsPerBlock]; }
-
-    // Room for one row's texts, all in one block; a row larger than a block
-    // gets a block of its own.
-    char* reserveText(std::size_t bytes, Row& row)
-    {
-        if (m_textBlocks.empty() || m_textCapacity - m_textUsed < bytes) {
-            const std::size_t capacity = std::max(bytes, kTextBlockSize);
-            m_textBlocks.push_back(std::make_unique_for_overwrite<char[]>(capacity));
-            m_textCapacity = capacity;
-            m_textUsed = 0;
-        }
-        row.block = static_cast<std::uint32_t>(m_textBlocks.size() - 1);
-        row.offset = static_cast<std::uint32_t>(m_textUsed);
-        char* target = m_textBlocks.back().get() + m_textUsed;
-        m_textUsed += bytes;
-        return target;
-    }
-
-    std::vector<std::unique_ptr<Row[]>> m_rowBlocks;
-    std::vector<std::unique_ptr<char[]>> m_textBlocks;
-    std::size_t m_textUsed = 0;
-    std::size_t m_textCapacity = 0;
-    std::size_t m_count = 0;
-};
+using liststore::SortKey;
 
 QString decimalText(std::uint64_t value)
 {
@@ -133,6 +19,13 @@ QString utf8Text(std::string_view text)
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+QString joinedText(std::string_view folder, std::string_view rest)
+{
+    QString text = utf8Text(folder);
+    text += utf8Text(rest);
+    return text;
+}
+
 // The views see only announced rows; rows stored since are announced in one
 // insertion by the next flush.
 int announcedCount(std::size_t stored)
@@ -141,21 +34,51 @@ int announcedCount(std::size_t stored)
 }
 
 constexpr std::array<const char*, 4> kResultsHeadings{"FileName", "Size", "Owner", "Full Path"};
+constexpr std::array<SortKey, 4> kResultsKeys{SortKey::Text, SortKey::Number, SortKey::Shared, SortKey::Path};
 constexpr std::array<const char*, 3> kErrorsHeadings{"FileName", "Size", "Problem"};
+constexpr std::array<SortKey, 3> kErrorsKeys{SortKey::Path, SortKey::Number, SortKey::Shared};
+constexpr std::array<const char*, 3> kTotalsHeadings{"Owner", "Matching Files", "Matching Size"};
+
+constexpr Qt::Alignment kNumberAlignment = Qt::AlignRight | Qt::AlignVCenter;
 
 } // namespace
 
-CompactListModel::CompactListModel(std::span<const char* const> headings, std::unique_ptr<Rows> rows,
+QVariant SortableListModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.model() != this)
+        return {};
+    if (role == Qt::DisplayRole)
+        return text(index.row(), index.column());
+    if (role == Qt::TextAlignmentRole && isNumberColumn(index.column()))
+        return QVariant::fromValue(kNumberAlignment);
+    return {};
+}
+
+QVariant SortableListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || static_cast<std::size_t>(section) >= m_headings.size())
+        return {};
+    if (role == Qt::DisplayRole)
+        return QString::fromLatin1(m_headings[static_cast<std::size_t>(section)]);
+    if (role == Qt::TextAlignmentRole && isNumberColumn(section))
+        return QVariant::fromValue(kNumberAlignment);
+    return {};
+}
+
+int SortableListModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_headings.size());
+}
+
+CompactListModel::CompactListModel(std::span<const char* const> headings, std::span<const SortKey> keys,
                                    QObject* parent)
-    : QAbstractTableModel(parent), m_headings(headings), m_rows(std::move(rows))
+    : SortableListModel(headings, parent), m_keys(keys)
 {
 }
 
-CompactListModel::~CompactListModel() = default;
-
 void CompactListModel::flush()
 {
-    const int stored = announcedCount(m_rows->size());
+    const int stored = announcedCount(m_rows.size());
     if (stored <= m_announced)
         return;
     beginInsertRows({}, m_announced, stored - 1);
@@ -166,20 +89,31 @@ void CompactListModel::flush()
 void CompactListModel::clear()
 {
     beginResetModel();
-    m_rows->clear();
+    m_rows.clear();
     m_announced = 0;
+    std::vector<std::uint64_t>().swap(m_order);
+    m_sortColumn = -1;
+    m_sortOrder = Qt::AscendingOrder;
+    rowsCleared();
     endResetModel();
+}
+
+std::size_t CompactListModel::storedRow(int row) const
+{
+    const auto shown = static_cast<std::size_t>(row);
+    return shown < m_order.size() ? static_cast<std::uint32_t>(m_order[shown]) : shown;
 }
 
 QString CompactListModel::text(int row, int column) const
 {
-    if (row < 0 || static_cast<std::size_t>(row) >= m_rows->size() || column < 0 ||
-        static_cast<std::size_t>(column) >= m_headings.size())
+    if (!isShown(row) || column < 0 || column >= columnCount())
         return {};
-    const auto index = static_cast<std::size_t>(row);
-    if (column == 1)
-        return decimalText(m_rows->number(index));
-    return utf8Text(m_rows->text(index, column == 0 ? 0 : static_cast<std::size_t>(column) - 1));
+    return cellText(storedRow(row), column);
+}
+
+int CompactListModel::sortedColumn() const
+{
+    return m_order.size() == static_cast<std::size_t>(m_announced) ? m_sortColumn : -1;
 }
 
 int CompactListModel::rowCount(const QModelIndex& parent) const
@@ -187,46 +121,221 @@ int CompactListModel::rowCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : m_announced;
 }
 
-int CompactListModel::columnCount(const QModelIndex& parent) const
+void CompactListModel::sort(int column, Qt::SortOrder order)
 {
-    return parent.isValid() ? 0 : static_cast<int>(m_headings.size());
+    if (column >= static_cast<int>(m_keys.size()))
+        return;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+
+    // What the views hold (the current row, the selection) moves with its
+    // rows. They are few beside the rows, so they are found by one pass over
+    // the new order, not by an inverse permutation of the rows.
+    const QModelIndexList held = persistentIndexList();
+    std::vector<std::pair<std::uint32_t, int>> heldRows;  // stored row, place in held
+    heldRows.reserve(static_cast<std::size_t>(held.size()));
+    for (int i = 0; i < held.size(); ++i)
+        heldRows.emplace_back(static_cast<std::uint32_t>(storedRow(held[i].row())), i);
+    std::sort(heldRows.begin(), heldRows.end());
+
+    if (column < 0) {
+        std::vector<std::uint64_t>().swap(m_order);
+    } else {
+        liststore::sortRows(m_rows, static_cast<std::size_t>(m_announced), m_keys[static_cast<std::size_t>(column)],
+                            order == Qt::DescendingOrder, m_order);
+    }
+    m_sortColumn = column;
+    m_sortOrder = order;
+
+    if (!heldRows.empty()) {
+        QModelIndexList moved = held;
+        for (int row = 0; row < m_announced; ++row) {
+            const auto stored = static_cast<std::uint32_t>(storedRow(row));
+            auto it = std::lower_bound(heldRows.begin(), heldRows.end(), std::pair{stored, INT_MIN});
+            for (; it != heldRows.end() && it->first == stored; ++it)
+                moved[it->second] = index(row, held[it->second].column());
+        }
+        changePersistentIndexList(held, moved);
+    }
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-QVariant CompactListModel::data(const QModelIndex& index, int role) const
-{
-    if (role != Qt::DisplayRole || !index.isValid() || index.model() != this)
-        return {};
-    return text(index.row(), index.column());
-}
-
-QVariant CompactListModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
-        static_cast<std::size_t>(section) >= m_headings.size())
-        return {};
-    return QString::fromLatin1(m_headings[static_cast<std::size_t>(section)]);
-}
-
-// Texts: file name, owner, full path; the number is the size.
-using ResultRows = CompactRows<3>;
-
-ResultsModel::ResultsModel(QObject* parent)
-    : CompactListModel(kResultsHeadings, std::make_unique<ResultRows>(), parent)
-{
-}
+// Texts: the file name, then the full path's last part when it is not the
+// name; shared: the owner; the number is the size.
+ResultsModel::ResultsModel(QObject* parent) : CompactListModel(kResultsHeadings, kResultsKeys, parent) {}
 
 void ResultsModel::appendRow(std::string_view fileName, std::uint64_t size, std::string_view owner,
                              std::string_view fullPath)
 {
-    static_cast<ResultRows&>(rows()).append({fileName, owner, fullPath}, size);
+    const std::size_t folderEnd = liststore::folderLength(fullPath);
+    const std::string_view last = fullPath.substr(folderEnd);
+    const std::uint32_t ownerId =
+        rows().append(fullPath.substr(0, folderEnd), fileName, last == fileName ? nullptr : &last, owner, size);
+    if (ownerId >= m_ownerTotals.size())
+        m_ownerTotals.resize(ownerId + 1);
+    OwnerTotal& total = m_ownerTotals[ownerId];
+    ++total.files;
+    total.bytes = size > UINT64_MAX - total.bytes ? UINT64_MAX : total.bytes + size;
 }
 
-// Texts: path, problem; the number is the size.
-using ErrorRows = CompactRows<2>;
+QString ResultsModel::cellText(std::size_t stored, int column) const
+{
+    switch (column) {
+    case 0:
+        return utf8Text(rows().text(stored));
+    case 1:
+        return decimalText(rows().number(stored));
+    case 2:
+        return utf8Text(rows().shared(stored));
+    default:
+        return joinedText(rows().folder(stored), rows().second(stored));
+    }
+}
 
-ErrorsModel::ErrorsModel(QObject* parent) : CompactListModel(kErrorsHeadings, std::make_unique<ErrorRows>(), parent) {}
+QString ResultsModel::folderPath(int row) const
+{
+    return isShown(row) ? utf8Text(rows().folder(storedRow(row))) : QString();
+}
+
+QString ResultsModel::fullPath(int row) const { return text(row, 3); }
+
+// Texts: the path's part after its folder; shared: the problem; the number is the size.
+ErrorsModel::ErrorsModel(QObject* parent) : CompactListModel(kErrorsHeadings, kErrorsKeys, parent) {}
 
 void ErrorsModel::appendRow(std::string_view path, std::uint64_t size, std::string_view problem)
 {
-    static_cast<ErrorRows&>(rows()).append({path, problem}, size);
+    const std::size_t folderEnd = liststore::folderLength(path);
+    rows().append(path.substr(0, folderEnd), path.substr(folderEnd), nullptr, problem, size);
+}
+
+QString ErrorsModel::cellText(std::size_t stored, int column) const
+{
+    switch (column) {
+    case 0:
+        return joinedText(rows().folder(stored), rows().text(stored));
+    case 1:
+        return decimalText(rows().number(stored));
+    default:
+        return utf8Text(rows().shared(stored));
+    }
+}
+
+OwnerTotalsModel::OwnerTotalsModel(const ResultsModel& results, QObject* parent)
+    : SortableListModel(kTotalsHeadings, parent), m_results(results)
+{
+    connect(&results, &QAbstractItemModel::rowsInserted, this, &OwnerTotalsModel::refresh);
+    connect(&results, &QAbstractItemModel::modelAboutToBeReset, this, [this] { beginResetModel(); });
+    connect(&results, &QAbstractItemModel::modelReset, this, [this] {
+        m_lines.clear();
+        m_totalFiles = 0;
+        m_totalBytes = 0;
+        endResetModel();
+        refresh();
+    });
+    refresh();
+}
+
+int OwnerTotalsModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_lines.size()) + 1;
+}
+
+QString OwnerTotalsModel::text(int row, int column) const
+{
+    if (row < 0 || row > static_cast<int>(m_lines.size()) || column < 0 || column >= columnCount())
+        return {};
+    const bool total = row == static_cast<int>(m_lines.size());
+    switch (column) {
+    case 0:
+        return total ? QStringLiteral("Total") : utf8Text(m_lines[static_cast<std::size_t>(row)].owner);
+    case 1:
+        return decimalText(total ? m_totalFiles : m_lines[static_cast<std::size_t>(row)].files);
+    default:
+        return decimalText(total ? m_totalBytes : m_lines[static_cast<std::size_t>(row)].bytes);
+    }
+}
+
+QVariant OwnerTotalsModel::data(const QModelIndex& index, int role) const
+{
+    if (role == Qt::FontRole && index.isValid() && index.model() == this &&
+        index.row() == static_cast<int>(m_lines.size())) {
+        QFont bold;
+        bold.setBold(true);
+        return bold;
+    }
+    return SortableListModel::data(index, role);
+}
+
+void OwnerTotalsModel::refresh()
+{
+    const std::vector<ResultsModel::OwnerTotal>& totals = m_results.ownerTotals();
+    const std::size_t known = m_lines.size();
+    if (totals.size() > known) {
+        // New owners come in above the total line; the sort then places them.
+        beginInsertRows({}, static_cast<int>(known), static_cast<int>(totals.size()) - 1);
+        for (std::size_t id = known; id < totals.size(); ++id)
+            m_lines.push_back({std::string(m_results.ownerName(static_cast<std::uint32_t>(id))),
+                               static_cast<std::uint32_t>(id), 0, 0});
+        endInsertRows();
+    }
+    m_totalFiles = 0;
+    m_totalBytes = 0;
+    for (Line& line : m_lines) {
+        line.files = totals[line.id].files;
+        line.bytes = totals[line.id].bytes;
+        m_totalFiles += line.files;
+        m_totalBytes = line.bytes > UINT64_MAX - m_totalBytes ? UINT64_MAX : m_totalBytes + line.bytes;
+    }
+    reorder();
+    emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+}
+
+bool OwnerTotalsModel::before(const Line& a, const Line& b) const
+{
+    int order = 0;
+    if (m_sortColumn == 1)
+        order = a.files < b.files ? -1 : a.files > b.files ? 1 : 0;
+    else if (m_sortColumn == 2)
+        order = a.bytes < b.bytes ? -1 : a.bytes > b.bytes ? 1 : 0;
+    if (m_sortOrder == Qt::DescendingOrder)
+        order = -order;
+    // Ties, and the owner column, by the owner's name.
+    if (order == 0) {
+        order = liststore::compareNames(a.owner, b.owner);
+        if (m_sortColumn == 0 && m_sortOrder == Qt::DescendingOrder)
+            order = -order;
+    }
+    return order < 0;
+}
+
+void OwnerTotalsModel::reorder()
+{
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList held = persistentIndexList();
+    std::vector<std::uint32_t> heldIds;  // the owner at each held row, or the total line's mark
+    constexpr std::uint32_t kTotalLine = UINT32_MAX;
+    for (const QModelIndex& index : held) {
+        const auto row = static_cast<std::size_t>(index.row());
+        heldIds.push_back(row < m_lines.size() ? m_lines[row].id : kTotalLine);
+    }
+    std::stable_sort(m_lines.begin(), m_lines.end(), [this](const Line& a, const Line& b) { return before(a, b); });
+
+    std::vector<int> rowOfId(m_lines.size());
+    for (std::size_t row = 0; row < m_lines.size(); ++row)
+        rowOfId[m_lines[row].id] = static_cast<int>(row);
+    QModelIndexList moved;
+    for (int i = 0; i < held.size(); ++i) {
+        const std::uint32_t id = heldIds[static_cast<std::size_t>(i)];
+        moved.append(index(id == kTotalLine ? static_cast<int>(m_lines.size()) : rowOfId[id], held[i].column()));
+    }
+    changePersistentIndexList(held, moved);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void OwnerTotalsModel::sort(int column, Qt::SortOrder order)
+{
+    if (column < 0 || column >= columnCount())
+        return;
+    m_sortColumn = column;
+    m_sortOrder = order;
+    reorder();
 }

@@ -1,44 +1,90 @@
 #pragma once
 
-// The models behind the results and errors lists. Rows are stored compactly
-// (texts in one growing arena, a few offsets per row) so that a million rows
-// cost little memory and appending one never copies the list.
+// The models behind the results, errors and owner-totals lists. Results and
+// errors rows are stored compactly (shared folder and owner texts, the name in
+// one growing arena, 24 bytes of numbers a row) so that a million rows cost
+// little memory and appending one never copies the list. A sort is a
+// permutation over the stored rows, 8 bytes a row, never a copy of them.
 
 #include <QAbstractTableModel>
 #include <cstdint>
-#include <memory>
 #include <span>
+#include <string>
 #include <string_view>
+#include <vector>
 
-// What the two lists share: the announced rows, the batched updates, and a
-// row of texts with one number (the size) shown in the second column.
-class CompactListModel : public QAbstractTableModel {
+#include "output/liststore.h"
+
+// What the lists' views need of their models beyond Qt's: the texts as shown,
+// for copying, and the column the rows are in order of.
+class SortableListModel : public QAbstractTableModel {
 public:
-    // Rows appended since the last flush are announced to the views in one
-    // insertion; the walker flushes at every message pump.
-    void flush();
-    // Empties the list as one batched update.
-    void clear();
-    QString text(int row, int column) const;
+    using QAbstractTableModel::QAbstractTableModel;
+    // The cell as shown at that row (after a sort, the row of the sorted list).
+    virtual QString text(int row, int column) const = 0;
+    // The column every row is in order of, or -1: not sorted, or rows
+    // arrived after the sort (they stand below the sorted ones).
+    virtual int sortedColumn() const = 0;
+    virtual Qt::SortOrder sortedOrder() const = 0;
+    // Columns holding numbers, shown right-aligned.
+    virtual bool isNumberColumn(int column) const = 0;
 
-    int rowCount(const QModelIndex& parent = {}) const override;
-    int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-
-    ~CompactListModel() override;
-
-    // The stored rows: per row its texts in column order without the number.
-    class Rows;
+    int columnCount(const QModelIndex& parent = {}) const override;
 
 protected:
-    CompactListModel(std::span<const char* const> headings, std::unique_ptr<Rows> rows, QObject* parent);
-    Rows& rows() { return *m_rows; }
+    explicit SortableListModel(std::span<const char* const> headings, QObject* parent)
+        : QAbstractTableModel(parent), m_headings(headings)
+    {
+    }
 
 private:
     std::span<const char* const> m_headings;
-    std::unique_ptr<Rows> m_rows;
+};
+
+// What the results and errors lists share: the announced rows, the batched
+// updates, the sort, and a row of texts with one number (the size) shown in
+// the second column.
+class CompactListModel : public SortableListModel {
+public:
+    // Rows appended since the last flush are announced to the views in one
+    // insertion, below any sorted rows; the walker flushes at every message pump.
+    void flush();
+    // Empties the list as one batched update; the sort goes with the rows.
+    void clear();
+
+    QString text(int row, int column) const override;
+    int sortedColumn() const override;
+    Qt::SortOrder sortedOrder() const override { return m_sortOrder; }
+    bool isNumberColumn(int column) const override { return column == 1; }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    // Sizes as numbers, names and paths blind to case, paths in the order a
+    // walk visits them; ties keep the order the rows arrived in. Column -1
+    // gives back the order of arrival.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+
+protected:
+    CompactListModel(std::span<const char* const> headings, std::span<const liststore::SortKey> keys,
+                     QObject* parent);
+    liststore::RowStore& rows() { return m_rows; }
+    const liststore::RowStore& rows() const { return m_rows; }
+    // The stored row shown at row (which must be shown).
+    std::size_t storedRow(int row) const;
+    bool isShown(int row) const { return row >= 0 && row < m_announced; }
+    virtual QString cellText(std::size_t stored, int column) const = 0;
+    virtual void rowsCleared() {}
+
+private:
+    std::span<const liststore::SortKey> m_keys;
+    liststore::RowStore m_rows;
     int m_announced = 0;
+    // The sorted rows, first to last (low 32 bits of each entry); rows shown
+    // below them are in the order they arrived.
+    std::vector<std::uint64_t> m_order;
+    int m_sortColumn = -1;
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
 };
 
 class ResultsModel : public CompactListModel {
@@ -49,6 +95,26 @@ public:
     // Columns "FileName", "Size", "Owner", "Full Path".
     void appendRow(std::string_view fileName, std::uint64_t size, std::string_view owner,
                    std::string_view fullPath);
+
+    // The folder part of a shown row's full path ("F:\DATA\"), and the path.
+    QString folderPath(int row) const;
+    QString fullPath(int row) const;
+
+    // The matches of every owner so far, stored rows included, by the
+    // owner's number (0, 1, 2 ... in order of first appearance).
+    struct OwnerTotal {
+        std::uint64_t files = 0;
+        std::uint64_t bytes = 0;
+    };
+    const std::vector<OwnerTotal>& ownerTotals() const { return m_ownerTotals; }
+    std::string_view ownerName(std::uint32_t owner) const { return rows().sharedTexts().text(owner); }
+
+protected:
+    QString cellText(std::size_t stored, int column) const override;
+    void rowsCleared() override { std::vector<OwnerTotal>().swap(m_ownerTotals); }
+
+private:
+    std::vector<OwnerTotal> m_ownerTotals;
 };
 
 class ErrorsModel : public CompactListModel {
@@ -58,4 +124,46 @@ public:
 
     // Columns "FileName", "Size", "Problem".
     void appendRow(std::string_view path, std::uint64_t size, std::string_view problem);
+
+protected:
+    QString cellText(std::size_t stored, int column) const override;
+};
+
+// Each owner of the results with the number and the bytes of its matching
+// files, largest first, and a total line that stays last whatever the sort.
+// It follows the results model: new owners and new counts appear when the
+// results announce their rows, and it empties with them.
+class OwnerTotalsModel : public SortableListModel {
+    Q_OBJECT
+public:
+    explicit OwnerTotalsModel(const ResultsModel& results, QObject* parent = nullptr);
+
+    // Columns "Owner", "Matching Files", "Matching Size".
+    QString text(int row, int column) const override;
+    int sortedColumn() const override { return m_sortColumn; }
+    Qt::SortOrder sortedOrder() const override { return m_sortOrder; }
+    bool isNumberColumn(int column) const override { return column == 1 || column == 2; }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+
+private:
+    struct Line {
+        std::string owner;
+        std::uint32_t id = 0;
+        std::uint64_t files = 0;
+        std::uint64_t bytes = 0;
+    };
+    void refresh();
+    // Puts the lines in the order of the sort, moving what the views hold.
+    void reorder();
+    bool before(const Line& a, const Line& b) const;
+
+    const ResultsModel& m_results;
+    std::vector<Line> m_lines;
+    std::uint64_t m_totalFiles = 0;
+    std::uint64_t m_totalBytes = 0;
+    int m_sortColumn = 2;
+    Qt::SortOrder m_sortOrder = Qt::DescendingOrder;
 };

@@ -2,7 +2,7 @@
 
 // Everything that would stop a test or needs a person goes through this one
 // interface: modal message boxes, the beep, the screen cursor, the help viewer,
-// the open and save dialogs and the screen size. The Qt implementation shows the
+// the open and save dialogs, the screen size and the desktop's programs. The Qt implementation shows the
 // real thing; tests install one that records each call and answers from a script.
 
 #include <QSize>
@@ -39,6 +39,10 @@ public:
     // Shows a dialog modally and returns its result (QDialog::Accepted or
     // QDialog::Rejected); the window behind it takes no input meanwhile.
     virtual int execModal(QDialog& dialog) = 0;
+    // Opens a host file (the argument, a host path) with the desktop's default
+    // program, or a host folder with its file manager. False when nothing
+    // could open it; services without a desktop open nothing.
+    virtual bool openWithDesktop(const QString&) { return false; }
 };
 
 // The program-wide services; the Qt implementation until something else is set.

@@ -3,10 +3,12 @@
 // is too small for its caption. The first help topic is rendered as well when
 // TRAWL.HLP sits beside the executable.
 //
-//     trawl_renderpages <outdir> [--size WIDTHxHEIGHT] [--folder HOSTFOLDER [WINDOWSPATH]]
+//     trawl_renderpages <outdir> [--size WIDTHxHEIGHT] [--folder HOSTFOLDER [WINDOWSPATH]] [--rows]
 //
 // --folder maps drive F to a host folder and opens WINDOWSPATH (default F:\)
-// in the folder list, to show it with entries.
+// in the folder list, to show it with entries. --rows fills the results and
+// errors lists with a few sample rows (the results sorted by size, largest
+// first), so that they and the totals show what a scan leaves.
 // Runs headless (the offscreen platform unless QT_QPA_PLATFORM says
 // otherwise). The window is shown in its start-up state: Ignore Size and
 // Ignore Dates checked.
@@ -15,8 +17,12 @@
 #include <QDir>
 #include <QFile>
 #include <QTabWidget>
+#include <QItemSelectionModel>
 #include <QTextStream>
+#include <QTreeView>
 #include <cstdio>
+#include <iterator>
+#include <string>
 
 #include "app/folderlistbox.h"
 #include "app/helpviewer.h"
@@ -24,6 +30,7 @@
 #include "app/radiobutton.h"
 #include "app/tfrmabout.h"
 #include "app/tfrmmain.h"
+#include "output/qt_listmodels.h"
 #include "platform/drives.h"
 #include "platform/uiservices.h"
 
@@ -47,12 +54,45 @@ public:
 
 const char* const kPageFiles[] = {"page1-path-file.png", "page2-dates-size.png", "page3-attributes.png",
                                   "page4-owners.png",    "page5-output.png",     "page6-results.png",
-                                  "page7-errors.png",    "page8-batch-settings.png"};
+                                  "page7-errors.png",    "page8-totals.png",     "page9-batch-settings.png"};
 
 int usage()
 {
-    std::fprintf(stderr, "usage: trawl_renderpages <outdir> [--size WIDTHxHEIGHT] [--folder HOSTFOLDER [WINDOWSPATH]]\n");
+    std::fprintf(stderr, "usage: trawl_renderpages <outdir> [--size WIDTHxHEIGHT] [--folder HOSTFOLDER [WINDOWSPATH]] "
+                         "[--rows]\n");
     return 2;
+}
+
+// A scan's worth of rows in the three lists.
+void addSampleRows(Tfrmmain& window)
+{
+    const struct {
+        const char* name;
+        std::uint64_t size;
+        const char* owner;
+        const char* folder;
+    } matches[] = {
+        {"BUDGET.XLS", 48128, "JSMITH.SALES.ACME", "F:\\DATA\\SALES"},
+        {"FORECAST.DOC", 1503232, "JSMITH.SALES.ACME", "F:\\DATA\\SALES"},
+        {"logo.bmp", 921654, "ADMIN.ACME", "F:\\PUBLIC"},
+        {"NET.CFG", 612, "ADMIN.ACME", "F:\\"},
+        {"REPORT.TXT", 20480, "(unknown)", "F:\\DATA\\REPORTS"},
+        {"Q4 Summary.doc", 3670016, "BJONES.SUPPORT.ACME", "F:\\DATA\\REPORTS"},
+    };
+    for (const auto& match : matches) {
+        std::string path = match.folder;
+        if (path.back() != '\\')
+            path += '\\';
+        path += match.name;
+        window.resultsModel->appendRow(match.name, match.size, match.owner, path);
+    }
+    window.errorsModel->appendRow("DATA:LOCKED\\PAYROLL.DAT", 4096, "NWIntScanExtendedInfo Code : 899c");
+    window.errorsModel->appendRow("F:\\DATA\\PRIVATE", 0, "Unable to list folder Code : d");
+    window.resultsModel->flush();
+    window.errorsModel->flush();
+    window.resultsModel->sort(1, Qt::DescendingOrder);
+    window.lvwResults->selectionModel()->select(window.resultsModel->index(1, 0),
+                                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
 } // namespace
@@ -70,6 +110,7 @@ int main(int argc, char* argv[])
     QSize size(667, 500);
     QString hostFolder;
     QString openFolder = QStringLiteral("F:\\");
+    bool sampleRows = false;
     while (!arguments.isEmpty()) {
         const QString option = arguments.takeFirst();
         if (option == QStringLiteral("--size") && !arguments.isEmpty()) {
@@ -81,6 +122,8 @@ int main(int argc, char* argv[])
             hostFolder = arguments.takeFirst();
             if (!arguments.isEmpty() && !arguments.first().startsWith(QStringLiteral("--")))
                 openFolder = arguments.takeFirst();
+        } else if (option == QStringLiteral("--rows")) {
+            sampleRows = true;
         } else {
             return usage();
         }
@@ -106,6 +149,8 @@ int main(int argc, char* argv[])
         if (const int code = window.DirectoryListBox1->setDirectory(openFolder); code != 0)
             std::fprintf(stderr, "cannot open %s: error %d\n", qPrintable(openFolder), code);
     }
+    if (sampleRows)
+        addSampleRows(window);
     QApplication::processEvents();
 
     int faults = 0;
@@ -121,7 +166,7 @@ int main(int argc, char* argv[])
             ++faults;
         }
     };
-    for (int page = 0; page < window.PageControl1->count() && page < 8; ++page) {
+    for (int page = 0; page < window.PageControl1->count() && page < int(std::size(kPageFiles)); ++page) {
         window.PageControl1->setCurrentIndex(page);
         save(window, QString::fromLatin1(kPageFiles[page]));
     }

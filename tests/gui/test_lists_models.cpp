@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModelTester>
+#include <QFont>
 #include <QSignalSpy>
 #include <string>
 #include <vector>
@@ -112,6 +113,105 @@ TEST(ErrorsModel, RowsAccumulateAcrossFlushes)
     ASSERT_EQ(model.rowCount(), 2);
     EXPECT_EQ(rowTexts(model, 0), (Texts{"DATA:LOCKED", "512", "NWIntScanExtendedInfo Code : 899c"}));
     EXPECT_EQ(rowTexts(model, 1), (Texts{"SYS:X", "5000000000", "NWParseNetwarePath Code : 1"}));
+    EXPECT_EQ(messages.text(), "");
+}
+
+// A column's texts from top to bottom.
+Texts columnTexts(const QAbstractItemModel& model, int column)
+{
+    Texts texts;
+    for (int row = 0; row < model.rowCount(); ++row)
+        texts.push_back(model.data(model.index(row, column)).toString().toStdString());
+    return texts;
+}
+
+TEST(ResultsModel, SortMovesTheHeldRowsAndLaterRowsStandBelow)
+{
+    TesterMessages messages;
+    ResultsModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Warning);
+    model.appendRow("b.txt", 100, "GUEST", "F:\\b.txt");
+    model.appendRow("C", 9, "ADMIN", "F:\\C");
+    // A path whose last part is not the name is shown as given.
+    model.appendRow("a.doc", 10, "(unknown)", "F:\\SUB\\A.DOC");
+    model.flush();
+    const QPersistentModelIndex held = model.index(1, 2);  // "C", as a selection holds it
+
+    model.sort(1);
+    EXPECT_EQ(columnTexts(model, 1), (Texts{"9", "10", "100"}));
+    EXPECT_EQ(held.row(), 0) << "a held row moves with its row";
+    EXPECT_EQ(held.data().toString(), "ADMIN");
+    EXPECT_EQ(model.sortedColumn(), 1);
+    model.sort(0, Qt::DescendingOrder);
+    EXPECT_EQ(columnTexts(model, 0), (Texts{"C", "b.txt", "a.doc"}));
+    EXPECT_EQ(rowTexts(model, 2), (Texts{"a.doc", "10", "(unknown)", "F:\\SUB\\A.DOC"}));
+    EXPECT_EQ(model.data(model.index(0, 1), Qt::TextAlignmentRole).value<Qt::Alignment>(),
+              Qt::AlignRight | Qt::AlignVCenter);
+
+    model.appendRow("A.TXT", 1, "ADMIN", "F:\\A.TXT");
+    model.flush();
+    EXPECT_EQ(columnTexts(model, 0), (Texts{"C", "b.txt", "a.doc", "A.TXT"})) << "a new row comes in at the end";
+    EXPECT_EQ(model.sortedColumn(), -1) << "the rows are no longer all in order";
+    model.sort(3);
+    EXPECT_EQ(columnTexts(model, 3), (Texts{"F:\\A.TXT", "F:\\b.txt", "F:\\C", "F:\\SUB\\A.DOC"}));
+    model.sort(-1);
+    EXPECT_EQ(columnTexts(model, 0), (Texts{"b.txt", "C", "a.doc", "A.TXT"})) << "back in the order of arrival";
+    EXPECT_EQ(held.row(), 1);
+
+    model.sort(2);
+    model.clear();
+    EXPECT_EQ(model.sortedColumn(), -1);
+    model.appendRow("X", 1, "ADMIN", "F:\\X");
+    model.flush();
+    EXPECT_EQ(rowTexts(model, 0), (Texts{"X", "1", "ADMIN", "F:\\X"})) << "no order is left over from the sort";
+    EXPECT_EQ(messages.text(), "");
+}
+
+TEST(ErrorsModel, PathsSortInWalkOrder)
+{
+    ErrorsModel model;
+    for (const char* path : {"F:\\DATA\\SUB", "DATA:LOCKED", "F:\\DATA\\Z.TXT", "F:\\DATA A\\B.TXT", "F:\\DATA\\SUB\\A.TXT"})
+        model.appendRow(path, 0, "NWIntScanFileInformation2 Code : 1");
+    model.flush();
+    model.sort(0);
+    EXPECT_EQ(columnTexts(model, 0), (Texts{"DATA:LOCKED", "F:\\DATA\\SUB", "F:\\DATA\\Z.TXT",
+                                            "F:\\DATA\\SUB\\A.TXT", "F:\\DATA A\\B.TXT"}));
+}
+
+TEST(OwnerTotalsModel, FollowsTheResultsLargestFirstWithTheTotalLast)
+{
+    TesterMessages messages;
+    ResultsModel results;
+    OwnerTotalsModel totals(results);
+    QAbstractItemModelTester tester(&totals, QAbstractItemModelTester::FailureReportingMode::Warning);
+    EXPECT_EQ(rowTexts(totals, -1), (Texts{"Owner", "Matching Files", "Matching Size"}));
+    EXPECT_EQ(rowTexts(totals, 0), (Texts{"Total", "0", "0"}));
+
+    results.appendRow("A", 10, "ADMIN", "F:\\A");
+    results.appendRow("B", 5000000000ull, "GUEST", "F:\\B");
+    results.appendRow("C", 30, "ADMIN", "F:\\C");
+    EXPECT_EQ(totals.rowCount(), 1) << "the totals wait for the results to show their rows";
+    results.flush();
+    const QPersistentModelIndex admin = totals.index(1, 0);
+    ASSERT_EQ(totals.rowCount(), 3);
+    EXPECT_EQ(rowTexts(totals, 0), (Texts{"GUEST", "1", "5000000000"}));
+    EXPECT_EQ(rowTexts(totals, 1), (Texts{"ADMIN", "2", "40"}));
+    EXPECT_EQ(rowTexts(totals, 2), (Texts{"Total", "3", "5000000040"}));
+    EXPECT_TRUE(totals.data(totals.index(2, 0), Qt::FontRole).value<QFont>().bold());
+
+    results.appendRow("D", 6000000000ull, "ADMIN", "F:\\D");
+    results.appendRow("E", 1, "(unknown)", "F:\\E");
+    results.flush();
+    EXPECT_EQ(columnTexts(totals, 0), (Texts{"ADMIN", "GUEST", "(unknown)", "Total"}));
+    EXPECT_EQ(admin.row(), 0) << "what a view holds follows its owner";
+    totals.sort(0, Qt::AscendingOrder);
+    EXPECT_EQ(columnTexts(totals, 0), (Texts{"(unknown)", "ADMIN", "GUEST", "Total"}));
+    totals.sort(1, Qt::DescendingOrder);
+    EXPECT_EQ(columnTexts(totals, 1), (Texts{"3", "1", "1", "5"}));
+    EXPECT_EQ(columnTexts(totals, 0), (Texts{"ADMIN", "(unknown)", "GUEST", "Total"})) << "ties by name";
+
+    results.clear();
+    EXPECT_EQ(columnTexts(totals, 0), (Texts{"Total"}));
     EXPECT_EQ(messages.text(), "");
 }
 

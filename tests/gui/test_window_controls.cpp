@@ -246,7 +246,7 @@ TEST_F(WindowDesign, EditBoxesPickersAndListsStartEmptyWithTheirDesignedState)
     }
 }
 
-TEST_F(WindowDesign, WindowHasItsCaptionSizeFontAndEightPagesInOrder)
+TEST_F(WindowDesign, WindowHasItsCaptionSizeFontAndNinePagesInOrder)
 {
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Trawl"));
     EXPECT_EQ(window.size(), QSize(667, 500));
@@ -261,12 +261,13 @@ TEST_F(WindowDesign, WindowHasItsCaptionSizeFontAndEightPagesInOrder)
 
     auto* pages = control<QTabWidget>(window, "PageControl1");
     ASSERT_NE(pages, nullptr);
-    const char* const names[] = {"TabSheet1", "TabSheet2", "TabSheet3", "TabSheet4",
-                                 "TabSheet5", "TabSheet6", "TabSheet7", "TabSheet8"};
-    const QStringList expected = {"Path/File", "Dates/Size", "Attributes", "Owners",
-                                  "Output",    "Results",    "Errors",     "Batch Settings"};
-    ASSERT_EQ(pages->count(), 8);
-    for (int i = 0; i < 8; ++i) {
+    // The owner totals come after the errors.
+    const char* const names[] = {"TabSheet1", "TabSheet2", "TabSheet3", "TabSheet4", "TabSheet5",
+                                 "TabSheet6", "TabSheet7", "TabSheet9", "TabSheet8"};
+    const QStringList expected = {"Path/File", "Dates/Size", "Attributes", "Owners",        "Output",
+                                  "Results",   "Errors",     "Totals",     "Batch Settings"};
+    ASSERT_EQ(pages->count(), 9);
+    for (int i = 0; i < 9; ++i) {
         EXPECT_EQ(pages->widget(i)->objectName(), QString::fromLatin1(names[i]));
         EXPECT_EQ(pages->tabText(i), expected[i]);
     }

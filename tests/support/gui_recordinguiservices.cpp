@@ -18,6 +18,7 @@ void RecordingUiServices::clear()
     helpCalls.clear();
     fileDialogs.clear();
     modalDialogs.clear();
+    desktopOpens.clear();
     m_answers.clear();
 }
 
@@ -77,3 +78,9 @@ int RecordingUiServices::execModal(QDialog& dialog)
 ScopedUiServices::ScopedUiServices(UiServices& services) : m_previous(&uiServices()) { setUiServices(&services); }
 
 ScopedUiServices::~ScopedUiServices() { setUiServices(m_previous); }
+
+bool RecordingUiServices::openWithDesktop(const QString& hostPath)
+{
+    desktopOpens.push_back(hostPath);
+    return desktopSucceeds;
+}

@@ -54,6 +54,8 @@ public:
     std::vector<HelpCall> helpCalls;
     std::vector<FileDialog> fileDialogs;     // open and save, in order
     std::vector<ModalDialog> modalDialogs;
+    std::vector<QString> desktopOpens;       // host paths handed to the desktop
+    bool desktopSucceeds = true;             // what openWithDesktop answers
 
     // The answers of the next file dialogs, first in first out; a dialog with
     // no answer queued is cancelled.
@@ -83,6 +85,7 @@ public:
     std::optional<QString> saveFileName(QWidget* owner, const FileDialogRequest& request) override;
     QSize screenSize() override { return screen; }
     int execModal(QDialog& dialog) override;
+    bool openWithDesktop(const QString& hostPath) override;
 
 private:
     std::optional<QString> answer(DialogKind kind, const FileDialogRequest& request);
