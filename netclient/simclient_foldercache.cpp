@@ -12,6 +12,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "netclient/changeevents.h"
 #include "netclient/netnames.h"
 #include "netclient/simclient_state.h"
 #include "platform/asciicase.h"
@@ -241,34 +242,24 @@ void SimClient::State::noticeChanges()
     // Without a watch nothing can be reported that matters.
     if (notifyFd < 0 || (watchUsers.empty() && aboveVolumeWatches.empty()))
         return;
-    alignas(inotify_event) char events[4096];
     bool changed = false;
     bool lostTrack = false;
     std::vector<int> changedWatches;
     std::vector<int> goneWatches;
-    for (;;) {
-        const ssize_t length = ::read(notifyFd, events, sizeof events);
-        if (length <= 0)
-            break;
-        for (ssize_t offset = 0; offset + static_cast<ssize_t>(sizeof(inotify_event)) <= length;) {
-            inotify_event event;
-            std::memcpy(&event, events + offset, sizeof event);
-            offset += static_cast<ssize_t>(sizeof event + event.len);
-            if (event.wd < 0 || (event.mask & IN_Q_OVERFLOW) != 0) {
-                lostTrack = true;
-            } else if ((event.mask & IN_IGNORED) != 0) {
-                // A watch we let go ourselves says nothing of the host.
-                if (watchUsers.count(event.wd) == 0 &&
-                    std::find(aboveVolumeWatches.begin(), aboveVolumeWatches.end(), event.wd) ==
-                        aboveVolumeWatches.end())
-                    continue;
-                goneWatches.push_back(event.wd);  // its folder was removed
-            } else {
-                changedWatches.push_back(event.wd);
-            }
-            changed = true;
+    readChangeEvents(notifyFd, [&](const inotify_event& event, std::string_view) {
+        if (event.wd < 0 || (event.mask & IN_Q_OVERFLOW) != 0) {
+            lostTrack = true;
+        } else if ((event.mask & IN_IGNORED) != 0) {
+            // A watch we let go ourselves says nothing of the host.
+            if (watchUsers.count(event.wd) == 0 &&
+                std::find(aboveVolumeWatches.begin(), aboveVolumeWatches.end(), event.wd) == aboveVolumeWatches.end())
+                return;
+            goneWatches.push_back(event.wd);  // its folder was removed
+        } else {
+            changedWatches.push_back(event.wd);
         }
-    }
+        changed = true;
+    });
     if (!changed)
         return;
     ++trustEpoch;

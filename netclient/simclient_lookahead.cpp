@@ -25,6 +25,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "netclient/changeevents.h"
 #include "netclient/dosdate.h"
 #include "netclient/netnames.h"
 #include "platform/asciicase.h"
@@ -51,22 +52,8 @@ constexpr std::string_view kOwnerAttribute = "user.nw.owner";
 constexpr std::string_view kAttributesAttribute = "user.nw.attributes";
 constexpr std::string_view kCreatedAttribute = "user.nw.created";
 
-unsigned char foldByte(char c) { return static_cast<unsigned char>(ascii::toUpper(c)); }
-
-// The walk's listing order: a-z folded to capitals, ties by the bytes.
-bool walkOrder(std::string_view a, std::string_view b)
-{
-    const std::size_t common = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < common; ++i) {
-        const unsigned char ca = foldByte(a[i]);
-        const unsigned char cb = foldByte(b[i]);
-        if (ca != cb)
-            return ca < cb;
-    }
-    if (a.size() != b.size())
-        return a.size() < b.size();
-    return a < b;
-}
+// The walk's listing order.
+bool walkOrder(std::string_view a, std::string_view b) { return ascii::compareListingOrder(a, b) < 0; }
 
 std::string_view trimValue(std::string_view text)
 {
@@ -334,7 +321,6 @@ void Lookahead::noticeChanges()
 {
     if (m_notifyFd < 0)
         return;
-    alignas(inotify_event) char events[4096];
     struct Change {
         int watch;
         std::string name;  // empty: the folder itself
@@ -342,25 +328,12 @@ void Lookahead::noticeChanges()
     };
     std::vector<Change> changes;
     bool lostTrack = false;
-    for (;;) {
-        const ssize_t length = ::read(m_notifyFd, events, sizeof events);
-        if (length <= 0)
-            break;
-        for (ssize_t offset = 0; offset + static_cast<ssize_t>(sizeof(inotify_event)) <= length;) {
-            inotify_event event;
-            std::memcpy(&event, events + offset, sizeof event);
-            const char* eventName = events + offset + sizeof event;
-            offset += static_cast<ssize_t>(sizeof event + event.len);
-            if (event.wd < 0 || (event.mask & IN_Q_OVERFLOW) != 0) {
-                lostTrack = true;
-                continue;
-            }
-            if ((event.mask & IN_ACCESS) != 0 && (event.mask & IN_ISDIR) != 0)
-                continue;  // a folder listed
-            changes.push_back(Change{event.wd, std::string(eventName, ::strnlen(eventName, event.len)),
-                                     (event.mask & IN_ISDIR) != 0});
-        }
-    }
+    readChangeEvents(m_notifyFd, [&](const inotify_event& event, std::string_view name) {
+        if (event.wd < 0 || (event.mask & IN_Q_OVERFLOW) != 0)
+            lostTrack = true;
+        else if ((event.mask & IN_ACCESS) == 0 || (event.mask & IN_ISDIR) == 0)  // not a folder listed
+            changes.push_back(Change{event.wd, std::string(name), (event.mask & IN_ISDIR) != 0});
+    });
     if (changes.empty() && !lostTrack)
         return;
 

@@ -94,19 +94,7 @@ void release(Container& container)
 
 } // namespace
 
-int compareNames(std::string_view a, std::string_view b)
-{
-    const std::size_t common = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < common; ++i) {
-        const unsigned char ca = foldByte(a[i]);
-        const unsigned char cb = foldByte(b[i]);
-        if (ca != cb)
-            return ca < cb ? -1 : 1;
-    }
-    if (a.size() != b.size())
-        return a.size() < b.size() ? -1 : 1;
-    return sign(a.compare(b));
-}
+int compareNames(std::string_view a, std::string_view b) { return ascii::compareListingOrder(a, b); }
 
 int compareFolders(std::string_view a, std::string_view b)
 {

@@ -16,6 +16,11 @@ constexpr char16_t toUpper(char16_t c) { return (c >= u'a' && c <= u'z') ? char1
 
 std::string toUpper(std::string_view text);
 
+// The order of a listing's names: a-z folded to capitals byte by byte, a name
+// before a longer one it begins, names equal but for case by their bytes.
+// Negative, zero or positive.
+int compareListingOrder(std::string_view a, std::string_view b);
+
 constexpr bool equalsIgnoringCase(std::string_view a, std::string_view b)
 {
     return std::ranges::equal(a, b, {}, [](char c) { return toUpper(c); }, [](char c) { return toUpper(c); });

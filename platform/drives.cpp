@@ -137,16 +137,7 @@ std::string joinExact(const std::string& hostFolder, const std::vector<std::stri
 // Sort order of the listing: a-z folded to capitals, ties by the bytes.
 bool listingOrder(const DirEntry& a, const DirEntry& b)
 {
-    const std::size_t common = std::min(a.name.size(), b.name.size());
-    for (std::size_t i = 0; i < common; ++i) {
-        const unsigned char ca = foldByte(a.name[i]);
-        const unsigned char cb = foldByte(b.name[i]);
-        if (ca != cb)
-            return ca < cb;
-    }
-    if (a.name.size() != b.name.size())
-        return a.name.size() < b.name.size();
-    return a.name < b.name;
+    return ascii::compareListingOrder(a.name, b.name) < 0;
 }
 
 // What one character of a pattern stands for, after the translation Windows
