@@ -189,6 +189,7 @@ void Lookahead::stop()
     m_watchUsers.clear();
     m_above.clear();
     m_holding.clear();
+    m_garbage.clear();
     m_unwatch.clear();
     m_plan.clear();
     m_listing.clear();
@@ -225,7 +226,7 @@ bool Lookahead::take(std::string_view folder, std::string_view name, HostRecord&
             // Not read ahead yet, but next on the reader's way: it goes on.
             dropBefore(m_folders.size());
             if (folder == m_listing || (!m_plan.empty() && folder == m_plan.back())) {
-                if (!m_unwatch.empty())
+                if (!m_unwatch.empty() || !m_garbage.empty())
                     m_wake.notify_one();
                 return false;
             }
@@ -260,8 +261,11 @@ bool Lookahead::take(std::string_view folder, std::string_view name, HostRecord&
     }
     // Being read: a single entry's status and attributes, a few microseconds.
     for (unsigned spins = 0; state == Reading; ++spins) {
-        if (spins > 64)
+        if (spins > 4096)
             std::this_thread::yield();
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#endif
         state = entry->state.load(std::memory_order_acquire);
     }
     if (state != Read || current->changed.load(std::memory_order_acquire))
@@ -396,10 +400,13 @@ void Lookahead::keepWatchesAbove(std::string_view path)
     for (std::shared_ptr<Folder>& folder : m_holding) {
         const std::string& top = folder->path;
         const bool above = path.size() > top.size() && path.substr(0, top.size()) == top && path[top.size()] == '/';
-        if (above)
+        if (above) {
             m_holding[kept++] = std::move(folder);
-        else if (folder->watch >= 0)
+            continue;
+        }
+        if (folder->watch >= 0)
             m_unwatch.push_back(folder->watch);
+        m_garbage.push_back(std::move(folder));  // freed by the reader, not the caller
     }
     m_holding.resize(kept);
 }
@@ -409,31 +416,36 @@ void Lookahead::run()
     std::uint64_t generation = 0;
     for (;;) {
         std::string path;
+        std::string start;
         {
             std::unique_lock lock(m_mutex);
             m_wake.wait(lock, [&] {
-                return m_stopping || !m_unwatch.empty() ||
+                return m_stopping || !m_unwatch.empty() || !m_garbage.empty() ||
                        generation != m_generation.load(std::memory_order_acquire) ||
                        (!m_plan.empty() && m_entriesAhead < kMaxEntriesAhead && m_folders.size() < kMaxFoldersAhead);
             });
             if (m_stopping)
                 return;
-            releaseWatches();
             if (generation != m_generation.load(std::memory_order_acquire)) {
                 generation = m_generation.load(std::memory_order_acquire);
-                watchAbove(m_start);
+                start = m_start;
+            } else if (!m_plan.empty() && m_entriesAhead < kMaxEntriesAhead && m_folders.size() < kMaxFoldersAhead) {
+                path = std::move(m_plan.back());
+                m_plan.pop_back();
+                m_listing = path;
             }
-            if (m_plan.empty() || m_entriesAhead >= kMaxEntriesAhead || m_folders.size() >= kMaxFoldersAhead)
-                continue;
-            path = std::move(m_plan.back());
-            m_plan.pop_back();
-            m_listing = path;
         }
-        readFolder(path, generation);
+        releaseWatches();
+        if (!start.empty())
+            watchAbove(start);
+        else if (!path.empty())
+            readFolder(path, generation);
     }
 }
 
-// Under m_mutex: a watch for path, shared with every other user of it.
+// The reader's own: a watch for path, shared with every other user of it.
+// Watches are added and removed by the reader alone, so a watch let go can
+// never be removed after the reader took it again.
 int Lookahead::addWatch(const std::string& path)
 {
     const int watch = ::inotify_add_watch(m_notifyFd, path.c_str(), kWatchEvents);
@@ -442,17 +454,23 @@ int Lookahead::addWatch(const std::string& path)
     return watch;
 }
 
-// Under m_mutex: removes the watches let go that nobody uses any more.
+// The reader's own: removes the watches let go that nobody uses any more.
 void Lookahead::releaseWatches()
 {
-    for (int watch : m_unwatch) {
+    std::vector<int> unwatch;
+    std::vector<std::shared_ptr<Folder>> garbage;
+    {
+        std::lock_guard lock(m_mutex);
+        unwatch.swap(m_unwatch);
+        garbage.swap(m_garbage);
+    }
+    for (int watch : unwatch) {
         const auto users = m_watchUsers.find(watch);
         if (users != m_watchUsers.end() && --users->second <= 0) {
             m_watchUsers.erase(users);
             ::inotify_rm_watch(m_notifyFd, watch);
         }
     }
-    m_unwatch.clear();
 }
 
 // Under m_mutex: watches the folders above a start, up to the root, so that a
@@ -471,20 +489,25 @@ void Lookahead::watchAbove(const std::string& start)
             break;
         slash = start.rfind('/', slash - 1);
     }
+    // Only the reader changes m_above, so it reads it without the lock.
+    std::vector<bool> kept(m_above.size(), false);
     for (Watched& above : chain) {
         const auto known = std::find_if(m_above.begin(), m_above.end(),
                                         [&](const Watched& old) { return old.path == above.path; });
         if (known != m_above.end()) {
             above.watch = known->watch;
-            known->watch = -1;
+            kept[static_cast<std::size_t>(known - m_above.begin())] = true;
         } else {
             above.watch = addWatch(above.path);
         }
     }
-    for (const Watched& old : m_above)
-        if (old.watch >= 0)
-            m_unwatch.push_back(old.watch);
-    m_above = std::move(chain);
+    {
+        std::lock_guard lock(m_mutex);
+        for (std::size_t i = 0; i < m_above.size(); ++i)
+            if (!kept[i] && m_above[i].watch >= 0)
+                m_unwatch.push_back(m_above[i].watch);
+        m_above = std::move(chain);
+    }
     releaseWatches();
 }
 
@@ -493,12 +516,9 @@ void Lookahead::readFolder(const std::string& path, std::uint64_t generation)
     auto folder = std::make_shared<Folder>();
     folder->path = path;
     folder->generation = generation;
-    {
-        // Watched before it is listed, so every change after its entries are
-        // read is reported.
-        std::lock_guard lock(m_mutex);
-        folder->watch = addWatch(path);
-    }
+    // Watched before it is listed, so every change after its entries are read
+    // is reported.
+    folder->watch = addWatch(path);
     if (folder->watch < 0)
         folder->changed = true;  // listed for the way down, never answered from
 
@@ -540,10 +560,9 @@ void Lookahead::readFolder(const std::string& path, std::uint64_t generation)
             m_listing.clear();
             if (folder->watch >= 0)
                 m_unwatch.push_back(folder->watch);
-            releaseWatches();
             if (dir != nullptr)
                 ::closedir(dir);
-            return;
+            return;  // the watch goes at the reader's next round
         }
         m_folders.push_back(folder);
         m_entriesAhead += folder->count;

@@ -115,7 +115,7 @@ private:
     std::string m_filePattern;                   // guarded by m_mutex
     std::atomic<std::uint64_t> m_generation{0};  // raised at every new start
     std::deque<std::shared_ptr<Folder>> m_folders;  // in the walk's order, guarded by m_mutex
-    std::unordered_map<int, int> m_watchUsers;      // watch -> folders using it, guarded by m_mutex
+    std::unordered_map<int, int> m_watchUsers;      // watch -> folders using it
     // The folders above the start, each with the name of the next one down.
     struct Watched {
         std::string path;
@@ -125,6 +125,9 @@ private:
     std::vector<Watched> m_above;                   // guarded by m_mutex
     std::vector<std::shared_ptr<Folder>> m_holding;  // passed, but above the next folder; guarded by m_mutex
     std::vector<int> m_unwatch;                     // watches let go by the caller, guarded by m_mutex
+    std::vector<std::shared_ptr<Folder>> m_garbage;  // let go by the caller, freed by the reader; guarded by m_mutex
+    // m_watchUsers and m_above are changed by the reader only (m_above under
+    // m_mutex, as the caller reads it).
     std::size_t m_entriesAhead = 0;                 // guarded by m_mutex
     std::uint64_t m_answered = 0;                   // the caller's own
     std::shared_ptr<Folder> m_peeked;               // the caller's own
