@@ -288,4 +288,34 @@ TEST_F(ClientFolderCache, FilesReadAheadAreReadAgainWhenTheyChange)
     EXPECT_EQ(client->answersReadAhead(), 1u);
 }
 
+// The walk's listing names the pattern of its files, and only the files it
+// selects are read ahead; the others are still read when asked for.
+TEST_F(ClientFolderCache, OnlyTheFilesOfTheWalksPatternAreReadAhead)
+{
+    for (int i = 0; i < 10; ++i) {
+        ws.makeFile(sys + "/Spool/job" + std::to_string(i) + ".tmp", 10 + i);
+        ws.makeFile(sys + "/Spool/note" + std::to_string(i) + ".txt", 20 + i);
+    }
+    load();
+    platform::DirListing listing;
+    ASSERT_TRUE(listing.open("F:\\Spool\\*.*", platform::kAttrDirectory, "*.tmp"));
+    const auto size = [&](const std::string& name) -> long {
+        std::uint8_t sequence[9];
+        std::memset(sequence, 0xFF, sizeof sequence);
+        FileInfoRecord info{};
+        const std::string path = "SYS:Spool\\" + name;
+        const NWCCODE code = client->NWIntScanFileInformation2(1, 0, path.c_str(), kFilesHiddenSystem, sequence, &info, 0);
+        return code == nw::kSuccess ? static_cast<long>(info.size) : -1;
+    };
+    ASSERT_EQ(size("job0.tmp"), 10);
+    for (int wait = 0; wait < 500 && client->entriesReadAhead() < 9; ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_LE(client->entriesReadAhead(), 10u);
+    EXPECT_GE(client->entriesReadAhead(), 9u);
+    EXPECT_EQ(size("job5.tmp"), 15);
+    EXPECT_EQ(size("note5.txt"), 25);
+    EXPECT_EQ(client->answersReadAhead(), 1u);
+}
+
 } // namespace
