@@ -185,10 +185,12 @@ Tfrmmain::Tfrmmain(QWidget* parent) : QMainWindow(parent)
 Tfrmmain::~Tfrmmain()
 {
     // The base class closes the window and deletes the controls after this
-    // body: the path box would lose the focus and the folder list its rows
-    // then, and their handlers must not run on a window that is half gone.
+    // body: the path box would lose the focus, the folder list and the owner
+    // list their rows then, and their handlers must not run on a window that
+    // is half gone.
     disconnect(txtPath, nullptr, this, nullptr);
     disconnect(DirectoryListBox1, nullptr, this, nullptr);
+    disconnect(lstUsers->model(), nullptr, this, nullptr);
 }
 
 void Tfrmmain::buildWindow()
