@@ -157,16 +157,6 @@ bool simclient::readNetWareXattrs(int folderFd, const char* name, const std::str
     return true;
 }
 
-void simclient::readHostRecord(const std::string& path, HostRecord& record)
-{
-    record = HostRecord{};
-    if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &record.status) != 0) {
-        record.statusError = errno;
-        return;
-    }
-    record.xattrsRefused = !readNetWareXattrs(-1, nullptr, path, record);
-}
-
 Lookahead::Lookahead() = default;
 
 Lookahead::~Lookahead() { stop(); }

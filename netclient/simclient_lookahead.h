@@ -43,9 +43,6 @@ struct HostRecord {
 // taken relative to it (where the system can), else path is used.
 bool readNetWareXattrs(int folderFd, const char* name, const std::string& path, HostRecord& record);
 
-// Status and extended attributes of one entry, as the caller asks them itself.
-void readHostRecord(const std::string& path, HostRecord& record);
-
 class Lookahead {
 public:
     Lookahead();
