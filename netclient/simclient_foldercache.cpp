@@ -16,6 +16,7 @@
 #include "netclient/netnames.h"
 #include "netclient/simclient_state.h"
 #include "platform/asciicase.h"
+#include "platform/folderreader.h"
 
 using namespace simclient;
 
@@ -79,14 +80,14 @@ void SimClient::State::closeWatches()
 
 bool SimClient::State::listFolder(const std::string& folder, FolderCache& cache)
 {
-    DIR* dir = ::opendir(folder.c_str());
-    if (dir == nullptr)
+    platform::FolderReader dir;
+    if (!dir.open(folder.c_str()))
         return false;
     ++listings;
     cache.entries.clear();
     cache.byShortName.clear();
     cache.byFoldedName.clear();
-    while (const dirent* entry = ::readdir(dir)) {
+    while (const dirent64* entry = dir.next()) {
         const std::string_view name = entry->d_name;
         // Entries NetWare cannot hold are not on the volume at all.
         if (!netnames::isNetWareName(name))
@@ -94,12 +95,12 @@ bool SimClient::State::listFolder(const std::string& folder, FolderCache& cache)
         bool directory = entry->d_type == DT_DIR;
         if (entry->d_type == DT_UNKNOWN) {
             struct stat info {};
-            directory = ::fstatat(::dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+            directory = ::fstatat(dir.fd(), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
                         S_ISDIR(info.st_mode);
         }
         cache.entries.push_back(FolderEntry{std::string(name), {}, directory});
     }
-    ::closedir(dir);
+    dir.close();
     std::sort(cache.entries.begin(), cache.entries.end(),
               [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
     std::vector<std::string_view> names;

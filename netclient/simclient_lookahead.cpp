@@ -30,6 +30,7 @@
 #include "netclient/netnames.h"
 #include "platform/asciicase.h"
 #include "platform/drives.h"
+#include "platform/folderreader.h"
 #include "platform/profile.h"
 
 using namespace simclient;
@@ -249,10 +250,10 @@ bool Lookahead::take(std::string_view folder, std::string_view name, HostRecord&
         if (entry->state.compare_exchange_strong(state, Taken, std::memory_order_acquire))
             return false;
     }
-    // Being read: a single entry's status and attributes, a few microseconds.
-    for (unsigned spins = 0; state == Reading; ++spins) {
-        if (spins > 4096)
-            std::this_thread::yield();
+    // Being read: a single entry's status and attributes, a few microseconds
+    // when the reader runs. A reader the system has set aside is not waited
+    // for: the caller reads the entry itself, which costs what waiting would.
+    for (unsigned spins = 0; state == Reading && spins < 64; ++spins) {
 #if defined(__x86_64__) || defined(__i386__)
         __builtin_ia32_pause();
 #endif
@@ -519,16 +520,16 @@ void Lookahead::readFolder(const std::string& path, std::uint64_t generation)
     }
     std::vector<std::string> files;
     std::vector<std::string> subfolders;
-    DIR* dir = ::opendir(path.c_str());
-    if (dir != nullptr) {
-        while (const dirent* entry = ::readdir(dir)) {
+    platform::FolderReader dir;
+    if (dir.open(path.c_str())) {
+        while (const dirent64* entry = dir.next()) {
             const std::string_view name = entry->d_name;
             if (name == "." || name == "..")
                 continue;
             bool directory = entry->d_type == DT_DIR;
             if (entry->d_type == DT_UNKNOWN) {
                 struct stat info {};
-                directory = ::fstatat(::dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+                directory = ::fstatat(dir.fd(), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
                             S_ISDIR(info.st_mode);
             }
             if (directory)
@@ -550,8 +551,6 @@ void Lookahead::readFolder(const std::string& path, std::uint64_t generation)
             m_listing.clear();
             if (folder->watch >= 0)
                 m_unwatch.push_back(folder->watch);
-            if (dir != nullptr)
-                ::closedir(dir);
             return;  // the watch goes at the reader's next round
         }
         m_folders.push_back(folder);
@@ -561,8 +560,8 @@ void Lookahead::readFolder(const std::string& path, std::uint64_t generation)
         m_listing.clear();
     }
 
-    if (dir != nullptr) {
-        const int folderFd = ::dirfd(dir);
+    if (dir.isOpen()) {
+        const int folderFd = dir.fd();
         std::string entryPath;
         for (std::size_t i = 0; i < folder->count; ++i) {
             if (stale(generation) || folder->passed.load(std::memory_order_relaxed))
@@ -587,6 +586,5 @@ void Lookahead::readFolder(const std::string& path, std::uint64_t generation)
             entry.state.store(Read, std::memory_order_release);
             m_entriesRead.fetch_add(1, std::memory_order_release);
         }
-        ::closedir(dir);
     }
 }

@@ -1,6 +1,7 @@
 #include "platform/drives.h"
 
 #include "platform/asciicase.h"
+#include "platform/folderreader.h"
 
 #include <algorithm>
 #include <array>
@@ -335,6 +336,16 @@ bool wildcardMatch(std::string_view pattern, std::string_view name)
     // No real name is empty; only the empty pattern names nothing.
     if (name.empty())
         return pattern.empty();
+    // The common patterns of a scan, a plain name and "*" before a plain
+    // ending (as "*.tmp"), are compared directly; a plain text has no '*' or
+    // '?', and then no dot of it is a DOS dot either.
+    const auto plain = [](std::string_view text) { return text.find_first_of("*?") == std::string_view::npos; };
+    if (plain(pattern))
+        return ascii::equalsIgnoringCase(pattern, name);
+    if (pattern.front() == '*' && pattern.back() != '.' && plain(pattern.substr(1))) {
+        const std::string_view ending = pattern.substr(1);
+        return name.size() >= ending.size() && ascii::equalsIgnoringCase(name.substr(name.size() - ending.size()), ending);
+    }
     return matchTranslated(WildPattern(pattern), name);
 }
 
@@ -372,12 +383,12 @@ bool DirListing::open(std::string_view windowsPathAndPattern, std::uint32_t attr
     // The spelling as given is tried first; only a folder missing under that
     // spelling costs the case-blind search.
     std::string folder = joinExact(*root, parsed->components);
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir && (errno == ENOENT || errno == ENOTDIR) && !atRoot) {
+    FolderReader dir;
+    if (!dir.open(folder.c_str()) && (errno == ENOENT || errno == ENOTDIR) && !atRoot) {
         folder = resolveFolded(*root, parsed->components);
-        dir = ::opendir(folder.c_str());
+        dir.open(folder.c_str());
     }
-    if (!dir) {
+    if (!dir.isOpen()) {
         m_error = errno;
         return false;
     }
@@ -386,10 +397,10 @@ bool DirListing::open(std::string_view windowsPathAndPattern, std::uint32_t attr
     KnownStatus* const known = g_knownStatus;
     if (known != nullptr)
         known->beginFolder(folder, filePattern);
-    const int dirFd = ::dirfd(dir);
+    const int dirFd = dir.fd();
     const bool wantDirectories = (attributeRequest & kAttrDirectory) != 0;
     const bool wantHidden = (attributeRequest & kAttrHidden) != 0;
-    while (const dirent* entry = ::readdir(dir)) {
+    while (const dirent64* entry = dir.next()) {
         const std::string_view name(entry->d_name);
         const bool dotEntry = name == "." || name == "..";
         if (dotEntry && atRoot)
@@ -456,7 +467,7 @@ bool DirListing::open(std::string_view windowsPathAndPattern, std::uint32_t attr
         }
         m_entries.push_back(std::move(result));
     }
-    ::closedir(dir);
+    dir.close();
 
     std::sort(m_entries.begin(), m_entries.end(), listingOrder);
     return !m_entries.empty();

@@ -36,6 +36,8 @@ const WildcardCase kCases[] = {
     {"*.tmp", "scratch.tm", false},
     {"*.tmp", "tmp", false},
     {"*.tmp", ".tmp", true},
+    {"*b.c", "a.B.C", true},
+    {"*b.c", "abxc", false},
     {"DATA*", "database.db", true},
     // Only a-z fold: other bytes, accented letters included, compare exactly.
     {"\xc3\xa9t\xc3\xa9", "\xc3\xa9T\xc3\xa9", true},

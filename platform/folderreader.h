@@ -1,0 +1,35 @@
+#pragma once
+
+#include <dirent.h>
+
+#include <cstddef>
+
+namespace platform {
+
+// Reads a folder's entries straight from the kernel: the entries readdir
+// gives, in the same order, without the status call opendir makes of every
+// folder it opens. A walk opens one folder per folder it visits, so that call
+// is one per folder of the volume.
+class FolderReader {
+public:
+    FolderReader() = default;
+    ~FolderReader() { close(); }
+    FolderReader(const FolderReader&) = delete;
+    FolderReader& operator=(const FolderReader&) = delete;
+
+    // False with errno set when the folder cannot be opened.
+    bool open(const char* path);
+    bool isOpen() const { return m_fd >= 0; }
+    int fd() const { return m_fd; }
+    // The next entry; nullptr at the end, or at a read error with errno set.
+    const dirent64* next();
+    void close();
+
+private:
+    int m_fd = -1;
+    std::size_t m_filled = 0;
+    std::size_t m_at = 0;
+    alignas(dirent64) char m_buffer[32 * 1024];
+};
+
+} // namespace platform
