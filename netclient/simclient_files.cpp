@@ -94,7 +94,7 @@ NWCCODE SimClient::State::gatherFacts(const std::string& path, std::string_view 
     const bool mayReadAhead =
         !name.empty() && slash != std::string::npos && slash > 0 && pathView.substr(slash + 1) == name;
     if (mayReadAhead)
-        readWatches();
+        readAheadWatches();
     const bool readAhead = mayReadAhead && lookahead.take(pathView.substr(0, slash), name, record);
     if (!readAhead) {
         record.statusError = 0;

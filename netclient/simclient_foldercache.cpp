@@ -198,35 +198,51 @@ void SimClient::State::callBegins()
         static const std::int64_t measured = quickestSystemCallNs();  // once per process
         quietGapNs = measured;
     }
-    if (monotonicNs() - lastCallEnd > quietGapNs)
-        watchesRead = false;
+    if (monotonicNs() - lastCallEnd > quietGapNs) {
+        folderWatchesRead = false;
+        aheadWatchesRead = false;
+    }
 }
 
 void SimClient::State::callEnds() { lastCallEnd = monotonicNs(); }
 
-// Both kinds of watches, the folder caches' and the second reader's, at most
-// once while the caller stays quiet.
-void SimClient::State::readWatches()
+// Each kind of watch at most once while the caller stays quiet, and only
+// where it is needed: path resolution asks the folder caches, the files'
+// facts the second reader.
+void SimClient::State::readFolderWatches()
 {
-    if (watchesRead)
+    if (folderWatchesRead)
         return;
     noticeChanges();
+    folderWatchesRead = true;
+}
+
+void SimClient::State::readAheadWatches()
+{
+    if (aheadWatchesRead)
+        return;
     lookahead.noticeChanges();
-    watchesRead = true;
+    aheadWatchesRead = true;
 }
 
 // A listing is no client call: whatever the caller did before it, the
-// watches are read before its files are taken from what was read ahead. The
-// pattern of the walk's listing tells the reader which files the walk will
-// ask for.
+// second reader's watches are read before its files are taken from what was
+// read ahead. The pattern of the walk's listing tells the reader which files
+// the walk will ask for.
 void SimClient::State::ListingStatus::beginFolder(const std::string& hostFolder, std::string_view filePattern)
 {
-    m_state.watchesRead = false;
-    m_state.readWatches();
+    m_state.folderWatchesRead = false;
+    m_state.aheadWatchesRead = false;
+    m_state.readAheadWatches();
     m_state.lookahead.peekFolder(hostFolder);
     if (!filePattern.empty())
         m_state.lookahead.setFilePattern(filePattern);
 }
+
+// The listing itself changes nothing: its end counts as the end of a call,
+// so a caller that comes straight back from it finds what was read before it
+// still true.
+void SimClient::State::ListingStatus::endFolder() { m_state.callEnds(); }
 
 bool SimClient::State::ListingStatus::status(std::string_view name, std::uint64_t& size, std::uint32_t& mode)
 {
@@ -346,7 +362,7 @@ NWCCODE SimClient::State::resolveCached(const Target& target, std::size_t count,
     result.directory = true;
     result.position = 0;
     lastFolderWatched = false;
-    readWatches();
+    readFolderWatches();
     chainWatched = target.fromHandle ? target.baseReachedIn == trustEpoch : volumeRootsWatched;
     for (std::size_t i = 0; i < count; ++i) {
         if (!result.directory)

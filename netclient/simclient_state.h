@@ -239,16 +239,20 @@ struct SimClient::State {
     // that changes the host between two calls is always seen to.
     std::int64_t quietGapNs = -1;  // measured once, at the first call of the process
     std::int64_t lastCallEnd = 0;
-    bool watchesRead = false;  // read since the caller last went quiet
+    // Each kind of watch, read since the caller last went quiet.
+    bool folderWatchesRead = false;
+    bool aheadWatchesRead = false;
     void callBegins();
     void callEnds();
-    void readWatches();
+    void readFolderWatches();  // the folder caches' (path resolution)
+    void readAheadWatches();   // the second reader's (files read ahead)
     // The walk's listings take the size and mode of files read ahead.
     class ListingStatus : public platform::KnownStatus {
     public:
         explicit ListingStatus(State& state) : m_state(state) {}
         void beginFolder(const std::string& hostFolder, std::string_view filePattern) override;
         bool status(std::string_view name, std::uint64_t& size, std::uint32_t& mode) override;
+        void endFolder() override;
 
     private:
         State& m_state;

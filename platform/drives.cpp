@@ -468,6 +468,8 @@ bool DirListing::open(std::string_view windowsPathAndPattern, std::uint32_t attr
         m_entries.push_back(std::move(result));
     }
     dir.close();
+    if (known != nullptr)
+        known->endFolder();
 
     std::sort(m_entries.begin(), m_entries.end(), listingOrder);
     return !m_entries.empty();

@@ -64,6 +64,8 @@ public:
     // its files are to match (empty when it keeps every file).
     virtual void beginFolder(const std::string& hostFolder, std::string_view filePattern) = 0;
     virtual bool status(std::string_view name, std::uint64_t& size, std::uint32_t& mode) = 0;
+    // When the listing has read the folder and made all its own calls.
+    virtual void endFolder() {}
 };
 // The program-wide source, or none (nullptr).
 void setKnownStatus(KnownStatus* source);
