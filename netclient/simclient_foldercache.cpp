@@ -239,6 +239,11 @@ void SimClient::State::ListingStatus::beginFolder(const std::string& hostFolder,
         m_state.lookahead.setFilePattern(filePattern);
 }
 
+const std::vector<platform::ListedName>* SimClient::State::ListingStatus::listing()
+{
+    return m_state.lookahead.peekListing();
+}
+
 // The listing itself changes nothing: its end counts as the end of a call,
 // so a caller that comes straight back from it finds what was read before it
 // still true.

@@ -310,6 +310,13 @@ bool Lookahead::peekStatus(std::string_view name, struct statx& status)
     return true;
 }
 
+const std::vector<platform::ListedName>* Lookahead::peekListing() const
+{
+    if (!m_peeked || !m_peeked->listedWhole || m_peeked->changed.load(std::memory_order_acquire))
+        return nullptr;
+    return &m_peeked->listed;
+}
+
 // Reads what the watches reported since the last read: one read when nothing
 // changed. Reading a folder's listing is no change of its entries.
 void Lookahead::noticeChanges()
@@ -522,8 +529,11 @@ void Lookahead::readFolder(const std::string& path, std::uint64_t generation)
     std::vector<std::string> subfolders;
     platform::FolderReader dir;
     if (dir.open(path.c_str())) {
+        bool everyType = true;
         while (const dirent64* entry = dir.next()) {
             const std::string_view name = entry->d_name;
+            folder->listed.push_back(platform::ListedName{std::string(name), entry->d_type});
+            everyType = everyType && entry->d_type != DT_UNKNOWN;
             if (name == "." || name == "..")
                 continue;
             bool directory = entry->d_type == DT_DIR;
@@ -537,6 +547,10 @@ void Lookahead::readFolder(const std::string& path, std::uint64_t generation)
             else if (netnames::isNetWareName(name) && (pattern.empty() || platform::wildcardMatch(pattern, name)))
                 files.emplace_back(name);
         }
+        // The end of the folder, not a failed read.
+        folder->listedWhole = errno == 0 && everyType;
+        if (!folder->listedWhole)
+            folder->listed.clear();
     }
     std::sort(files.begin(), files.end(), walkOrder);
     std::sort(subfolders.begin(), subfolders.end(), walkOrder);

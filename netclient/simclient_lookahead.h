@@ -25,6 +25,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/drives.h"
+
 namespace simclient {
 
 // What the host says of one entry: its status and the extended attributes that
@@ -61,6 +63,9 @@ public:
     // comes later. Folder is looked up once by peekFolder().
     void peekFolder(std::string_view folder);
     bool peekStatus(std::string_view name, struct statx& status);
+    // The entries of the folder peeked at, when its listing is whole and
+    // nothing changed in it since; nullptr otherwise.
+    const std::vector<platform::ListedName>* peekListing() const;
     // Only files whose names match pattern are read ahead from now on (the
     // pattern of the walk's listings); every file when never set.
     void setFilePattern(std::string_view pattern);
@@ -88,6 +93,10 @@ private:
         std::atomic<std::size_t> skipTo{0};  // the caller has passed the entries before it
         std::unique_ptr<Entry[]> entries;    // in the walk's order
         std::size_t count = 0;
+        // Every entry of the folder as listed, when the listing was whole and
+        // gave every type.
+        std::vector<platform::ListedName> listed;
+        bool listedWhole = false;
     };
 
     void run();

@@ -252,6 +252,7 @@ struct SimClient::State {
         explicit ListingStatus(State& state) : m_state(state) {}
         void beginFolder(const std::string& hostFolder, std::string_view filePattern) override;
         bool status(std::string_view name, std::uint64_t& size, std::uint32_t& mode) override;
+        const std::vector<platform::ListedName>* listing() override;
         void endFolder() override;
 
     private:

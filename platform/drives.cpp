@@ -383,59 +383,73 @@ bool DirListing::open(std::string_view windowsPathAndPattern, std::uint32_t attr
     // The spelling as given is tried first; only a folder missing under that
     // spelling costs the case-blind search.
     std::string folder = joinExact(*root, parsed->components);
-    FolderReader dir;
-    if (!dir.open(folder.c_str()) && (errno == ENOENT || errno == ENOTDIR) && !atRoot) {
-        folder = resolveFolded(*root, parsed->components);
-        dir.open(folder.c_str());
+    KnownStatus* const known = g_knownStatus;
+    // A folder another reader listed since it was last changed is not read
+    // again; its files' status, when needed, comes from the folder opened then.
+    const std::vector<ListedName>* given = nullptr;
+    if (known != nullptr) {
+        known->beginFolder(folder, filePattern);
+        given = known->listing();
     }
-    if (!dir.isOpen()) {
-        m_error = errno;
-        return false;
+    FolderReader dir;
+    if (given == nullptr) {
+        if (!dir.open(folder.c_str()) && (errno == ENOENT || errno == ENOTDIR) && !atRoot) {
+            folder = resolveFolded(*root, parsed->components);
+            if (dir.open(folder.c_str()) && known != nullptr)
+                known->beginFolder(folder, filePattern);
+        }
+        if (!dir.isOpen()) {
+            m_error = errno;
+            if (known != nullptr)
+                known->endFolder();
+            return false;
+        }
     }
     m_error = 0;
 
-    KnownStatus* const known = g_knownStatus;
-    if (known != nullptr)
-        known->beginFolder(folder, filePattern);
-    const int dirFd = dir.fd();
+    const auto folderFd = [&] {
+        if (!dir.isOpen())
+            dir.open(folder.c_str());
+        return dir.isOpen() ? dir.fd() : -1;
+    };
     const bool wantDirectories = (attributeRequest & kAttrDirectory) != 0;
     const bool wantHidden = (attributeRequest & kAttrHidden) != 0;
-    while (const dirent64* entry = dir.next()) {
-        const std::string_view name(entry->d_name);
+    const auto consider = [&](const char* entryName, unsigned char type) {
+        const std::string_view name(entryName);
         const bool dotEntry = name == "." || name == "..";
         if (dotEntry && atRoot)
-            continue;
+            return;
         if (!wildcardMatch(pattern, name))
-            continue;
+            return;
         if (dotEntry) {
             if (wantDirectories)
                 m_entries.push_back(DirEntry{std::string(name), 0, kAttrDirectory});
-            continue;
+            return;
         }
         const bool hidden = name.front() == '.';
         if (hidden && !wantHidden)
-            continue;
+            return;
 
         // Directories are known from d_type; a link is never one, whatever it
         // points to, so a walk never follows it.
         struct stat st;
         bool haveStat = false;
-        bool isDirectory = entry->d_type == DT_DIR;
-        if (entry->d_type == DT_UNKNOWN) {
-            if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        bool isDirectory = type == DT_DIR;
+        if (type == DT_UNKNOWN) {
+            if (::fstatat(folderFd(), entryName, &st, AT_SYMLINK_NOFOLLOW) != 0) {
                 if (errno == ENOENT)
-                    continue;  // removed since the folder was read
+                    return;  // removed since the folder was read
             } else {
                 haveStat = true;
                 isDirectory = S_ISDIR(st.st_mode);
             }
         }
         if (isDirectory && !wantDirectories)
-            continue;
+            return;
         // Known to be a file (or a link) from d_type alone: a name the caller
         // does not want costs no status call.
         if (!isDirectory && !filePattern.empty() && !wildcardMatch(filePattern, name))
-            continue;
+            return;
 
         DirEntry result{std::string(name), 0, 0};
         if (hidden)
@@ -451,10 +465,10 @@ bool DirListing::open(std::string_view windowsPathAndPattern, std::uint32_t attr
                 haveStat = true;
             }
             if (!haveStat) {
-                if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0)
+                if (::fstatat(folderFd(), entryName, &st, AT_SYMLINK_NOFOLLOW) == 0)
                     haveStat = true;
                 else if (errno == ENOENT)
-                    continue;
+                    return;
             }
             // An entry that cannot be examined (a folder readable but not
             // searchable) is still listed, size 0, so its failure shows later
@@ -466,6 +480,13 @@ bool DirListing::open(std::string_view windowsPathAndPattern, std::uint32_t attr
             }
         }
         m_entries.push_back(std::move(result));
+    };
+    if (given != nullptr) {
+        for (const ListedName& entry : *given)
+            consider(entry.name.c_str(), entry.type);
+    } else {
+        while (const dirent64* entry = dir.next())
+            consider(entry->d_name, entry->d_type);
     }
     dir.close();
     if (known != nullptr)

@@ -54,9 +54,16 @@ struct DirEntry {
 // at most the pattern's length times the name's.
 bool wildcardMatch(std::string_view pattern, std::string_view name);
 
+// One entry of a folder as the host lists it: its name and its type (a
+// d_type value, never DT_UNKNOWN).
+struct ListedName {
+    std::string name;
+    unsigned char type = 0;
+};
+
 // What another reader of the host already knows of a folder's entries and
-// knows to be unchanged: a listing takes a file's size and mode from it
-// instead of asking the host again.
+// knows to be unchanged: a listing takes the folder's entries and a file's
+// size and mode from it instead of asking the host again.
 class KnownStatus {
 public:
     virtual ~KnownStatus() = default;
@@ -64,6 +71,10 @@ public:
     // its files are to match (empty when it keeps every file).
     virtual void beginFolder(const std::string& hostFolder, std::string_view filePattern) = 0;
     virtual bool status(std::string_view name, std::uint64_t& size, std::uint32_t& mode) = 0;
+    // The folder's entries, "." and ".." among them, when they were read
+    // already and nothing changed since; nullptr when the listing must read
+    // the folder itself. Valid until the next beginFolder().
+    virtual const std::vector<ListedName>* listing() { return nullptr; }
     // When the listing has read the folder and made all its own calls.
     virtual void endFolder() {}
 };
