@@ -19,14 +19,16 @@ deb=$(TRAWL_BUILD_DIR=$build bash "$top/scripts/package.sh" 2>"$work/package.log
 [[ -f $deb ]] || { cat "$work/package.log" >&2; fail "no package was made"; }
 echo "package: $deb"
 
-# The version has one source, the project's; the changelog and the AppStream
-# file each name it in their newest entry.
+# The version has one source, the project's; the changelog, the AppStream
+# file and the manual page each name it too.
 version=$(dpkg-deb -f "$deb" Version)
 changelog_version=$(dpkg-parsechangelog -l "$top/packaging/changelog" -S Version)
 [[ $version == "$changelog_version" ]] ||
     fail "the package is $version but packaging/changelog begins with $changelog_version"
 release=$(grep -o '<release version="[^"]*"' "$top/packaging/"*.metainfo.xml | head -n 1 | cut -d'"' -f2)
 [[ ${version%-*} == "$release" ]] || fail "the package is $version but the AppStream file's newest release is $release"
+grep -q "^\.TH TRAWL 1 .* \"Trawl ${version%-*}\"" "$top/packaging/trawl.1" ||
+    fail "the manual page's title line does not name Trawl ${version%-*}"
 [[ $(dpkg-deb -f "$deb" Section) == utils ]] || fail "the section is not utils"
 dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' || fail "the dependencies were not computed from the binary"
 
