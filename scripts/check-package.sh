@@ -107,4 +107,15 @@ cat "$work/stdout" "$work/stderr"
     fail "the unattended run wrote: $(cat "$work/found.csv")"
 grep -q '^Trawl: 2 files scanned, 1 folders scanned, 2 matching files, 12 bytes matching, 0 errors' "$work/stdout" ||
     fail "the summary line is not as expected"
+# The example workstation file starts the client once its folders exist.
+example=$work/example
+mkdir -p "$example/srv/sys" "$example/srv/data/PUBLIC" "$example/srv/apps" "$example/home" "$example/etc/trawl"
+sed "s|=/srv/nw/|=$example/srv/|; s|^C=/home\$|C=$example/home|" "$root/usr/share/doc/trawl/workstation.ini" \
+    >"$example/etc/trawl/workstation.ini"
+status=0
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u NWCLIENT_CONFIG HOME="$example/home" \
+    XDG_CONFIG_HOME="$example/home/.config" XDG_CONFIG_DIRS="$example/etc" \
+    timeout 60 "$trawl" /autorun /autoclose >"$work/example.out" 2>&1 || status=$?
+[[ $status -eq 0 ]] || { cat "$work/example.out" >&2; fail "the example workstation file does not start the client"; }
+
 echo "PASS: $(basename "$deb") builds, validates, and its program runs from where it was unpacked"
