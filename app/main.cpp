@@ -3,6 +3,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <sys/stat.h>
@@ -12,9 +13,12 @@
 #include "app/tfrmabout.h"
 #include "app/tfrmmain.h"
 #include "netclient/simclient.h"
+#include "netclient/workstation.h"
 #include "platform/asciicase.h"
+#include "platform/helpfile.h"
 #include "platform/qt_consoleuiservices.h"
 #include "settings/commandline.h"
+#include "settings/profileroutines.h"
 
 namespace {
 
@@ -90,10 +94,67 @@ private:
     std::string m_folder;
 };
 
+constexpr const char* kUsage =
+    "Usage: trawl [/settings=FILE] [/autorun] [/autoclose]\n"
+    "       trawl --help | --version\n"
+    "\n"
+    "Finds files on NetWare volumes served by a simulated NetWare workstation.\n"
+    "\n"
+    "  /settings=FILE  load a settings file (.tws) saved with Save Settings\n"
+    "  /autorun        start the scan half a second after start-up\n"
+    "  /autoclose      close Trawl when that scan ends\n"
+    "  --help          show this text and exit\n"
+    "  --version       show the version and exit\n"
+    "\n"
+    "Without a display, a run with /autorun starts on Qt's offscreen platform:\n"
+    "messages and failed files go to standard error, one summary line to standard\n"
+    "output. Exit status with /autorun /autoclose: 0 the scan ended without errors,\n"
+    "1 it ended with rows on the Errors page, 2 no scan ran, 3 the scan was stopped.\n"
+    "\n"
+    "Environment:\n"
+    "  NWCLIENT_CONFIG   the workstation file; when set, no other place is tried\n"
+    "  XDG_CONFIG_HOME   the user's configuration folder (~/.config when unset)\n"
+    "  XDG_CONFIG_DIRS   the system's configuration folders (/etc/xdg when unset)\n"
+    "  DISPLAY, WAYLAND_DISPLAY  the display; without one only /autorun runs\n"
+    "  QT_QPA_PLATFORM   Qt's platform (offscreen needs no display)\n"
+    "\n"
+    "The workstation file is the first of: $NWCLIENT_CONFIG; workstation.ini beside\n"
+    "the executable; trawl/workstation.ini in the user's configuration folder; then\n"
+    "trawl/workstation.ini in each system configuration folder.\n"
+    "\n";
+
+// --help and --version are answered before Qt or the client start, so they
+// work on any terminal, with or without a display. Returns whether one was given.
+bool answerInformationSwitch(int argc, char* argv[])
+{
+    bool help = false;
+    bool version = false;
+    for (int i = 1; i < argc; ++i) {
+        help = help || std::strcmp(argv[i], "--help") == 0;
+        version = version || std::strcmp(argv[i], "--version") == 0;
+    }
+    if (help) {
+        std::fputs(kUsage, stdout);
+        const std::string folder = profile::executableFolder();
+        std::string error;
+        const auto workstationFile = workstation::find(folder, error);
+        std::printf("Workstation file now: %s\n", workstationFile ? workstationFile->c_str() : "none found");
+        const std::string helpFile = findHelpFile(folder);
+        std::error_code ignored;
+        std::printf("Help file: %s%s\n", helpFile.c_str(),
+                    std::filesystem::is_regular_file(helpFile, ignored) ? "" : " (missing)");
+    } else if (version) {
+        std::fputs("Trawl " TRAWL_VERSION "\n", stdout);
+    }
+    return help || version;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
+    if (answerInformationSwitch(argc, argv))
+        return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
     // Set before Qt reads the environment, removed after the application is gone.
     const PrivateRuntimeFolder runtimeFolder;
     const bool autoRun = hasSwitch(argc, argv, CommandLineActionKind::AutoRun);

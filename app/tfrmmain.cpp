@@ -38,6 +38,7 @@
 #include "app/radiobutton.h"
 #include "app/tfrmabout.h"
 #include "output/qt_listmodels.h"
+#include "platform/helpfile.h"
 
 namespace {
 
@@ -177,7 +178,7 @@ public:
 Tfrmmain::Tfrmmain(QWidget* parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("frmmain"));
-    HelpFile = QCoreApplication::applicationDirPath() + QStringLiteral("/TRAWL.HLP");
+    HelpFile = QString::fromStdString(findHelpFile(QCoreApplication::applicationDirPath().toStdString()));
     buildWindow();
     connectRules();
 }

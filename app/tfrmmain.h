@@ -65,7 +65,7 @@ public:
     bool AutoRun = false;
     bool AutoClose = false;
     QString SettingsFileName;
-    QString HelpFile;  // full path of TRAWL.HLP beside the executable
+    QString HelpFile;  // full path of TRAWL.HLP: beside the executable, else in ../share/trawl
     TfrmAbout* frmAbout = nullptr;
 
     // The buttons at the right.

@@ -16,6 +16,7 @@
 #include "app/radiobutton.h"
 #include "app/tfrmmain.h"
 #include "netclient/qt_dirtreeitem.h"
+#include "platform/helpfile.h"
 #include "platform/uiservices.h"
 
 namespace {
@@ -47,7 +48,7 @@ void Tfrmmain::ShowNWError(const QString& label, NWCCODE code)
 
 void Tfrmmain::FormShow()
 {
-    HelpFile = QCoreApplication::applicationDirPath() + QStringLiteral("/TRAWL.HLP");
+    HelpFile = QString::fromStdString(findHelpFile(QCoreApplication::applicationDirPath().toStdString()));
 
     // Without a client nothing below can run; it is the same as a client that
     // cannot start.

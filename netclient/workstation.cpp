@@ -547,6 +547,23 @@ std::optional<std::string> find(std::string_view executableFolder, std::string& 
             return candidate;
         tried.push_back(std::move(candidate));
     }
+    // The system's configuration folders, where an administrator puts one file
+    // for every user of the machine. Relative entries are skipped: they would
+    // depend on the folder the program was started from.
+    const char* systemFolders = environment("XDG_CONFIG_DIRS");
+    const std::string_view folders = systemFolders ? systemFolders : "/etc/xdg";
+    std::size_t start = 0;
+    while (start <= folders.size()) {
+        const std::size_t colon = std::min(folders.find(':', start), folders.size());
+        const std::string_view folder = folders.substr(start, colon - start);
+        start = colon + 1;
+        if (folder.empty() || folder.front() != '/')
+            continue;
+        std::string candidate = joinHost(joinHost(folder, "trawl"), "workstation.ini");
+        if (isRegularFile(candidate))
+            return candidate;
+        tried.push_back(std::move(candidate));
+    }
     error = "no workstation file: NWCLIENT_CONFIG is not set";
     for (std::size_t i = 0; i < tried.size(); ++i)
         error += (i == 0 ? " and none at " : " or ") + tried[i];

@@ -113,8 +113,9 @@ bool load(const std::string& path, Workstation& result, std::string& error);
 // The workstation file to use: the file NWCLIENT_CONFIG names; else
 // workstation.ini in the executable's folder; else workstation.ini in the
 // user's configuration folder ($XDG_CONFIG_HOME/trawl, or ~/.config/trawl when
-// that variable is unset). Nothing, with the places looked at in error, when
-// none exists.
+// that variable is unset); else trawl/workstation.ini in each folder of
+// $XDG_CONFIG_DIRS in turn (/etc/xdg when unset). Nothing, with the places
+// looked at in error, when none exists.
 std::optional<std::string> find(std::string_view executableFolder, std::string& error);
 
 } // namespace workstation

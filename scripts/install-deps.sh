@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev libgl-dev                          # Qt 6 Widgets (its CMake files need GL)
     libgtest-dev libgmock-dev                       # tests
     fonts-dejavu-core                               # a font for the offscreen renders
+    lintian desktop-file-utils appstream man-db groff-base   # checks of the Debian package
 )
 
 missing=()

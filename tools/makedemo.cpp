@@ -1,5 +1,6 @@
 // trawl_makedemo <folder>: makes a demo workstation in <folder> unless one is
-// already there (its workstation.ini exists).
+// already there (its workstation.ini exists), and the demo's job demo.tws
+// unless that is there.
 //
 // Three NetWare volumes on two servers and a local drive, a few thousand files
 // with varied names (8.3 names, long names, hidden files, two names NetWare
@@ -529,6 +530,49 @@ bool DemoBuilder::build()
     return writeWorkstation();
 }
 
+// The demo's job for a run without a display: every file of drive H with its
+// owner, size and three dates, to results.csv beside the workstation file.
+// Written when missing, also into a demo made before there was a job; the
+// output file is named by its full path, as the scan runs in the volume's folder.
+bool writeDemoJob(const fs::path& top)
+{
+    const fs::path target = top / "demo.tws";
+    std::error_code error;
+    if (fs::exists(target, error))
+        return true;
+    const fs::path results = fs::absolute(top, error) / "results.csv";
+    if (error || results.native().size() > 255) {
+        std::fprintf(stderr, "trawl_makedemo: no demo job: the path of %s is too long for a settings value\n",
+                     results.c_str());
+        return false;
+    }
+    std::ofstream out(target, std::ios::binary | std::ios::trunc);
+    out << "[TRAWL]\n"
+           "cboPattern=*.*\n"
+           "cboPath=H:\\\n"
+           "optSizeIgnore=1\n"
+           "optDateIgnore=1\n"
+           "dtpBefore=40000\n"
+           "dtpAfter=40000\n"
+           "dtpExact=40000\n"
+           "chkOutputResults=1\n"
+           "chkOutputHeadings=1\n"
+           "chkOutputOwner=1\n"
+           "chkOutputFullPath=1\n"
+           "chkOutputAccessed=1\n"
+           "chkOutputModified=1\n"
+           "chkOutputCreation=1\n"
+           "chkOutputSize=1\n"
+           "optOutputSepComma=1\n"
+           "txtOutputFilename="
+        << results.native() << "\n";
+    if (!out.flush()) {
+        std::fprintf(stderr, "trawl_makedemo: cannot write %s\n", target.c_str());
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -541,10 +585,10 @@ int main(int argc, char* argv[])
     std::error_code error;
     if (fs::exists(top / "workstation.ini", error)) {
         std::printf("The demo workstation is already in %s\n", top.c_str());
-        return 0;
+        return writeDemoJob(top) ? 0 : 1;
     }
     DemoBuilder builder(top);
-    if (!builder.build())
+    if (!builder.build() || !writeDemoJob(top))
         return 1;
     std::printf("Made the demo workstation in %s: %d files in %d folders\n", top.c_str(), builder.counters().files,
                 builder.counters().folders);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "netclient/simclient.h"
@@ -236,6 +237,8 @@ TEST(WorkstationFile, IsFoundInTheDocumentedOrder)
     const std::string beside = ws.makeFile("exe/workstation.ini");
     const std::string xdg = ws.makeFile("xdg/trawl/workstation.ini");
     const std::string home = ws.makeFile("home/.config/trawl/workstation.ini");
+    const std::string system = ws.makeFile("etc2/trawl/workstation.ini");
+    ws.makeFile("relative/trawl/workstation.ini");
     std::string error;
 
     {
@@ -251,11 +254,22 @@ TEST(WorkstationFile, IsFoundInTheDocumentedOrder)
         ScopedEnvironment unsetXdg("XDG_CONFIG_HOME", nullptr);
         EXPECT_EQ(workstation::find(ws.root() + "/nothing-here", error), home);
     }
-    // With XDG_CONFIG_HOME set, that is the configuration folder.
+    // With XDG_CONFIG_HOME set, that is the configuration folder; the system's
+    // folders follow in their order, relative and empty entries skipped.
     ScopedEnvironment emptyXdg("XDG_CONFIG_HOME", (ws.root() + "/nothing-here").c_str());
+    const std::string systemFolders = ws.root() + "/etc1::relative:" + ws.root() + "/etc2:" + ws.root() + "/etc3";
+    {
+        ScopedEnvironment configDirs("XDG_CONFIG_DIRS", systemFolders.c_str());
+        const std::filesystem::path started = std::filesystem::current_path();
+        std::filesystem::current_path(ws.root());
+        EXPECT_EQ(workstation::find(ws.root() + "/exe2", error), system);
+        std::filesystem::current_path(started);
+    }
+    ScopedEnvironment configDirs("XDG_CONFIG_DIRS", (ws.root() + "/etc1:" + ws.root() + "/etc3").c_str());
     EXPECT_FALSE(workstation::find(ws.root() + "/exe2", error).has_value());
     EXPECT_EQ(error, "no workstation file: NWCLIENT_CONFIG is not set and none at " + ws.root() +
-                         "/exe2/workstation.ini or " + ws.root() + "/nothing-here/trawl/workstation.ini");
+                         "/exe2/workstation.ini or " + ws.root() + "/nothing-here/trawl/workstation.ini or " +
+                         ws.root() + "/etc1/trawl/workstation.ini or " + ws.root() + "/etc3/trawl/workstation.ini");
 }
 
 TEST(WorkstationFile, InitialisationReportsABadFileOnStandardError)

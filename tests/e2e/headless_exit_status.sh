@@ -137,4 +137,16 @@ run "/settings=$work/run.tws" /autorun
 expect_status 0 "automatic run without /autoclose"
 expect_summary 2 1 2 7 0
 
+# --help and --version answer before Qt and the client start: status 0,
+# nothing on standard error, and no scan even with /autorun beside them.
+run --version /autorun /autoclose
+expect_status 0 "--version"
+[[ $(<"$work/stdout") =~ ^Trawl\ [0-9]+\.[0-9]+$ ]] || fail "--version prints: $(<"$work/stdout")"
+run "/settings=$work/run.tws" /autorun --help
+expect_status 0 "--help"
+grep -q '^Usage: trawl ' "$work/stdout" || fail "--help prints no usage"
+grep -qxF "Workstation file now: $work/workstation.ini" "$work/stdout" || fail "--help names no workstation file"
+! grep -q 'files scanned' "$work/stdout" || fail "--help ran the scan"
+[[ ! -s $work/stderr ]] || fail "--help writes to standard error"
+
 echo "headless runs: all exit statuses as expected"
