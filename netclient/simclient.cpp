@@ -199,6 +199,8 @@ std::uint64_t SimClient::entriesReadAhead() const { return m->lookahead.entriesR
 
 std::uint64_t SimClient::answersReadAhead() const { return m->lookahead.answered(); }
 
+std::uint64_t SimClient::listingsReadAhead() const { return m->lookahead.listingsGiven(); }
+
 void SimClient::setHostUserLookup(HostUserLookup lookup)
 {
     m->hostUserLookup = lookup ? std::move(lookup) : HostUserLookup(systemUserName);

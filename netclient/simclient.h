@@ -88,10 +88,12 @@ public:
     void setListPortionSize(std::size_t objects);
     // For tests: how many times a host folder has been read for its names.
     std::uint64_t folderListings() const;
-    // For tests: how many file entries the second reader has read ahead, and
-    // how many file reads were answered from what it read.
+    // For tests: how many file entries the second reader has read ahead, how
+    // many file reads were answered from what it read, and how many listings
+    // took the folder's entries from it.
     std::uint64_t entriesReadAhead() const;
     std::uint64_t answersReadAhead() const;
+    std::uint64_t listingsReadAhead() const;
     // The system's user database as the bindery lookup sees it (host user ID
     // to login name); tests replace it. Each ID is asked at most once per load.
     using HostUserLookup = std::function<std::optional<std::string>(std::uint32_t uid)>;

@@ -314,6 +314,7 @@ const std::vector<platform::ListedName>* Lookahead::peekListing() const
 {
     if (!m_peeked || !m_peeked->listedWhole || m_peeked->changed.load(std::memory_order_acquire))
         return nullptr;
+    ++m_listingsGiven;
     return &m_peeked->listed;
 }
 

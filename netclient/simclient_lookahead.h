@@ -76,6 +76,7 @@ public:
     // were answered from memory.
     std::uint64_t entriesRead() const { return m_entriesRead.load(std::memory_order_acquire); }
     std::uint64_t answered() const { return m_answered; }
+    std::uint64_t listingsGiven() const { return m_listingsGiven; }
 
 private:
     enum State : std::uint8_t { Free, Reading, Read, Taken };
@@ -136,6 +137,7 @@ private:
     // m_mutex, as the caller reads it).
     std::size_t m_entriesAhead = 0;                 // guarded by m_mutex
     std::uint64_t m_answered = 0;                   // the caller's own
+    mutable std::uint64_t m_listingsGiven = 0;      // the caller's own
     std::shared_ptr<Folder> m_peeked;               // the caller's own
     std::string m_callerPattern;                    // the caller's copy of m_filePattern
     std::atomic<std::uint64_t> m_entriesRead{0};

@@ -266,6 +266,11 @@ TEST_F(ClientFolderCache, FilesReadAheadAreReadAgainWhenTheyChange)
         return sizes;
     };
     EXPECT_EQ(listedSizes().substr(0, 20), "a100 b100 c100 d100 ");
+    EXPECT_EQ(client->listingsReadAhead(), 1u);  // the folder itself was not read again
+    // A file added since the reader listed the folder is in the next listing.
+    ws.makeFile(folder + "/n2.txt", 5);
+    EXPECT_NE(listedSizes().find(" n100 n5 o100 "), std::string::npos);
+    EXPECT_EQ(client->listingsReadAhead(), 1u);
     ASSERT_EQ(::truncate(files[1].c_str(), 7), 0);
     EXPECT_EQ(listedSizes().substr(0, 20), "a100 b7 c100 d100 e1");
 
