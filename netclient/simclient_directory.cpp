@@ -76,6 +76,8 @@ std::string joinDots(const std::vector<std::string>& components)
 
 // Objects of a directory server come in pages of this many.
 constexpr int kServerPageSize = 500;
+// An owner the server has, whose full name would be longer than a name text.
+constexpr std::size_t kNameTooLong = static_cast<std::size_t>(-1);
 
 // A value of a directory server as one component of a full name. Characters
 // a component cannot hold, and "%" itself, are written as "%" and two hex
@@ -714,10 +716,14 @@ NWCCODE SimClient::NWDSMapIDToName(NWDSContextHandle context, NWCONN_HANDLE conn
             if (outcome == ldaplink::Outcome::Failed)
                 return nw::kDsErrTransportFailure;
             std::optional<std::size_t> found;
+            // An object whose name would not fit is there all the same: it
+            // must not pass for an ID the directory does not know.
             if (outcome == ldaplink::Outcome::Found)
-                found = m->serverObject(entry);
+                found = m->serverObject(entry).value_or(kNameTooLong);
             known = m->ownerLookups.emplace(objectId, found).first;
         }
+        if (known->second == kNameTooLong)
+            return nw::kDsErrInsufficientBuffer;
         object = known->second;
     } else if (const auto found = m->objectById.find(objectId); found != m->objectById.end()) {
         object = found->second;
