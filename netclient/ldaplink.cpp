@@ -16,6 +16,8 @@ char kObjectClass[] = "objectClass";
 char kUidNumber[] = "uidNumber";
 char kHasSubordinates[] = "hasSubordinates";
 char* kAttributes[] = {kObjectClass, kUidNumber, kHasSubordinates, nullptr};
+char kNoAttribute[] = LDAP_NO_ATTRS;
+char* kNoAttributes[] = {kNoAttribute, nullptr};
 
 // The naming attributes a typeless name may stand for.
 constexpr std::string_view kNamingTypes[] = {"cn", "ou", "o", "c", "l", "dc", "uid"};
@@ -158,6 +160,16 @@ bool Link::open()
                             &credentials, nullptr, nullptr, nullptr);
     if (code != LDAP_SUCCESS)
         return fail("bind", code);
+    // A Base the server does not have would make an empty tree and every
+    // owner unknown to the directory: it stops the start instead.
+    timeval searchTimeout = timeout;
+    LDAPMessage* result = nullptr;
+    code = ldap_search_ext_s(handle->ld, m_settings.base.c_str(), LDAP_SCOPE_BASE, "(objectClass=*)", kNoAttributes,
+                             0, nullptr, nullptr, &searchTimeout, 1, &result);
+    if (result != nullptr)
+        ldap_msgfree(result);
+    if (code != LDAP_SUCCESS)
+        return fail("Base " + m_settings.base, code);
     m_handle = std::move(handle);
     m_lastError.clear();
     return true;

@@ -255,8 +255,21 @@ void LdapTestServer::stop()
 
 void LdapTestServer::pause()
 {
-    if (m_pid > 0)
-        ::kill(m_pid, SIGSTOP);
+    if (m_pid <= 0)
+        return;
+    ::kill(m_pid, SIGSTOP);
+    // The signal is delivered, not yet obeyed, when kill returns: a thread
+    // of the server could still answer one request. Wait until it is stopped.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::ifstream stat("/proc/" + std::to_string(m_pid) + "/stat");
+        std::string pid, name, state;
+        stat >> pid >> name >> state;
+        if (state == "T")
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ADD_FAILURE() << "slapd did not stop";
 }
 
 void LdapTestServer::resume()

@@ -255,9 +255,10 @@ TEST_F(LdapClient, BindsAnonymouslyOrWithAPasswordOverPlainOrTlsAndRefusesWhatIs
 
 // A server that is down stops the start as a wrong workstation file does:
 // the client does not initialise and says why, with the URI, on standard error.
-TEST_F(LdapClient, AServerDownAtTheStartStopsTheClient)
+TEST_F(LdapClient, AServerDownOrABaseItLacksAtTheStartStopsTheClient)
 {
     LdapTestServer& server = sharedServer();
+    ASSERT_TRUE(server.running());
     const std::string uri = "ldap://127.0.0.1:" + std::to_string(LdapTestServer::freePort());
     addLdap(ws, uri, Bind::Anonymous, false, false, server);
     ScopedEnvironment config("NWCLIENT_CONFIG", ws.write().c_str());
@@ -268,6 +269,15 @@ TEST_F(LdapClient, AServerDownAtTheStartStopsTheClient)
     EXPECT_EQ(code, nw::kErrWorkstationFile);
     EXPECT_FALSE(starting.isLoaded());
     EXPECT_NE(said.find(uri + ": bind: Can't contact LDAP server"), std::string::npos) << said;
+
+    // A Base the server does not have would leave every owner outside the directory.
+    TempWorkstation wrongBase;
+    wrongBase.addVolume("FS1", "SYS");
+    wrongBase.addLine("LDAP", "URI=" + server.ldapUri());
+    wrongBase.addLine("LDAP", "Base=dc=nowhere,dc=example");
+    EXPECT_FALSE(wrongBase.load());
+    EXPECT_NE(wrongBase.lastError().find(": Base dc=nowhere,dc=example: No such object"), std::string::npos)
+        << wrongBase.lastError();
 }
 
 // A server that takes the connection but never answers: the start gives up
