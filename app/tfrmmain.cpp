@@ -3,6 +3,7 @@
 // every control to its handler. The control rules are in frm_controlrules.cpp.
 #include "app/tfrmmain.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -39,6 +40,7 @@
 #include "app/tfrmabout.h"
 #include "output/qt_listmodels.h"
 #include "platform/helpfile.h"
+#include "scan/filetests.h"
 
 namespace {
 
@@ -469,6 +471,11 @@ void Tfrmmain::buildOwnersPage()
         treePalette.setColor(QPalette::Inactive, role, treePalette.color(QPalette::Active, role));
     treends->setPalette(treePalette);
     treends->setFixedWidth(210);
+    // Owners no directory names: a menu entry of the tree, as it is no node of it.
+    actAddOutsideDirectory = new QAction(QStringLiteral("Add \"%1\"").arg(QLatin1String(kOutsideDirectoryItem)), treends);
+    actAddOutsideDirectory->setObjectName(QStringLiteral("actAddOutsideDirectory"));
+    treends->addAction(actAddOutsideDirectory);
+    treends->setContextMenuPolicy(Qt::ActionsContextMenu);
     cmdUserAdd = makeButton("cmdUserAdd", QStringLiteral(">"), 36);
     cmdUserRemove = makeButton("cmdUserRemove", QStringLiteral("<"), 36);
     cmdUsersDeleteAll = makeButton("cmdUsersDeleteAll", QStringLiteral("<<"), 36);
@@ -709,6 +716,7 @@ void Tfrmmain::connectRules()
     // Qt reports an expansion once it has happened; the handler fills the node
     // then, before the next paint.
     connect(treends, &QTreeWidget::itemExpanded, this, &Tfrmmain::treendsExpanding);
+    connect(actAddOutsideDirectory, &QAction::triggered, this, &Tfrmmain::AddOutsideDirectoryClick);
 
     // The path box follows the folder list and takes a typed path; the note
     // beside Start follows the list's highlight.

@@ -32,6 +32,7 @@ class QPushButton;
 class QTabWidget;
 class QTimer;
 class QTreeView;
+class QAction;
 class QTreeWidget;
 class QTreeWidgetItem;
 class DatePicker;
@@ -165,6 +166,7 @@ public:
 
     // "Owners".
     QTreeWidget* treends = nullptr;
+    QAction* actAddOutsideDirectory = nullptr;
     QPushButton* cmdUserAdd = nullptr;
     QPushButton* cmdUserRemove = nullptr;
     QPushButton* cmdUsersDeleteAll = nullptr;
@@ -286,6 +288,8 @@ public:
     void cmdUserAddClick();
     void cmdUserRemoveClick();
     void cmdUsersDeleteAllClick();
+    // The tree's menu entry that adds the owner entry kOutsideDirectoryItem.
+    void AddOutsideDirectoryClick();
 
     // Settings file, command line, window state (settings/).
     void Button1Click();
@@ -372,4 +376,10 @@ private:
     std::vector<std::string> m_ownerItems;
     bool m_ownerItemsStale = true;
     bool m_ownerItemsWatched = false;
+    // What the last owner lookup learnt beyond the name: the directory
+    // answered that it has no object of that ID (kOutsideDirectoryItem
+    // matches then); and, for the current scan, whether a lost directory
+    // has already been reported in the errors list.
+    bool m_ownerOutsideDirectory = false;
+    bool m_directoryLossLogged = false;
 };

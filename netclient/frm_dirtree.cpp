@@ -11,6 +11,7 @@
 
 #include "app/tfrmmain.h"
 #include "netclient/qt_dirtreeitem.h"
+#include "scan/filetests.h"
 #include "platform/uiservices.h"
 
 namespace {
@@ -155,6 +156,8 @@ void Tfrmmain::cmdUserAddClick()
     }
     lstUsers->addItem(QString::fromStdString(*fullName));
 }
+
+void Tfrmmain::AddOutsideDirectoryClick() { lstUsers->addItem(QString::fromLatin1(kOutsideDirectoryItem)); }
 
 void Tfrmmain::cmdUserRemoveClick()
 {

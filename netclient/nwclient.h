@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 using NWCCODE = std::uint32_t;
@@ -25,6 +26,12 @@ inline constexpr NWCCODE kSuccess = 0;
 // The name-space path call answers this when the volume has no such name
 // space; the caller then keeps the listing's own name.
 inline constexpr NWCCODE kInvalidNameSpace = 0x89BF;
+
+// A directory lookup that could not reach the directory at all (the server
+// is lost or does not answer in time): not an answer about the object.
+inline constexpr NWCCODE kDsErrTransportFailure = static_cast<NWCCODE>(-625);
+// The directory has no object of that name or ID.
+inline constexpr NWCCODE kDsErrNoSuchEntry = static_cast<NWCCODE>(-601);
 
 // Context keys of the directory services.
 inline constexpr int kContextFlags = 1;        // 32-bit flags word
@@ -202,6 +209,19 @@ public:
     // name: 256 bytes.
     virtual NWCCODE NWDSMapIDToName(NWDSContextHandle context, NWCONN_HANDLE conn, std::uint32_t objectId,
                                     char* name) = 0;
+
+    // Not NetWare operations; a client with nothing to say keeps these.
+    // A scan begins: what the client remembers of owner names is kept for
+    // one scan at most, so a scan sees the directory as it is.
+    virtual void beginScan() {}
+    // After kDsErrTransportFailure: which directory failed and why ("ldap://
+    // host:389", "Can't contact LDAP server"). False when there is nothing to tell.
+    virtual bool directoryFailure(std::string& directory, std::string& reason) const
+    {
+        (void)directory;
+        (void)reason;
+        return false;
+    }
 };
 
 // The program reaches the client only through this pointer; tests swap it.

@@ -1,6 +1,8 @@
 #include "netclient/simclient.h"
 
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -8,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 #include "netclient/dosdate.h"
@@ -94,6 +97,9 @@ void SimClient::State::reset()
     objectByName.clear();
     objectById.clear();
     topObjects.clear();
+    ldap.reset();
+    topListing = {};
+    ownerLookups.clear();
     hostUsers.clear();
     contexts.clear();
     buffers.clear();
@@ -103,10 +109,14 @@ void SimClient::State::reset()
     lastXattrs = {};
 }
 
-bool SimClient::State::install(workstation::Workstation model)
+bool SimClient::State::install(workstation::Workstation model, std::string& reason)
 {
     reset();
     ws = std::move(model);
+    if (ws.ldap && !connectDirectory(reason)) {
+        reset();
+        return false;
+    }
 
     for (const workstation::Volume& volume : ws.volumes) {
         const auto server = std::find_if(connections.begin(), connections.end(),
@@ -149,8 +159,8 @@ bool SimClient::State::load(const WorkstationReader& read, std::string* error)
 {
     workstation::Workstation model;
     std::string reason;
-    if (read(model, reason))
-        return install(std::move(model));
+    if (read(model, reason) && install(std::move(model), reason))
+        return true;
     reset();
     platform::drives().clear();
     lastError = reason;
@@ -205,6 +215,71 @@ void SimClient::setHostUserLookup(HostUserLookup lookup)
 {
     m->hostUserLookup = lookup ? std::move(lookup) : HostUserLookup(systemUserName);
     m->hostUsers.clear();
+}
+
+// The first line of the password file, which only its owner may read: a
+// password others can read is no secret, and the start refuses it.
+static bool readPassword(const std::string& path, std::string& password, std::string& reason)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        reason = "PasswordFile " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        reason = "PasswordFile " + path + ": not a file";
+        return false;
+    }
+    if ((info.st_mode & (S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH)) != 0) {
+        ::close(fd);
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%03o", static_cast<unsigned>(info.st_mode & 0777));
+        reason = "PasswordFile " + path + " may be read by others (mode " + mode +
+                 "): refused; let only its owner read it (chmod 600)";
+        return false;
+    }
+    std::string text;
+    char chunk[512];
+    for (;;) {
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got <= 0 || text.size() > 4096)
+            break;
+        text.append(chunk, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    const std::size_t end = text.find_first_of("\r\n");
+    password = text.substr(0, end);
+    // The copy read is wiped before it goes.
+    std::fill(text.begin(), text.end(), '\0');
+    std::fill(std::begin(chunk), std::end(chunk), '\0');
+    return true;
+}
+
+bool SimClient::State::connectDirectory(std::string& reason)
+{
+    const workstation::LdapSection& section = *ws.ldap;
+    ldaplink::Settings settings;
+    settings.uri = section.uri;
+    settings.base = section.base;
+    settings.bindDn = section.bindDn;
+    settings.startTls = section.startTls;
+    settings.caCertFile = section.caCertFile;
+    settings.timeoutSeconds = section.timeoutSeconds;
+    const std::string where = ws.fileName + ":" + std::to_string(section.line) + ": [LDAP] ";
+    if (!section.passwordFile.empty() && !readPassword(section.passwordFile, settings.password, reason)) {
+        reason = where + reason;
+        return false;
+    }
+    ldap = std::make_unique<ldaplink::Link>(std::move(settings));
+    ++ldapRequests;
+    if (!ldap->open()) {
+        reason = where + section.uri + ": " + ldap->lastError();
+        ldap.reset();
+        return false;
+    }
+    return true;
 }
 
 // Calls library.

@@ -40,7 +40,6 @@ inline constexpr NWCCODE kDsErrBufferEmpty = static_cast<NWCCODE>(-308);  // no 
 inline constexpr NWCCODE kDsErrBadBuffer = static_cast<NWCCODE>(-330);    // not a buffer of this client
 inline constexpr NWCCODE kDsErrNameTooLong = static_cast<NWCCODE>(-353);
 inline constexpr NWCCODE kDsErrInvalidIteration = static_cast<NWCCODE>(-359);
-inline constexpr NWCCODE kDsErrNoSuchEntry = static_cast<NWCCODE>(-601);
 inline constexpr NWCCODE kDsErrInsufficientBuffer = static_cast<NWCCODE>(-649);
 
 // Name spaces the simulated volumes carry.
@@ -147,6 +146,10 @@ public:
                               ObjectInfoRecord* info) override;
     NWCCODE NWDSMapIDToName(NWDSContextHandle context, NWCONN_HANDLE conn, std::uint32_t objectId,
                             char* name) override;
+    void beginScan() override;
+    bool directoryFailure(std::string& directory, std::string& reason) const override;
+    // For tests: how many requests have gone to the directory server.
+    std::uint64_t directoryRequests() const;
 
 private:
     struct State;

@@ -2,6 +2,7 @@
 // objects the workstation file lists, name contexts, listing buffers, and
 // the names behind object IDs.
 
+#include <algorithm>
 #include <cstring>
 
 #include "netclient/netnames.h"
@@ -73,7 +74,211 @@ std::string joinDots(const std::vector<std::string>& components)
     return joined;
 }
 
+// Objects of a directory server come in pages of this many.
+constexpr int kServerPageSize = 500;
+// An owner the server has, whose full name would be longer than a name text.
+constexpr std::size_t kNameTooLong = static_cast<std::size_t>(-1);
+
+// A value of a directory server as one component of a full name. Characters
+// a component cannot hold, and "%" itself, are written as "%" and two hex
+// digits: "." (it would split the name), "=", "+", "\\", control characters,
+// and every byte of 0x80 and above when the value is not UTF-8. The rule is
+// reversible, so two objects never come out under the same name.
+std::string componentOfValue(std::string_view value)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    const bool utf8 = netnames::isValidUtf8(value);
+    std::string component;
+    for (char c : value) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F || c == '.' || c == '=' || c == '+' || c == '\\' || c == '%' ||
+            (byte >= 0x80 && !utf8)) {
+            component += '%';
+            component += kHex[byte >> 4];
+            component += kHex[byte & 0x0F];
+        } else {
+            component += c;
+        }
+    }
+    return component;
+}
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    const char upper = ascii::toUpper(c);
+    return upper >= 'A' && upper <= 'F' ? upper - 'A' + 10 : -1;
+}
+
+// The value a component stands for: componentOfValue undone.
+std::string valueOfComponent(std::string_view component)
+{
+    std::string value;
+    for (std::size_t i = 0; i < component.size(); ++i) {
+        if (component[i] == '%' && i + 2 < component.size() && hexDigit(component[i + 1]) >= 0 &&
+            hexDigit(component[i + 2]) >= 0) {
+            value += static_cast<char>(hexDigit(component[i + 1]) * 16 + hexDigit(component[i + 2]));
+            i += 2;
+        } else {
+            value += component[i];
+        }
+    }
+    return value;
+}
+
+bool hasClass(const std::vector<std::string>& classes, std::string_view wanted)
+{
+    return std::any_of(classes.begin(), classes.end(),
+                       [&](const std::string& c) { return ascii::equalsIgnoringCase(c, wanted); });
+}
+
+// The class of a server's object by its object classes; a device is what
+// the tree shows as a server.
+std::string classOfEntry(const std::vector<std::string>& classes)
+{
+    if (hasClass(classes, "person") || hasClass(classes, "inetOrgPerson") || hasClass(classes, "posixAccount"))
+        return "User";
+    if (hasClass(classes, "device"))
+        return "NCP Server";
+    if (hasClass(classes, "organization"))
+        return "Organization";
+    if (hasClass(classes, "organizationalUnit"))
+        return "Organizational Unit";
+    if (hasClass(classes, "country"))
+        return "Country";
+    if (hasClass(classes, "locality"))
+        return "Locality";
+    for (const std::string& c : classes) {
+        if (ascii::equalsIgnoringCase(c, "top") || c.empty() || c.size() > workstation::kMaxClassName)
+            continue;
+        if (std::all_of(c.begin(), c.end(), [](char k) { return k > 0x20 && k < 0x7F && k != '='; }))
+            return c;
+    }
+    return "Unknown";
+}
+
+// The type of a container named by the server's attribute, for the typed
+// names of containers that have not been read themselves.
+std::string_view typeOfAttribute(std::string_view attribute)
+{
+    for (std::string_view type : {"O", "OU", "C", "L"})
+        if (ascii::equalsIgnoringCase(attribute, type))
+            return type;
+    return {};
+}
+
 } // namespace
+
+std::optional<std::size_t> SimClient::State::serverObject(const ldaplink::Entry& entry)
+{
+    if (entry.names.empty())
+        return std::nullopt;
+    DirObject object;
+    std::string fullName;
+    for (const ldaplink::Rdn& name : entry.names) {
+        object.components.push_back(componentOfValue(name.value));
+        if (object.components.back().empty())
+            return std::nullopt;
+        fullName += (fullName.empty() ? "" : ".") + object.components.back();
+    }
+    if (fullName.size() > workstation::kMaxFullName)
+        return std::nullopt;
+    object.className = classOfEntry(entry.objectClasses);
+    object.dn = entry.dn;
+    const std::string_view ownType = typeOfClass(object.className);
+    object.hasSubordinates = entry.hasSubordinates.value_or(ownType != "CN");
+    const std::size_t count = object.components.size();
+    object.types.assign(count, std::string_view{});
+    object.types[0] = ownType;
+    std::string tail = ascii::toUpper(object.components[count - 1]);
+    for (std::size_t k = count - 1; k >= 1; --k) {
+        const auto known = objectByName.find(tail);
+        if (known != objectByName.end())
+            object.types[k] = typeOfClass(objects[known->second].className);
+        else if (const std::string_view type = typeOfAttribute(entry.names[k].type); !type.empty())
+            object.types[k] = type;
+        else
+            object.types[k] = k + 1 == count ? "O" : "OU";
+        tail = ascii::toUpper(object.components[k - 1]) + "." + tail;
+    }
+
+    const std::string folded = ascii::toUpper(fullName);
+    std::size_t index = objects.size();
+    if (const auto known = objectByName.find(folded); known != objectByName.end()) {
+        index = known->second;
+        object.children = std::move(objects[index].children);
+        object.listing = std::move(objects[index].listing);
+        objects[index] = std::move(object);
+    } else {
+        objectByName.emplace(folded, index);
+        objects.push_back(std::move(object));
+    }
+    if (entry.uidNumber)
+        objectById[*entry.uidNumber] = index;
+    return index;
+}
+
+NWCCODE SimClient::State::findServerObject(const std::vector<std::string>& components, std::size_t& object)
+{
+    std::string tail;
+    std::string parentDn;
+    for (std::size_t k = components.size(); k-- > 0;) {
+        tail = tail.empty() ? components[k] : components[k] + "." + tail;
+        if (const auto known = objectByName.find(tail); known != objectByName.end()) {
+            object = known->second;
+            parentDn = objects[object].dn;
+            continue;
+        }
+        ldaplink::Entry entry;
+        ++ldapRequests;
+        const ldaplink::Outcome outcome = ldap->findChild(parentDn, {}, valueOfComponent(components[k]), entry);
+        if (outcome == ldaplink::Outcome::Failed)
+            return nw::kDsErrTransportFailure;
+        if (outcome == ldaplink::Outcome::NotFound)
+            return nw::kDsErrNoSuchEntry;
+        const auto found = serverObject(entry);
+        // The server's spelling of a name may differ from the one asked for
+        // only in case; any other difference is not this object.
+        if (!found || ascii::toUpper(joinDots(objects[*found].components)) != tail)
+            return nw::kDsErrNoSuchEntry;
+        object = *found;
+        parentDn = objects[object].dn;
+    }
+    return nw::kSuccess;
+}
+
+ServerListing& SimClient::State::listingOf(std::optional<std::size_t> container)
+{
+    return container ? objects[*container].listing : topListing;
+}
+
+NWCCODE SimClient::State::readServerPage(std::optional<std::size_t> container)
+{
+    // Objects are added while the page is read, which may move every object:
+    // the container is found again by its index afterwards.
+    const std::string dn = container ? objects[*container].dn : std::string();
+    ServerListing listing = listingOf(container);
+    std::vector<ldaplink::Entry> entries;
+    ++ldapRequests;
+    const ldaplink::Outcome outcome = ldap->listPage(dn, kServerPageSize, listing.cookie, entries);
+    // Only a page that brought objects and a cookie leads to another: a
+    // server that kept sending the same empty page must not hold the tree.
+    if (outcome != ldaplink::Outcome::Found || entries.empty())
+        listing.cookie.clear();
+    listing.pagesLeft = !listing.cookie.empty();
+    std::vector<std::size_t> read;
+    read.reserve(entries.size());
+    for (const ldaplink::Entry& entry : entries) {
+        // An object whose full name would not fit a name text is left out.
+        if (const auto index = serverObject(entry))
+            read.push_back(*index);
+    }
+    std::vector<std::size_t>& children = container ? objects[*container].children : topObjects;
+    children.insert(children.end(), read.begin(), read.end());
+    listingOf(container) = std::move(listing);
+    return outcome == ldaplink::Outcome::Failed ? nw::kDsErrTransportFailure : nw::kSuccess;
+}
 
 void SimClient::State::installDirectory()
 {
@@ -372,17 +577,38 @@ NWCCODE SimClient::NWDSList(NWDSContextHandle context, const char* objectName, s
     }
     if (!container)
         return nw::kDsErrNoSuchEntry;
-    const std::vector<std::size_t>* children = &m->topObjects;
+    std::optional<std::size_t> containerObject;
     if (!container->empty()) {
-        const auto found = m->objectByName.find(joinDots(*container));
+        auto found = m->objectByName.find(joinDots(*container));
+        if (found == m->objectByName.end() && m->ldap) {
+            std::size_t object = 0;
+            if (const NWCCODE failure = m->findServerObject(*container, object))
+                return failure;
+            found = m->objectByName.find(joinDots(*container));
+        }
         if (found == m->objectByName.end())
             return nw::kDsErrNoSuchEntry;
-        children = &m->objects[found->second].children;
+        containerObject = found->second;
+    }
+    // Reading a server's objects may move every object: the container's
+    // children are found again by its index after each page.
+    const auto children = [&]() -> std::vector<std::size_t>& {
+        return containerObject ? m->objects[*containerObject].children : m->topObjects;
+    };
+    const auto morePages = [&] { return m->ldap && m->listingOf(containerObject).pagesLeft; };
+    // A server's container is read again at each listing's first portion,
+    // then page by page as the portions reach the end of what was read.
+    if (m->ldap && *iterationHandle == -1) {
+        children().clear();
+        m->listingOf(containerObject) = ServerListing();
+        if (const NWCCODE failure = m->readServerPage(containerObject))
+            return failure;
     }
 
     std::size_t next = 0;
     if (*iterationHandle != -1) {
-        if (*iterationHandle < 1 || static_cast<std::size_t>(*iterationHandle) >= children->size())
+        if (*iterationHandle < 1 || static_cast<std::size_t>(*iterationHandle) > children().size() ||
+            (static_cast<std::size_t>(*iterationHandle) == children().size() && !morePages()))
             return nw::kDsErrInvalidIteration;
         next = static_cast<std::size_t>(*iterationHandle);
     }
@@ -390,18 +616,28 @@ NWCCODE SimClient::NWDSList(NWDSContextHandle context, const char* objectName, s
     target.next = 0;
     target.listed = true;
     std::size_t used = kDsBufferHeader;
-    for (; next < children->size(); ++next) {
+    for (;; ++next) {
+        if (next == children().size()) {
+            if (!morePages())
+                break;
+            if (const NWCCODE failure = m->readServerPage(containerObject)) {
+                target.listed = false;
+                return failure;
+            }
+            if (next == children().size())
+                break;
+        }
         if (m->portionSize != 0 && target.objects.size() == m->portionSize)
             break;
-        const std::size_t cost = kDsObjectOverhead + m->objects[(*children)[next]].components.front().size();
+        const std::size_t cost = kDsObjectOverhead + m->objects[children()[next]].components.front().size();
         if (used + cost > target.size)
             break;
         used += cost;
-        target.objects.push_back(ListedObject{(*children)[next]});
+        target.objects.push_back(ListedObject{children()[next]});
     }
-    if (target.objects.empty() && next < children->size())
+    if (target.objects.empty() && next < children().size())
         return nw::kDsErrInsufficientBuffer;
-    *iterationHandle = next < children->size() ? static_cast<std::int32_t>(next) : -1;
+    *iterationHandle = next < children().size() || morePages() ? static_cast<std::int32_t>(next) : -1;
     return nw::kSuccess;
 }
 
@@ -444,7 +680,9 @@ NWCCODE SimClient::NWDSGetObjectName(NWDSContextHandle context, Buf_T* buffer, c
         *attributeCount = 0;  // the listing carries names only
     if (info != nullptr) {
         std::memset(info, 0, sizeof *info);
-        info->subordinateCount = static_cast<std::uint32_t>(object.children.size());
+        // A server's container not yet listed has objects below it all the same.
+        info->subordinateCount =
+            std::max(static_cast<std::uint32_t>(object.children.size()), object.hasSubordinates ? 1u : 0u);
         const std::string_view type = object.types.front();
         if (!object.children.empty() || type == "O" || type == "OU" || type == "C" || type == "L")
             info->objectFlags = kDsContainerEntry;
@@ -466,10 +704,49 @@ NWCCODE SimClient::NWDSMapIDToName(NWDSContextHandle context, NWCONN_HANDLE conn
         return nw::kDsErrBadContext;
     if (!m->validConnection(conn))
         return nw::kErrInvalidConnection;
-    const auto found = m->objectById.find(objectId);
-    if (found == m->objectById.end())
+    std::optional<std::size_t> object;
+    if (m->ldap) {
+        // Each owner ID is asked of the server once per scan; a failure is
+        // not kept, so the next file asks again.
+        auto known = m->ownerLookups.find(objectId);
+        if (known == m->ownerLookups.end()) {
+            ldaplink::Entry entry;
+            ++m->ldapRequests;
+            const ldaplink::Outcome outcome = m->ldap->findByUidNumber(objectId, entry);
+            if (outcome == ldaplink::Outcome::Failed)
+                return nw::kDsErrTransportFailure;
+            std::optional<std::size_t> found;
+            // An object whose name would not fit is there all the same: it
+            // must not pass for an ID the directory does not know.
+            if (outcome == ldaplink::Outcome::Found)
+                found = m->serverObject(entry).value_or(kNameTooLong);
+            known = m->ownerLookups.emplace(objectId, found).first;
+        }
+        if (known->second == kNameTooLong)
+            return nw::kDsErrInsufficientBuffer;
+        object = known->second;
+    } else if (const auto found = m->objectById.find(objectId); found != m->objectById.end()) {
+        object = found->second;
+    }
+    if (!object)
         return nw::kDsErrNoSuchEntry;
-    if (!copyText(m->objectName(m->objects[found->second], *state), name, kNameBufferSize))
+    if (!copyText(m->objectName(m->objects[*object], *state), name, kNameBufferSize))
         return nw::kDsErrInsufficientBuffer;
     return nw::kSuccess;
 }
+
+void SimClient::beginScan()
+{
+    m->ownerLookups.clear();
+}
+
+bool SimClient::directoryFailure(std::string& directory, std::string& reason) const
+{
+    if (!m->ldap)
+        return false;
+    directory = m->ws.ldap->uri;
+    reason = m->ldap->lastError();
+    return true;
+}
+
+std::uint64_t SimClient::directoryRequests() const { return m->ldapRequests; }

@@ -17,6 +17,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "netclient/ldaplink.h"
 #include "netclient/simclient.h"
 #include "netclient/simclient_lookahead.h"
 #include "netclient/workstation.h"
@@ -96,11 +97,23 @@ struct ContextState {
     std::vector<std::string> components;  // the name context without types, in capitals; empty for the top
 };
 
+// The listing of one container of a directory server, portion by portion:
+// the children read so far and the page cookie of those still to come.
+struct ServerListing {
+    std::string cookie;
+    bool pagesLeft = false;
+};
+
 struct DirObject {
     std::vector<std::string> components;  // object first
     std::vector<std::string_view> types;   // "CN", "OU", ... per component
     std::string className;
     std::vector<std::size_t> children;
+    // Objects of a directory server: its DN, whether it has objects below
+    // it (known before they are listed), and its listing.
+    std::string dn;
+    bool hasSubordinates = false;
+    ServerListing listing;
 };
 
 struct ListedObject {
@@ -189,6 +202,14 @@ struct SimClient::State {
     std::unordered_map<std::string, std::size_t> objectByName;  // full name in capitals
     std::unordered_map<std::uint32_t, std::size_t> objectById;
     std::vector<std::size_t> topObjects;
+
+    // [LDAP]: the directory server behind the directory operations. Objects
+    // come into `objects` as they are listed or looked up; owner IDs are
+    // asked once per scan, their answers (an object or none) kept here.
+    std::unique_ptr<ldaplink::Link> ldap;
+    simclient::ServerListing topListing;
+    std::unordered_map<std::uint32_t, std::optional<std::size_t>> ownerLookups;
+    std::uint64_t ldapRequests = 0;
 
     HostUserLookup hostUserLookup;
     std::unordered_map<std::uint32_t, std::optional<std::string>> hostUsers;
@@ -280,7 +301,8 @@ struct SimClient::State {
     using WorkstationReader = std::function<bool(workstation::Workstation& model, std::string& reason)>;
     void reset();
     bool load(const WorkstationReader& read, std::string* error);
-    bool install(workstation::Workstation model);
+    bool install(workstation::Workstation model, std::string& reason);
+    bool connectDirectory(std::string& reason);
     void installFaults();
     void installDirectory();
 
@@ -336,5 +358,14 @@ struct SimClient::State {
                                    std::string& out) const;
     std::optional<std::vector<std::string>> containerOf(const simclient::ContextState& context,
                                                         std::string_view name) const;
+    // Directory server: an entry as an object of the tree (known objects are
+    // updated, not doubled); nothing for a name too long for the tree.
+    std::optional<std::size_t> serverObject(const ldaplink::Entry& entry);
+    // The object a full name (components in capitals, object first) stands
+    // for, found level by level from the top; the code of a failure.
+    NWCCODE findServerObject(const std::vector<std::string>& components, std::size_t& object);
+    simclient::ServerListing& listingOf(std::optional<std::size_t> container);
+    // The next page of a container's listing (the top's without one) into its children.
+    NWCCODE readServerPage(std::optional<std::size_t> container);
 };
 

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdlib>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "netclient/netnames.h"
 #include "platform/asciicase.h"
@@ -203,7 +204,7 @@ public:
     bool read(const profile::ProfileDocument& document)
     {
         // Volumes first: drives refer to them wherever the sections stand.
-        static constexpr std::array<std::string_view, 6> kOrder = {"Volumes", "Drives", "Directory",
+        static constexpr std::array<std::string_view, 7> kOrder = {"Volumes", "Drives", "Directory", "LDAP",
                                                                    "Bindery", "Owners", "Faults"};
         for (std::string_view wanted : kOrder) {
             for (const profile::ProfileSection& section : document.sections()) {
@@ -218,7 +219,7 @@ public:
         }
         std::sort(m_ws.drives.begin(), m_ws.drives.end(),
                   [](const Drive& a, const Drive& b) { return a.letter < b.letter; });
-        return true;
+        return checkLdap();
     }
 
 private:
@@ -238,6 +239,8 @@ private:
             return readDrive(entry, value);
         if (m_section == "Directory")
             return readObject(entry, value);
+        if (m_section == "LDAP")
+            return readLdap(entry, value);
         if (m_section == "Bindery")
             return readBinderyName(entry, value);
         if (m_section == "Owners")
@@ -363,6 +366,77 @@ private:
         return true;
     }
 
+    bool readLdap(const profile::ProfileEntry& entry, std::string_view value)
+    {
+        if (!m_ws.directory.empty())
+            return fail(entry, "the directory comes from [Directory] (line " +
+                                   std::to_string(m_ws.directory.front().line) + ") or from [LDAP], not both");
+        if (!m_ws.ldap) {
+            m_ws.ldap.emplace();
+            m_ws.ldap->line = entry.line;
+        }
+        LdapSection& ldap = *m_ws.ldap;
+        const std::string key = ascii::toUpper(entry.key);
+        if (!m_ldapKeys.insert(key).second)
+            return fail(entry, "given twice");
+        if (hasControlChar(value))
+            return fail(entry, "a control character in the value");
+        if (key == "URI") {
+            const std::string scheme = ascii::toUpper(value.substr(0, value.find("://") + 3));
+            if ((scheme != "LDAP://" && scheme != "LDAPS://") || value.find("://") == std::string_view::npos ||
+                value.find_first_of(" \t") != std::string_view::npos)
+                return fail(entry, "not one ldap:// or ldaps:// URI");
+            ldap.uri = std::string(value);
+        } else if (key == "BASE") {
+            if (value.empty())
+                return fail(entry, "no DN");
+            ldap.base = std::string(value);
+        } else if (key == "BINDDN") {
+            ldap.bindDn = std::string(value);
+        } else if (key == "PASSWORDFILE") {
+            if (value.empty())
+                return fail(entry, "no file");
+            ldap.passwordFile = hostFolderOf(value, m_baseFolder);
+        } else if (key == "CACERTFILE") {
+            if (value.empty())
+                return fail(entry, "no file");
+            ldap.caCertFile = hostFolderOf(value, m_baseFolder);
+        } else if (key == "STARTTLS") {
+            if (value != "0" && value != "1")
+                return fail(entry, "not 0 or 1");
+            ldap.startTls = value == "1";
+        } else if (key == "TIMEOUT") {
+            const auto seconds = profile::parseInteger(value);
+            if (!seconds || *seconds < 1 || *seconds > 600)
+                return fail(entry, "not a number of seconds from 1 to 600");
+            ldap.timeoutSeconds = static_cast<int>(*seconds);
+        } else {
+            return fail(entry, "unknown key (URI, Base, BindDN, PasswordFile, StartTLS, CACertFile, Timeout)");
+        }
+        return true;
+    }
+
+    // What [LDAP] needs as a whole, reported at its first line.
+    bool checkLdap()
+    {
+        if (!m_ws.ldap)
+            return true;
+        const LdapSection& ldap = *m_ws.ldap;
+        std::string missing;
+        if (ldap.uri.empty())
+            missing = "URI";
+        else if (ldap.base.empty())
+            missing = "Base";
+        else if (!ldap.bindDn.empty() && ldap.passwordFile.empty())
+            missing = "PasswordFile (BindDN is given)";
+        else if (ldap.bindDn.empty() && !ldap.passwordFile.empty())
+            missing = "BindDN (PasswordFile is given)";
+        if (missing.empty())
+            return true;
+        m_error = std::string(m_fileName) + ":" + std::to_string(ldap.line) + ": [LDAP] no " + missing;
+        return false;
+    }
+
     bool readBinderyName(const profile::ProfileEntry& entry, std::string_view value)
     {
         const auto id = profile::parseInteger(entry.key);
@@ -425,6 +499,7 @@ private:
     std::string_view m_section;
     std::unordered_map<std::string, int> m_names;
     std::unordered_map<std::uint32_t, int> m_ids;
+    std::unordered_set<std::string> m_ldapKeys;
 };
 
 // The profile parser passes over lines it cannot use. The workstation file is

@@ -78,6 +78,18 @@ struct DirectoryObject {
     int line = 0;
 };
 
+// [LDAP]: the directory taken from a server instead of [Directory].
+struct LdapSection {
+    std::string uri;           // ldap://host:port or ldaps://host:port
+    std::string base;          // a DN
+    std::string bindDn;        // empty: anonymous
+    std::string passwordFile;  // absolute, or as written when no folder was known
+    bool startTls = false;
+    std::string caCertFile;    // absolute, or as written when no folder was known
+    int timeoutSeconds = 5;
+    int line = 0;              // the section's first line
+};
+
 struct Fault {
     Operation operation = Operation::Count;
     std::string pattern;  // Windows wildcard, matched blind to case
@@ -90,6 +102,7 @@ struct Workstation {
     std::vector<Volume> volumes;              // in file order
     std::vector<Drive> drives;                // in letter order
     std::vector<DirectoryObject> directory;   // in file order
+    std::optional<LdapSection> ldap;          // instead of directory
     std::map<std::uint32_t, std::string> bindery;
     std::map<std::uint32_t, std::uint32_t> owners;  // host user ID -> object ID
     std::vector<Fault> faults;

@@ -41,6 +41,8 @@ bool ownerItemMatches(std::string_view item, std::string_view owner)
     return owner[start - 1] == '.' && ascii::equalsIgnoringCase(item, owner.substr(start));
 }
 
+bool isOutsideDirectoryItem(std::string_view item) { return ascii::equalsIgnoringCase(item, kOutsideDirectoryItem); }
+
 std::optional<std::int32_t> fileDaySerial(NwClient& client, std::int32_t dateType, const FileInfoRecord& info)
 {
     DateRecord date{};

@@ -21,6 +21,12 @@ bool sizeTestPasses(std::int32_t sizeMode, double sizeBytes, std::uint32_t fileS
 // the owner or one above it), never a partial name component.
 bool ownerItemMatches(std::string_view item, std::string_view owner);
 
+// The owner-list entry that stands for no name but for every owner ID the
+// directory has no object for (the files of people who have left); matched
+// as a whole, blind to case, never as a name or a tail.
+inline constexpr char kOutsideDirectoryItem[] = "(not in the directory)";
+bool isOutsideDirectoryItem(std::string_view item);
+
 // The file's day to test, by DateType: 1 last access, 2 last update (its time
 // dropped), 3 creation. Nothing when the type is unknown or the stored date is
 // no calendar day.

@@ -34,7 +34,7 @@ std::int32_t Tfrmmain::MatchFile(const FileInfoRecord& info, const ExtendedInfoR
         }
         bool matched = false;
         for (const std::string& item : m_ownerItems) {
-            if (ownerItemMatches(item, owner)) {
+            if (isOutsideDirectoryItem(item) ? m_ownerOutsideDirectory : ownerItemMatches(item, owner)) {
                 matched = true;
                 break;
             }

@@ -115,10 +115,29 @@ void Tfrmmain::GetOwnerName(NWCONN_HANDLE conn, std::uint32_t ownerId, std::stri
 {
     NwClient& client = *nwClient();
     char buffer[kNameBufferSize] = {};
-    if (client.NWDSMapIDToName(MainContext, conn, ownerId, buffer) == nw::kSuccess) {
+    m_ownerOutsideDirectory = false;
+    const NWCCODE code = client.NWDSMapIDToName(MainContext, conn, ownerId, buffer);
+    if (code == nw::kSuccess) {
         name.assign(nw::boundedText(buffer, sizeof buffer));
         return;
     }
+    // A directory that cannot be reached says nothing about the owner: the
+    // bindery or the host's users must not name it instead, or a lost server
+    // would quietly give a whole volume other owners. The first such failure
+    // of a scan is one row; the next file asks again.
+    if (code == nw::kDsErrTransportFailure) {
+        if (!m_directoryLossLogged) {
+            std::string directory = "directory";
+            std::string reason;
+            client.directoryFailure(directory, reason);
+            const std::string problem = "NWDSMapIDToName: " + (reason.empty() ? std::string("no answer") : reason);
+            LogNWError(directory, code, problem.c_str(), 0);
+            m_directoryLossLogged = true;
+        }
+        name.assign("(unknown)");
+        return;
+    }
+    m_ownerOutsideDirectory = code == nw::kDsErrNoSuchEntry;
     buffer[0] = '\0';
     if (client.NWGetObjectName(conn, ownerId, buffer, nullptr) == nw::kSuccess) {
         name.assign(nw::boundedText(buffer, sizeof buffer));

@@ -68,6 +68,9 @@ void Tfrmmain::StartScan()
     scanProgress.DirsScanned = 0;
     scanProgress.MatchingSize = 0;
     outputErrorReported = false;
+    // Owner names the client kept from an earlier scan may be out of date.
+    nwClient()->beginScan();
+    m_directoryLossLogged = false;
 
     // The file is opened before anything else changes, so a file that cannot
     // be opened leaves the window idle.

@@ -7,6 +7,8 @@ packages=(
     build-essential cmake ninja-build pkg-config   # compiler and build
     qt6-base-dev libgl-dev                          # Qt 6 Widgets (its CMake files need GL)
     libgtest-dev libgmock-dev                       # tests
+    libldap-dev                                     # the [LDAP] directory (OpenLDAP's client library)
+    slapd ldap-utils openssl                        # a private directory server for the tests and demo-ldap.sh
     fonts-dejavu-core                               # a font for the offscreen renders
     lintian desktop-file-utils appstream man-db groff-base   # checks of the Debian package
 )

@@ -104,6 +104,9 @@ TEST_F(Scan, OwnerTestByWholeNameContainerAndUnknown)
         {{"jsmith.sales.acme"}, {"jsmith.txt"}},
         {{"guest", "(UNKNOWN)"}, {"guest.txt", "nobody.txt"}},
         {{"MITH.SALES.ACME", "UEST"}, {}},
+        // Owners the directory has no object for, named by the bindery or by nobody.
+        {{"(not in the directory)"}, {"guest.txt", "nobody.txt"}},
+        {{"(Not In The Directory)", "jsmith.sales.acme"}, {"guest.txt", "jsmith.txt", "nobody.txt"}},
     };
     for (const Case& c : cases) {
         w->lstUsers->clear();
