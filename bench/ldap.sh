@@ -26,6 +26,8 @@ for tool in trawl_makebenchtree trawl_scanbench; do
     [[ -x $bin/$tool ]] || { echo "missing $bin/$tool: build the project first" >&2; exit 1; }
 done
 slapd=/usr/sbin/slapd
+# shellcheck source=../scripts/private-slapd.sh
+. "$(dirname "$0")/../scripts/private-slapd.sh"
 [[ -x $slapd ]] || { echo "missing $slapd (scripts/install-deps.sh installs it)" >&2; exit 1; }
 if [[ ! -f $tree/workstation.ini ]]; then
     echo "generating $tree ..."
@@ -96,41 +98,7 @@ awk -v base="$base" '
         print ""
     }' "$tree/workstation.ini" >"$folder/directory.ldif"
 
-mkdir "$folder/db"
-cat >"$folder/slapd.conf" <<EOF
-include /etc/ldap/schema/core.schema
-include /etc/ldap/schema/cosine.schema
-include /etc/ldap/schema/nis.schema
-include /etc/ldap/schema/inetorgperson.schema
-modulepath /usr/lib/ldap
-moduleload back_mdb
-pidfile $folder/slapd.pid
-argsfile $folder/slapd.args
-database mdb
-maxsize 104857600
-suffix "$base"
-directory $folder/db
-access to * by * read
-EOF
-/usr/sbin/slapadd -q -f "$folder/slapd.conf" -l "$folder/directory.ldif"
-
-port_answers() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
-for attempt in 1 2 3 4 5 6 7 8 9 10; do
-    port=$((20000 + RANDOM % 40000))
-    port_answers "$port" && continue
-    "$slapd" -f "$folder/slapd.conf" -h "ldap://127.0.0.1:$port/" -d 0 >"$folder/slapd.log" 2>&1 &
-    pid=$!
-    for _ in $(seq 1 100); do
-        port_answers "$port" && break
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    port_answers "$port" && break
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-    pid=
-done
-[[ -n $pid ]] || { echo "slapd did not start:" >&2; cat "$folder/slapd.log" >&2; exit 1; }
+start_private_slapd "$folder" "$base" "$folder/directory.ldif" "$slapd"
 
 ldap_ini="$folder/workstation-ldap.ini"
 awk -v uri="ldap://127.0.0.1:$port" -v base="$base" '
