@@ -95,15 +95,20 @@ NWCCODE SimClient::State::gatherFacts(const std::string& path, std::string_view 
         !name.empty() && slash != std::string::npos && slash > 0 && pathView.substr(slash + 1) == name;
     if (mayReadAhead)
         readAheadWatches();
-    const bool readAhead = mayReadAhead && lookahead.take(pathView.substr(0, slash), name, record);
-    if (!readAhead) {
+    const Lookahead::Ahead ahead =
+        mayReadAhead ? lookahead.take(pathView.substr(0, slash), name, record) : Lookahead::Ahead::Nothing;
+    if (ahead == Lookahead::Ahead::Nothing) {
         record.statusError = 0;
         record.xattrsRefused = false;
         if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &record.status) != 0)
             record.statusError = errno;
         else
             readXattrsOnce(path, record);
+    } else if (ahead == Lookahead::Ahead::Status) {
+        readXattrsOnce(path, record);
     }
+    if (ahead != Lookahead::Ahead::Whole && mayReadAhead)
+        lookahead.giveBack(record);
     if (record.statusError != 0)
         return record.statusError == EACCES ? nw::kErrAccessDenied : nw::kErrNoSuchFile;
     if (record.xattrsRefused)

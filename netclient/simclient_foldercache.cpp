@@ -80,27 +80,36 @@ void SimClient::State::closeWatches()
 
 bool SimClient::State::listFolder(const std::string& folder, FolderCache& cache)
 {
-    platform::FolderReader dir;
-    if (!dir.open(folder.c_str()))
-        return false;
-    ++listings;
     cache.entries.clear();
     cache.byShortName.clear();
     cache.byFoldedName.clear();
-    while (const dirent64* entry = dir.next()) {
-        const std::string_view name = entry->d_name;
-        // Entries NetWare cannot hold are not on the volume at all.
-        if (!netnames::isNetWareName(name))
-            continue;
-        bool directory = entry->d_type == DT_DIR;
-        if (entry->d_type == DT_UNKNOWN) {
-            struct stat info {};
-            directory = ::fstatat(dir.fd(), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-                        S_ISDIR(info.st_mode);
+    // The second reader's listing, when it listed the folder after the
+    // cache's watch could have missed a change: its own watch, older than
+    // its listing, has reported nothing since.
+    lookahead.noticeChanges();
+    if (const std::vector<platform::ListedName>* given = lookahead.listingOf(folder)) {
+        for (const platform::ListedName& entry : *given)
+            if (netnames::isNetWareName(entry.name))
+                cache.entries.push_back(FolderEntry{entry.name, {}, entry.type == DT_DIR});
+    } else {
+        platform::FolderReader dir;
+        if (!dir.open(folder.c_str()))
+            return false;
+        ++listings;
+        while (const dirent64* entry = dir.next()) {
+            const std::string_view name = entry->d_name;
+            // Entries NetWare cannot hold are not on the volume at all.
+            if (!netnames::isNetWareName(name))
+                continue;
+            bool directory = entry->d_type == DT_DIR;
+            if (entry->d_type == DT_UNKNOWN) {
+                struct stat info {};
+                directory = ::fstatat(dir.fd(), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+                            S_ISDIR(info.st_mode);
+            }
+            cache.entries.push_back(FolderEntry{std::string(name), {}, directory});
         }
-        cache.entries.push_back(FolderEntry{std::string(name), {}, directory});
     }
-    dir.close();
     std::sort(cache.entries.begin(), cache.entries.end(),
               [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
     std::vector<std::string_view> names;
@@ -234,9 +243,9 @@ void SimClient::State::ListingStatus::beginFolder(const std::string& hostFolder,
     m_state.folderWatchesRead = false;
     m_state.aheadWatchesRead = false;
     m_state.readAheadWatches();
-    m_state.lookahead.peekFolder(hostFolder);
     if (!filePattern.empty())
         m_state.lookahead.setFilePattern(filePattern);
+    m_state.lookahead.peekFolder(hostFolder, !filePattern.empty());
 }
 
 const std::vector<platform::ListedName>* SimClient::State::ListingStatus::listing()

@@ -22,6 +22,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 
@@ -40,6 +41,20 @@ namespace {
 // How far the reader may run ahead of the caller.
 constexpr std::size_t kMaxEntriesAhead = 8192;
 constexpr std::size_t kMaxFoldersAhead = 256;
+// The reader lists this many folders ahead of the caller before it reads
+// extended attributes, which the caller may not ask for: a caller that finds
+// its next folder listed never lists it itself.
+constexpr std::size_t kListAhead = 4;
+// Extended attributes read between two looks at what the caller needs.
+constexpr std::size_t kFillBatch = 8;
+// Watches and folders let go are released in batches: the reader is not
+// woken for each.
+constexpr std::size_t kReleaseBatch = 64;
+// How long the caller waits for a folder the reader is listing: first
+// spinning, then asleep; past that it lists the folder itself. The caller
+// serves the window, so the wait stays far below a frame.
+constexpr auto kSpinWait = std::chrono::microseconds(200);
+constexpr auto kLongestWait = std::chrono::milliseconds(3);
 
 // An entry created, removed, renamed, written, read or changed in its status
 // or extended attributes, and the folder itself removed or moved. Every watch
@@ -111,6 +126,16 @@ ssize_t getXattr(int folderFd, const char* name, const std::string& path, const 
     return ::lgetxattr(path.c_str(), attribute, value, size);
 }
 
+// The status of an entry, never following a link; false (the error kept in
+// the record) when the host refuses it.
+bool readStatus(int folderFd, const char* name, HostRecord& record)
+{
+    if (::statx(folderFd, name, AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &record.status) == 0)
+        return true;
+    record.statusError = errno;
+    return false;
+}
+
 } // namespace
 
 bool simclient::readNetWareXattrs(int folderFd, const char* name, const std::string& path, HostRecord& record)
@@ -173,6 +198,13 @@ void Lookahead::stop()
         m_thread.join();
     }
     m_stopping = false;
+    m_readerAsleep = false;
+    m_full = false;
+    m_readerGeneration = 0;
+    m_current.reset();
+    m_taken = nullptr;
+    m_takenFolder.reset();
+    m_given.reset();
     m_peeked.reset();
     m_callerPattern.clear();
     m_filePattern.clear();
@@ -184,6 +216,8 @@ void Lookahead::stop()
     m_unwatch.clear();
     m_plan.clear();
     m_listing.clear();
+    m_listingChanged = false;
+    m_changesSeen = 0;
     m_entriesAhead = 0;
     m_start.clear();
     if (m_notifyFd >= 0)
@@ -191,7 +225,13 @@ void Lookahead::stop()
     m_notifyFd = -1;
 }
 
-bool Lookahead::take(std::string_view folder, std::string_view name, HostRecord& record)
+Lookahead::Folder::~Folder()
+{
+    if (fd >= 0)
+        ::close(fd);
+}
+
+bool Lookahead::ensureRunning()
 {
     if (m_unavailable)
         return false;
@@ -204,9 +244,58 @@ bool Lookahead::take(std::string_view folder, std::string_view name, HostRecord&
     }
     if (!m_thread.joinable())
         m_thread = std::thread([this] { run(); });
+    return true;
+}
 
+// Under m_mutex: the reader leaves what it planned and starts again at folder.
+void Lookahead::startAt(std::string_view folder)
+{
+    keepWatchesAbove(folder);
+    m_start.assign(folder);
+    m_plan.assign(1, m_start);
+    m_listing.clear();
+    m_generation.fetch_add(1, std::memory_order_release);
+    wakeReader();
+}
+
+// Under m_mutex: whether the reader may list the next folder. Once it was
+// as far ahead as it may be, it waits until the caller has taken half.
+bool Lookahead::mayList() const
+{
+    if (m_plan.empty())
+        return false;
+    if (m_full)
+        return m_entriesAhead <= kMaxEntriesAhead / 2 && m_folders.size() <= kMaxFoldersAhead / 2;
+    return m_entriesAhead < kMaxEntriesAhead && m_folders.size() < kMaxFoldersAhead;
+}
+
+// Under m_mutex: what the reader wakes for.
+bool Lookahead::readerCalled() const
+{
+    return m_stopping || m_readerGeneration != m_generation.load(std::memory_order_acquire) ||
+           m_unwatch.size() >= kReleaseBatch || m_garbage.size() >= kReleaseBatch || mayList();
+}
+
+// Under m_mutex: wakes a waiting reader when there is work for it, and only then.
+void Lookahead::wakeReader()
+{
+    if (m_readerAsleep && readerCalled())
+        m_wake.notify_one();
+}
+
+Lookahead::Ahead Lookahead::take(std::string_view folder, std::string_view name, HostRecord& record)
+{
+    m_taken = nullptr;
+    m_takenFolder.reset();
+    if (!ensureRunning())
+        return Ahead::Nothing;
+
+    // The folder of the last answer, while the caller stays in it.
     std::shared_ptr<Folder> current;
-    {
+    if (m_current && m_current->path == folder && !m_current->passed.load(std::memory_order_relaxed) &&
+        m_current->generation == m_generation.load(std::memory_order_relaxed)) {
+        current = m_current;
+    } else {
         std::lock_guard lock(m_mutex);
         const std::uint64_t generation = m_generation.load(std::memory_order_relaxed);
         std::size_t position = 0;
@@ -217,53 +306,88 @@ bool Lookahead::take(std::string_view folder, std::string_view name, HostRecord&
             // Not read ahead yet, but next on the reader's way: it goes on.
             dropBefore(m_folders.size());
             if (folder == m_listing || (!m_plan.empty() && folder == m_plan.back())) {
-                if (!m_unwatch.empty() || !m_garbage.empty())
-                    m_wake.notify_one();
-                return false;
+                wakeReader();
+                return Ahead::Nothing;
             }
             // Not on its way at all: the reader starts again here.
-            keepWatchesAbove(folder);
-            m_start.assign(folder);
-            m_plan.assign(1, m_start);
-            m_listing.clear();
-            m_generation.fetch_add(1, std::memory_order_release);
-            m_wake.notify_one();
-            return false;
+            startAt(folder);
+            return Ahead::Nothing;
         }
         if (position > 0) {
             dropBefore(position);
-            m_wake.notify_one();
+            wakeReader();
         }
         current = m_folders.front();
+        m_current = current;
     }
 
     Entry* const entry = findEntry(*current, name);
     if (entry == nullptr)
-        return false;
+        return Ahead::Nothing;
     const std::size_t index = static_cast<std::size_t>(entry - current->entries.get());
     std::size_t passed = current->skipTo.load(std::memory_order_relaxed);
     while (passed < index + 1 && !current->skipTo.compare_exchange_weak(passed, index + 1, std::memory_order_relaxed)) {
     }
 
+    // An entry nobody read is the caller's; one whose status alone was read
+    // is the caller's too, with that status. Being read: a single entry's
+    // status and attributes, a few microseconds when the reader runs. A
+    // reader the system has set aside is not waited for: the caller reads the
+    // entry itself, which costs what waiting would.
     std::uint8_t state = entry->state.load(std::memory_order_acquire);
-    if (state == Free) {
-        if (entry->state.compare_exchange_strong(state, Taken, std::memory_order_acquire))
-            return false;
-    }
-    // Being read: a single entry's status and attributes, a few microseconds
-    // when the reader runs. A reader the system has set aside is not waited
-    // for: the caller reads the entry itself, which costs what waiting would.
-    for (unsigned spins = 0; state == Reading && spins < 64; ++spins) {
+    for (unsigned spins = 0;; ++spins) {
+        if (state == Free || state == Stated) {
+            const std::uint8_t was = state;
+            if (!entry->state.compare_exchange_weak(state, Taken, std::memory_order_acquire))
+                continue;
+            m_takenFolder = current;
+            m_taken = entry;
+            if (was == Free || current->changed.load(std::memory_order_acquire))
+                return Ahead::Nothing;
+            record = entry->record;
+            ++m_answered;
+            return Ahead::Status;
+        }
+        if ((state != Stating && state != Reading) || spins >= 64)
+            break;
 #if defined(__x86_64__) || defined(__i386__)
         __builtin_ia32_pause();
 #endif
         state = entry->state.load(std::memory_order_acquire);
     }
     if (state != Read || current->changed.load(std::memory_order_acquire))
-        return false;
+        return Ahead::Nothing;
     record = entry->record;
     ++m_answered;
-    return true;
+    return Ahead::Whole;
+}
+
+const std::vector<platform::ListedName>* Lookahead::listingOf(std::string_view folder)
+{
+    if (m_notifyFd < 0)
+        return nullptr;
+    std::lock_guard lock(m_mutex);
+    const std::uint64_t generation = m_generation.load(std::memory_order_relaxed);
+    for (const std::shared_ptr<Folder>& candidate : m_folders) {
+        if (candidate->generation == generation && candidate->path == folder) {
+            if (!candidate->listedWhole || candidate->changed.load(std::memory_order_acquire))
+                return nullptr;
+            m_given = candidate;
+            ++m_listingsGiven;
+            return &candidate->listed;
+        }
+    }
+    return nullptr;
+}
+
+void Lookahead::giveBack(const HostRecord& record)
+{
+    if (m_taken == nullptr)
+        return;
+    m_taken->record = record;
+    m_taken->state.store(Read, std::memory_order_release);
+    m_taken = nullptr;
+    m_takenFolder.reset();
 }
 
 Lookahead::Entry* Lookahead::findEntry(Folder& folder, std::string_view name)
@@ -275,19 +399,81 @@ Lookahead::Entry* Lookahead::findEntry(Folder& folder, std::string_view name)
     return entry == end || entry->name != name ? nullptr : entry;
 }
 
-void Lookahead::peekFolder(std::string_view folder)
+void Lookahead::peekFolder(std::string_view folder, bool walk)
 {
     m_peeked.reset();
-    if (m_notifyFd < 0)
+    if (walk ? !ensureRunning() : m_notifyFd < 0)
         return;
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
     const std::uint64_t generation = m_generation.load(std::memory_order_relaxed);
-    for (const std::shared_ptr<Folder>& candidate : m_folders) {
-        if (candidate->generation == generation && candidate->path == folder) {
-            m_peeked = candidate;
-            return;
+    const auto find = [&] {
+        for (const std::shared_ptr<Folder>& candidate : m_folders)
+            if (candidate->generation == generation && candidate->path == folder)
+                return candidate;
+        return std::shared_ptr<Folder>();
+    };
+    m_peeked = find();
+    // A walk the reader is not on: it starts again here.
+    if (!m_peeked && walk && folder != m_listing && (m_plan.empty() || folder != m_plan.back())) {
+        dropBefore(m_folders.size());
+        startAt(folder);
+    }
+    // The folder the reader is listing, or lists next: listing it here too
+    // would cost what waiting does, twice over.
+    if (!m_peeked && (folder == m_listing || (!m_plan.empty() && folder == m_plan.back()))) {
+        dropBefore(m_folders.size());
+        wakeReader();
+        waitFor(lock, [&] {
+            m_peeked = find();
+            return m_peeked != nullptr || (folder != m_listing && (m_plan.empty() || folder != m_plan.back()));
+        });
+    }
+    // Listed, and its files' status is being read: the caller reads those
+    // nobody has taken yet, with the reader, and waits for the last few.
+    if (m_peeked && !m_peeked->stated.load(std::memory_order_acquire)) {
+        const std::shared_ptr<Folder> peeked = m_peeked;
+        lock.unlock();
+        std::string path;
+        for (std::size_t i = 0; i < peeked->count; ++i) {
+            Entry& entry = peeked->entries[i];
+            std::uint8_t state = Free;
+            if (!entry.state.compare_exchange_strong(state, Stating, std::memory_order_acquire))
+                continue;
+            path.assign(peeked->path);
+            path += '/';
+            path += entry.name;
+            entry.state.store(readStatus(AT_FDCWD, path.c_str(), entry.record) ? Stated : Read,
+                              std::memory_order_release);
+        }
+        lock.lock();
+        waitFor(lock, [&] { return peeked->stated.load(std::memory_order_acquire); });
+    }
+}
+
+// Under the lock: waits a bounded time for the reader until ready() holds.
+template <typename Ready>
+bool Lookahead::waitFor(std::unique_lock<std::mutex>& lock, Ready ready)
+{
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
+    while (!ready()) {
+        const Clock::time_point now = Clock::now();
+        if (now - start >= kLongestWait)
+            return false;
+        if (now - start < kSpinWait) {
+            const std::uint64_t seen = m_progress.load(std::memory_order_acquire);
+            lock.unlock();
+            for (int spins = 0; spins < 64 && m_progress.load(std::memory_order_acquire) == seen; ++spins) {
+#if defined(__x86_64__) || defined(__i386__)
+                __builtin_ia32_pause();
+#endif
+            }
+            lock.lock();
+        } else {
+            m_listed.wait_until(lock, start + kLongestWait);
         }
     }
+    return true;
 }
 
 void Lookahead::setFilePattern(std::string_view pattern)
@@ -304,7 +490,12 @@ bool Lookahead::peekStatus(std::string_view name, struct statx& status)
     if (!m_peeked || m_peeked->changed.load(std::memory_order_acquire))
         return false;
     const Entry* const entry = findEntry(*m_peeked, name);
-    if (entry == nullptr || entry->state.load(std::memory_order_acquire) != Read || entry->record.statusError != 0)
+    if (entry == nullptr)
+        return false;
+    // Stated, or past it: the status stays as it was read. (Reading, in a
+    // folder the caller can see, is the reader at the extended attributes.)
+    const std::uint8_t state = entry->state.load(std::memory_order_acquire);
+    if ((state != Stated && state != Reading && state != Read) || entry->record.statusError != 0)
         return false;
     status = entry->record.status;
     return true;
@@ -341,6 +532,10 @@ void Lookahead::noticeChanges()
         return;
 
     std::lock_guard lock(m_mutex);
+    // The folder being listed is not among the folders yet, and its watch may
+    // not even be known: the reader looks for it here when it is.
+    for (const Change& change : changes)
+        m_recentWatches[m_changesSeen++ % m_recentWatches.size()] = change.watch;
     // A folder on the way to the start: only itself, or the next folder down.
     for (const Change& change : changes)
         for (const Watched& above : m_above)
@@ -349,16 +544,20 @@ void Lookahead::noticeChanges()
     if (lostTrack) {
         for (const std::shared_ptr<Folder>& folder : m_folders)
             folder->changed = true;
+        m_listingChanged = true;
         return;
     }
     // Everything below a folder that changed itself, or below a subfolder
     // that changed, runs through it.
+    const auto below = [](std::string_view path, std::string_view top) {
+        return path == top || (path.size() > top.size() && path.substr(0, top.size()) == top && path[top.size()] == '/');
+    };
     const auto changeBelow = [&](const std::string& top) {
-        for (const std::shared_ptr<Folder>& folder : m_folders) {
-            const std::string_view path = folder->path;
-            if (path == top || (path.size() > top.size() && path.substr(0, top.size()) == top && path[top.size()] == '/'))
+        for (const std::shared_ptr<Folder>& folder : m_folders)
+            if (below(folder->path, top))
                 folder->changed = true;
-        }
+        if (!m_listing.empty() && below(m_listing, top))
+            m_listingChanged = true;
     };
     const auto changeOf = [&](const Change& change, const std::shared_ptr<Folder>& folder) {
         if (folder->watch != change.watch)
@@ -416,29 +615,91 @@ void Lookahead::run()
     for (;;) {
         std::string path;
         std::string start;
+        std::shared_ptr<Folder> toFill;
+        std::uint64_t changesBefore = 0;
         {
             std::unique_lock lock(m_mutex);
-            m_wake.wait(lock, [&] {
-                return m_stopping || !m_unwatch.empty() || !m_garbage.empty() ||
-                       generation != m_generation.load(std::memory_order_acquire) ||
-                       (!m_plan.empty() && m_entriesAhead < kMaxEntriesAhead && m_folders.size() < kMaxFoldersAhead);
-            });
+            for (;;) {
+                if (!mayList() && !m_plan.empty())
+                    m_full = true;
+                else if (mayList())
+                    m_full = false;
+                if (readerCalled() || nextToFill() != nullptr)
+                    break;
+                m_readerAsleep = true;
+                m_wake.wait(lock);
+                m_readerAsleep = false;
+            }
             if (m_stopping)
                 return;
             if (generation != m_generation.load(std::memory_order_acquire)) {
                 generation = m_generation.load(std::memory_order_acquire);
+                m_readerGeneration = generation;
                 start = m_start;
-            } else if (!m_plan.empty() && m_entriesAhead < kMaxEntriesAhead && m_folders.size() < kMaxFoldersAhead) {
-                path = std::move(m_plan.back());
-                m_plan.pop_back();
-                m_listing = path;
+            } else {
+                // Folders first, a few ahead of the caller; then the extended
+                // attributes of the files listed, nearest first; then folders
+                // again, as far as the bounds allow.
+                toFill = nextToFill();
+                if (mayList() && (m_folders.size() < kListAhead || toFill == nullptr)) {
+                    toFill.reset();
+                    path = std::move(m_plan.back());
+                    m_plan.pop_back();
+                    m_listing = path;
+                    m_listingChanged = false;
+                    changesBefore = m_changesSeen;
+                }
             }
         }
         releaseWatches();
         if (!start.empty())
             watchAbove(start);
         else if (!path.empty())
-            readFolder(path, generation);
+            readFolder(path, generation, changesBefore);
+        else if (toFill)
+            fill(*toFill, generation);
+    }
+}
+
+// Under m_mutex, the reader's own: the first folder ahead with files whose
+// extended attributes are still to read.
+std::shared_ptr<Lookahead::Folder> Lookahead::nextToFill() const
+{
+    const std::uint64_t generation = m_generation.load(std::memory_order_acquire);
+    for (const std::shared_ptr<Folder>& folder : m_folders)
+        if (folder->generation == generation && folder->fd >= 0 && folder->filled < folder->count)
+            return folder;
+    return nullptr;
+}
+
+// A few of the folder's files, from the first the caller has not passed:
+// their extended attributes, where only their status was read.
+void Lookahead::fill(Folder& folder, std::uint64_t generation)
+{
+    std::string entryPath;
+    std::size_t done = 0;
+    std::size_t i = std::max(folder.filled, folder.skipTo.load(std::memory_order_relaxed));
+    for (; i < folder.count && done < kFillBatch; ++i) {
+        if (stale(generation) || folder.passed.load(std::memory_order_relaxed) ||
+            folder.changed.load(std::memory_order_relaxed))
+            break;
+        Entry& entry = folder.entries[i];
+        std::uint8_t state = Stated;
+        if (!entry.state.compare_exchange_strong(state, Reading, std::memory_order_acquire))
+            continue;
+        entryPath.assign(folder.path);
+        entryPath += '/';
+        entryPath += entry.name;
+        entry.record.xattrsRefused = !readNetWareXattrs(folder.fd, entry.name.c_str(), entryPath, entry.record);
+        entry.state.store(Read, std::memory_order_release);
+        ++done;
+    }
+    folder.filled = i;
+    // Nothing more to read there: the folder is closed.
+    if (i >= folder.count || stale(generation) || folder.passed.load(std::memory_order_relaxed) ||
+        folder.changed.load(std::memory_order_relaxed)) {
+        ::close(folder.fd);
+        folder.fd = -1;
     }
 }
 
@@ -510,7 +771,19 @@ void Lookahead::watchAbove(const std::string& start)
     releaseWatches();
 }
 
-void Lookahead::readFolder(const std::string& path, std::uint64_t generation)
+// Under m_mutex: whether the caller read a change of watch since it had
+// read changesBefore changes in all.
+bool Lookahead::changedSince(std::uint64_t changesBefore, int watch) const
+{
+    if (m_changesSeen - changesBefore > m_recentWatches.size())
+        return true;
+    for (std::uint64_t i = changesBefore; i < m_changesSeen; ++i)
+        if (m_recentWatches[i % m_recentWatches.size()] == watch)
+            return true;
+    return false;
+}
+
+void Lookahead::readFolder(const std::string& path, std::uint64_t generation, std::uint64_t changesBefore)
 {
     auto folder = std::make_shared<Folder>();
     folder->path = path;
@@ -562,22 +835,28 @@ void Lookahead::readFolder(const std::string& path, std::uint64_t generation)
 
     {
         std::lock_guard lock(m_mutex);
+        const bool listingChanged = m_listingChanged || changedSince(changesBefore, folder->watch);
+        m_listing.clear();
+        m_listingChanged = false;
         if (stale(generation) || m_stopping) {
-            m_listing.clear();
             if (folder->watch >= 0)
                 m_unwatch.push_back(folder->watch);
             return;  // the watch goes at the reader's next round
         }
+        if (listingChanged)
+            folder->changed = true;
         m_folders.push_back(folder);
         m_entriesAhead += folder->count;
         for (auto it = subfolders.rbegin(); it != subfolders.rend(); ++it)
             m_plan.push_back(path + "/" + *it);
-        m_listing.clear();
+        m_progress.fetch_add(1, std::memory_order_release);
     }
+    m_listed.notify_all();
 
+    // The status of every file, which the caller's listing wants; the
+    // extended attributes come later, when the reader is ahead.
     if (dir.isOpen()) {
         const int folderFd = dir.fd();
-        std::string entryPath;
         for (std::size_t i = 0; i < folder->count; ++i) {
             if (stale(generation) || folder->passed.load(std::memory_order_relaxed))
                 break;
@@ -586,20 +865,19 @@ void Lookahead::readFolder(const std::string& path, std::uint64_t generation)
                 break;
             Entry& entry = folder->entries[i];
             std::uint8_t state = Free;
-            if (!entry.state.compare_exchange_strong(state, Reading, std::memory_order_acquire))
+            if (!entry.state.compare_exchange_strong(state, Stating, std::memory_order_acquire))
                 continue;
-            HostRecord& record = entry.record;
-            if (::statx(folderFd, entry.name.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME,
-                        &record.status) != 0) {
-                record.statusError = errno;
-            } else {
-                entryPath.assign(path);
-                entryPath += '/';
-                entryPath += entry.name;
-                record.xattrsRefused = !readNetWareXattrs(folderFd, entry.name.c_str(), entryPath, record);
-            }
-            entry.state.store(Read, std::memory_order_release);
+            entry.state.store(readStatus(folderFd, entry.name.c_str(), entry.record) ? Stated : Read,
+                              std::memory_order_release);
             m_entriesRead.fetch_add(1, std::memory_order_release);
         }
+        if (folder->count > 0)
+            folder->fd = dir.release();
     }
+    {
+        std::lock_guard lock(m_mutex);
+        folder->stated = true;
+        m_progress.fetch_add(1, std::memory_order_release);
+    }
+    m_listed.notify_all();
 }

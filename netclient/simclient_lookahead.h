@@ -12,6 +12,7 @@
 
 #include <sys/stat.h>
 
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -54,18 +55,30 @@ public:
 
     // Reads what the change watches reported: the caller's part, before take().
     void noticeChanges();
+    // How much of an entry's record was read ahead.
+    enum class Ahead { Nothing, Status, Whole };
     // The record of the entry name of the host folder folder, read ahead and
-    // unchanged as of the last noticeChanges(); false when the caller must read
-    // the host itself. A folder not read ahead starts the reader there.
-    bool take(std::string_view folder, std::string_view name, HostRecord& record);
+    // unchanged as of the last noticeChanges(): Whole, or only its status
+    // (the caller reads the extended attributes), or Nothing when the caller
+    // must read the host itself. A folder not read ahead starts the reader there.
+    Ahead take(std::string_view folder, std::string_view name, HostRecord& record);
+    // After take() gave less than the whole record: the record the caller
+    // then read itself, kept for the entry's next read while nothing changes.
+    void giveBack(const HostRecord& record);
     // The status of a file of folder as read ahead and unchanged as of the
     // last noticeChanges(), without taking the entry: the file's own read
-    // comes later. Folder is looked up once by peekFolder().
-    void peekFolder(std::string_view folder);
+    // comes later. Folder is looked up once by peekFolder(), which waits a
+    // moment for the reader when it is listing the folder or about to. The
+    // listing of a walk (walk true) starts the reader there when it is not.
+    void peekFolder(std::string_view folder, bool walk);
     bool peekStatus(std::string_view name, struct statx& status);
     // The entries of the folder peeked at, when its listing is whole and
     // nothing changed in it since; nullptr otherwise.
     const std::vector<platform::ListedName>* peekListing() const;
+    // The entries of folder as the reader listed them, whole and with nothing
+    // changed in it as of the last noticeChanges(); nullptr otherwise. Valid
+    // until the next call.
+    const std::vector<platform::ListedName>* listingOf(std::string_view folder);
     // Only files whose names match pattern are read ahead from now on (the
     // pattern of the walk's listings); every file when never set.
     void setFilePattern(std::string_view pattern);
@@ -79,7 +92,9 @@ public:
     std::uint64_t listingsGiven() const { return m_listingsGiven; }
 
 private:
-    enum State : std::uint8_t { Free, Reading, Read, Taken };
+    // Stating: the reader reads the status; Stated: the status is read, the
+    // extended attributes not yet; Reading: the reader reads them.
+    enum State : std::uint8_t { Free, Stating, Stated, Reading, Read, Taken };
     struct Entry {
         std::string name;
         std::atomic<std::uint8_t> state{Free};
@@ -98,11 +113,28 @@ private:
         // gave every type.
         std::vector<platform::ListedName> listed;
         bool listedWhole = false;
+        // The reader's own: the folder, open while entries remain whose
+        // extended attributes it may read, and the first such entry.
+        int fd = -1;
+        std::size_t filled = 0;
+        // The status of every entry is read (or the reader gave up on them).
+        std::atomic<bool> stated{false};
+        ~Folder();
     };
 
+    bool ensureRunning();
+    void startAt(std::string_view folder);
+    bool mayList() const;
+    bool readerCalled() const;
+    void wakeReader();
     void run();
     static Entry* findEntry(Folder& folder, std::string_view name);
-    void readFolder(const std::string& path, std::uint64_t generation);
+    void readFolder(const std::string& path, std::uint64_t generation, std::uint64_t changesBefore);
+    bool changedSince(std::uint64_t changesBefore, int watch) const;
+    std::shared_ptr<Folder> nextToFill() const;
+    void fill(Folder& folder, std::uint64_t generation);
+    template <typename Ready>
+    bool waitFor(std::unique_lock<std::mutex>& lock, Ready ready);
     void dropBefore(std::size_t position);
     void keepWatchesAbove(std::string_view path);
     int addWatch(const std::string& path);
@@ -119,6 +151,11 @@ private:
     std::string m_start;                         // where the reader is to start again
     std::vector<std::string> m_plan;             // folders still to read, the next at the back; guarded by m_mutex
     std::string m_listing;                       // the folder being listed, guarded by m_mutex
+    bool m_listingChanged = false;               // a change reported while it was listed, guarded by m_mutex
+    // The watches of the last changes the caller read, and how many it read
+    // in all; guarded by m_mutex.
+    std::array<int, 256> m_recentWatches{};
+    std::uint64_t m_changesSeen = 0;
     std::string m_filePattern;                   // guarded by m_mutex
     std::atomic<std::uint64_t> m_generation{0};  // raised at every new start
     std::deque<std::shared_ptr<Folder>> m_folders;  // in the walk's order, guarded by m_mutex
@@ -141,6 +178,15 @@ private:
     std::shared_ptr<Folder> m_peeked;               // the caller's own
     std::string m_callerPattern;                    // the caller's copy of m_filePattern
     std::atomic<std::uint64_t> m_entriesRead{0};
+    bool m_readerAsleep = false;                 // guarded by m_mutex
+    bool m_full = false;                         // the reader was as far ahead as it may be; guarded by m_mutex
+    std::uint64_t m_readerGeneration = 0;        // the start the reader works from; guarded by m_mutex
+    std::shared_ptr<Folder> m_current;           // the caller's own: the folder of its last answer
+    std::shared_ptr<Folder> m_takenFolder;       // the caller's own: the entry take() left it to read
+    Entry* m_taken = nullptr;
+    std::shared_ptr<Folder> m_given;             // the caller's own: the folder of the last listingOf()
+    std::atomic<std::uint64_t> m_progress{0};  // raised at every folder listed and every folder stated
+    std::condition_variable m_listed;          // likewise
 };
 
 } // namespace simclient

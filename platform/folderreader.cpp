@@ -42,4 +42,12 @@ void FolderReader::close()
     m_at = 0;
 }
 
+int FolderReader::release()
+{
+    const int fd = m_fd;
+    m_fd = -1;
+    close();
+    return fd;
+}
+
 } // namespace platform

@@ -24,6 +24,9 @@ public:
     // The next entry; nullptr at the end, or at a read error with errno set.
     const dirent64* next();
     void close();
+    // Hands the open folder over to the caller, who closes it; the reader is
+    // left closed.
+    int release();
 
 private:
     int m_fd = -1;
