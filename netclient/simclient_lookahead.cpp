@@ -304,12 +304,16 @@ Lookahead::Ahead Lookahead::take(std::string_view folder, std::string_view name,
             ++position;
         if (position == m_folders.size()) {
             // Not read ahead yet, but next on the reader's way: it goes on.
-            dropBefore(m_folders.size());
             if (folder == m_listing || (!m_plan.empty() && folder == m_plan.back())) {
+                dropBefore(m_folders.size());
                 wakeReader();
                 return Ahead::Nothing;
             }
-            // Not on its way at all: the reader starts again here.
+            // Not on its way at all. A reader on a walk stays on it (a walk's
+            // listing moves it); an idle one starts again here.
+            if (!m_plan.empty() || !m_listing.empty())
+                return Ahead::Nothing;
+            dropBefore(m_folders.size());
             startAt(folder);
             return Ahead::Nothing;
         }

@@ -7,9 +7,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <functional>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -321,6 +324,96 @@ TEST_F(ClientFolderCache, OnlyTheFilesOfTheWalksPatternAreReadAhead)
     EXPECT_EQ(size("job5.tmp"), 15);
     EXPECT_EQ(size("note5.txt"), 25);
     EXPECT_EQ(client->answersReadAhead(), 1u);
+}
+
+} // namespace
+
+namespace {
+
+// A walk as a scan makes it, folder by folder, each file read twice (its
+// information, then its extended information), while files ahead of it
+// change, go and come: every answer is the host's at the time of the call,
+// whichever thread read it and whenever.
+TEST_F(ClientFolderCache, AWalkIsAnsweredAsTheHostStandsWhileFilesAheadChange)
+{
+    std::map<std::string, std::uint32_t> owners;  // volume path -> owner set
+    for (int dept = 0; dept < 3; ++dept)
+        for (int team = 0; team < 4; ++team)
+            for (int job = 0; job < 6; ++job) {
+                const std::string name = "Dept " + std::to_string(dept) + "/Team " + std::to_string(team) + "/job" +
+                                         std::to_string(job) + ".tmp";
+                ws.makeFile(sys + "/" + name, 100 + job);
+                ws.makeFile(sys + "/" + name.substr(0, name.size() - 3) + "txt", 1);
+                owners[name] = 0x1000u + static_cast<std::uint32_t>(job);
+            }
+    if (!ws.xattrsSupported())
+        GTEST_SKIP() << "no extended attributes here";
+    for (const auto& [name, owner] : owners)
+        ASSERT_TRUE(ws.setOwner(sys + "/" + name, owner));
+    load();
+
+    // Once the second reader has read the next two folders, their files
+    // change, go and come, and so do those of a folder further on.
+    const auto changeAhead = [&] {
+        for (int wait = 0; wait < 50 && client->entriesReadAhead() < 3 * 6; ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ASSERT_EQ(::truncate((sys + "/Dept 0/Team 1/job1.tmp").c_str(), 7), 0);
+        ASSERT_EQ(::truncate((sys + "/Dept 2/Team 3/job1.tmp").c_str(), 7), 0);
+        for (const char* name : {"Dept 0/Team 2/job2.tmp", "Dept 2/Team 2/job2.tmp"}) {
+            ASSERT_TRUE(ws.setOwner(sys + "/" + name, 0x2002));
+            owners[name] = 0x2002;
+        }
+        for (const char* name : {"Dept 0/Team 1/job3.tmp", "Dept 1/Team 3/job3.tmp"}) {
+            ASSERT_EQ(::unlink((sys + "/" + name).c_str()), 0);
+            owners.erase(name);
+        }
+        for (const char* name : {"Dept 0/Team 2/job9.tmp", "Dept 2/Team 1/job9.tmp"}) {
+            ws.makeFile(sys + "/" + name, 9);
+            ASSERT_TRUE(ws.setOwner(sys + "/" + name, 0x1009));
+            owners[name] = 0x1009;
+        }
+    };
+    std::size_t filesSeen = 0;
+    std::function<void(const std::string&)> walk = [&](const std::string& folder) {
+        platform::DirListing listing;
+        platform::DirEntry entry;
+        std::vector<std::string> subfolders;
+        const std::string windowsFolder = "F:\\" + (folder.empty() ? "" : folder + "\\");
+        listing.open(windowsFolder + "*.*", platform::kAttrDirectory, "*.tmp");
+        while (listing.next(entry)) {
+            if ((entry.attributes & platform::kAttrDirectory) != 0) {
+                if (entry.name != "." && entry.name != "..")
+                    subfolders.push_back(entry.name);
+                continue;
+            }
+            const std::string name = (folder.empty() ? "" : folder + "/") + entry.name;
+            struct stat host {};
+            ASSERT_EQ(::stat((sys + "/" + name).c_str(), &host), 0) << name;
+            EXPECT_EQ(entry.size, static_cast<std::uint64_t>(host.st_size)) << name;
+            std::string volumePath = "SYS:" + name;
+            std::replace(volumePath.begin(), volumePath.end(), '/', '\\');
+            std::uint8_t sequence[9];
+            std::memset(sequence, 0xFF, sizeof sequence);
+            FileInfoRecord info{};
+            ASSERT_EQ(client->NWIntScanFileInformation2(1, 0, volumePath.c_str(), kFilesHiddenSystem, sequence, &info, 0),
+                      nw::kSuccess) << name;
+            EXPECT_EQ(info.size, static_cast<std::uint32_t>(host.st_size)) << name;
+            EXPECT_EQ(info.ownerId, owners.at(name)) << name;
+            ExtendedInfoRecord extended{};
+            std::string folderPath = "SYS:" + folder;
+            std::replace(folderPath.begin(), folderPath.end(), '/', '\\');
+            ASSERT_EQ(extendedInfo(folderPath, entry.name, extended), nw::kSuccess) << name;
+            EXPECT_EQ(extended.ownerId, owners.at(name)) << name;
+            ++filesSeen;
+        }
+        if (folder == "Dept 0/Team 0")
+            changeAhead();
+        for (const std::string& subfolder : subfolders)
+            walk((folder.empty() ? "" : folder + "/") + subfolder);
+    };
+    walk("");
+    EXPECT_EQ(filesSeen, owners.size());
 }
 
 } // namespace
