@@ -22,8 +22,10 @@ using namespace simclient;
 
 namespace {
 
-// Folders whose names and short names are kept; the least recently used goes
-// first. Deeper than any path can reach, so one path never evicts its own folders.
+// Folders whose names and short names are kept; the least recently used go
+// first, a quarter at a time. A path reaches fewer folders than the three
+// quarters kept (its 511 characters hold at most 256), and it uses them last,
+// so one path never evicts its own folders.
 constexpr std::size_t kMaxCachedFolders = 512;
 
 } // namespace
@@ -313,6 +315,27 @@ void SimClient::State::noticeChanges()
     }
 }
 
+// Forgets the count least recently used folders at once, so that a walk
+// through many folders does not look for the oldest at every new one. Their
+// watches go, so what lies below them is checked again.
+void SimClient::State::forgetOldestFolders(std::size_t count)
+{
+    std::vector<std::pair<std::uint64_t, std::string_view>> byUse;
+    byUse.reserve(folders.size());
+    for (const auto& [name, cache] : folders)
+        byUse.emplace_back(cache.lastUse, name);
+    count = std::min(count, byUse.size());
+    std::nth_element(byUse.begin(), byUse.begin() + static_cast<std::ptrdiff_t>(count), byUse.end());
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < count; ++i)
+        names.emplace_back(byUse[i].second);
+    for (const std::string& name : names) {
+        const auto found = folders.find(name);
+        releaseWatch(found->second);
+        folders.erase(found);
+    }
+}
+
 // The cache of a host folder, read again when it changed. With checkStatus
 // false the caller has just checked the folder above it, so a watched folder
 // of the current epoch is taken as it is.
@@ -333,14 +356,8 @@ FolderCache* SimClient::State::folderCache(const std::string& folder, bool check
         return &found->second;
     }
     if (found == folders.end()) {
-        if (folders.size() >= kMaxCachedFolders) {
-            const auto oldest = std::min_element(folders.begin(), folders.end(), [](const auto& a, const auto& b) {
-                return a.second.lastUse < b.second.lastUse;
-            });
-            // Its watch goes, so what lies below it is checked again.
-            releaseWatch(oldest->second);
-            folders.erase(oldest);
-        }
+        if (folders.size() >= kMaxCachedFolders)
+            forgetOldestFolders(kMaxCachedFolders / 4);
         found = folders.emplace(folder, FolderCache{}).first;
     } else if (found->second.device != info.st_dev || found->second.inode != info.st_ino) {
         releaseWatch(found->second);  // another folder now has this name

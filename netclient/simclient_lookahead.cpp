@@ -448,6 +448,7 @@ void Lookahead::peekFolder(std::string_view folder, bool walk)
             path += entry.name;
             entry.state.store(readStatus(AT_FDCWD, path.c_str(), entry.record) ? Stated : Read,
                               std::memory_order_release);
+            m_entriesRead.fetch_add(1, std::memory_order_release);
         }
         lock.lock();
         waitFor(lock, [&] { return peeked->stated.load(std::memory_order_acquire); });
@@ -464,7 +465,15 @@ bool Lookahead::waitFor(std::unique_lock<std::mutex>& lock, Ready ready)
         const Clock::time_point now = Clock::now();
         if (now - start >= kLongestWait)
             return false;
-        if (now - start < kSpinWait) {
+        if (!m_unwatch.empty()) {
+            // Waiting for the reader, the caller takes a little of its work:
+            // the removal of a watch let go costs as much as a listing.
+            const int watch = m_unwatch.back();
+            m_unwatch.pop_back();
+            lock.unlock();
+            releaseWatch(watch);
+            lock.lock();
+        } else if (now - start < kSpinWait) {
             const std::uint64_t seen = m_progress.load(std::memory_order_acquire);
             lock.unlock();
             for (int spins = 0; spins < 64 && m_progress.load(std::memory_order_acquire) == seen; ++spins) {
@@ -707,18 +716,30 @@ void Lookahead::fill(Folder& folder, std::uint64_t generation)
     }
 }
 
-// The reader's own: a watch for path, shared with every other user of it.
-// Watches are added and removed by the reader alone, so a watch let go can
-// never be removed after the reader took it again.
+// The reader's: a watch for path, shared with every other user of it. A
+// watch is added and counted, and let go and removed, under one lock, so a
+// watch let go can never be removed after the reader took it again.
 int Lookahead::addWatch(const std::string& path)
 {
+    std::lock_guard lock(m_watchMutex);
     const int watch = ::inotify_add_watch(m_notifyFd, path.c_str(), kWatchEvents);
     if (watch >= 0)
         ++m_watchUsers[watch];
     return watch;
 }
 
-// The reader's own: removes the watches let go that nobody uses any more.
+// Lets go of a watch, and removes it when nobody uses it any more.
+void Lookahead::releaseWatch(int watch)
+{
+    std::lock_guard lock(m_watchMutex);
+    const auto users = m_watchUsers.find(watch);
+    if (users != m_watchUsers.end() && --users->second <= 0) {
+        m_watchUsers.erase(users);
+        ::inotify_rm_watch(m_notifyFd, watch);
+    }
+}
+
+// The reader's own: removes the watches let go, and frees the folders.
 void Lookahead::releaseWatches()
 {
     std::vector<int> unwatch;
@@ -728,13 +749,8 @@ void Lookahead::releaseWatches()
         unwatch.swap(m_unwatch);
         garbage.swap(m_garbage);
     }
-    for (int watch : unwatch) {
-        const auto users = m_watchUsers.find(watch);
-        if (users != m_watchUsers.end() && --users->second <= 0) {
-            m_watchUsers.erase(users);
-            ::inotify_rm_watch(m_notifyFd, watch);
-        }
-    }
+    for (int watch : unwatch)
+        releaseWatch(watch);
 }
 
 // Under m_mutex: watches the folders above a start, up to the root, so that a

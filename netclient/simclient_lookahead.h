@@ -85,8 +85,8 @@ public:
     // Stops the reader and forgets everything read ahead.
     void stop();
 
-    // For tests: how many entries the reader has read, and how many records
-    // were answered from memory.
+    // For tests: how many entries were read ahead (by the reader, or by the
+    // caller helping it), and how many records were answered from memory.
     std::uint64_t entriesRead() const { return m_entriesRead.load(std::memory_order_acquire); }
     std::uint64_t answered() const { return m_answered; }
     std::uint64_t listingsGiven() const { return m_listingsGiven; }
@@ -138,6 +138,7 @@ private:
     void dropBefore(std::size_t position);
     void keepWatchesAbove(std::string_view path);
     int addWatch(const std::string& path);
+    void releaseWatch(int watch);
     void releaseWatches();
     void watchAbove(const std::string& start);
     bool stale(std::uint64_t generation) const { return generation != m_generation.load(std::memory_order_acquire); }
@@ -159,7 +160,8 @@ private:
     std::string m_filePattern;                   // guarded by m_mutex
     std::atomic<std::uint64_t> m_generation{0};  // raised at every new start
     std::deque<std::shared_ptr<Folder>> m_folders;  // in the walk's order, guarded by m_mutex
-    std::unordered_map<int, int> m_watchUsers;      // watch -> folders using it
+    std::mutex m_watchMutex;
+    std::unordered_map<int, int> m_watchUsers;      // watch -> folders using it; guarded by m_watchMutex
     // The folders above the start, each with the name of the next one down.
     struct Watched {
         std::string path;
@@ -170,8 +172,8 @@ private:
     std::vector<std::shared_ptr<Folder>> m_holding;  // passed, but above the next folder; guarded by m_mutex
     std::vector<int> m_unwatch;                     // watches let go by the caller, guarded by m_mutex
     std::vector<std::shared_ptr<Folder>> m_garbage;  // let go by the caller, freed by the reader; guarded by m_mutex
-    // m_watchUsers and m_above are changed by the reader only (m_above under
-    // m_mutex, as the caller reads it).
+    // m_above is changed by the reader only (under m_mutex, as the caller
+    // reads it).
     std::size_t m_entriesAhead = 0;                 // guarded by m_mutex
     std::uint64_t m_answered = 0;                   // the caller's own
     mutable std::uint64_t m_listingsGiven = 0;      // the caller's own

@@ -311,6 +311,7 @@ struct SimClient::State {
     void closeWatches();
     void watchAboveVolumes();
     void watchFolder(const std::string& folder, simclient::FolderCache& cache);
+    void forgetOldestFolders(std::size_t count);
     void releaseWatch(simclient::FolderCache& cache);
     void noticeChanges();
     simclient::FolderCache* folderCache(const std::string& folder, bool checkStatus);

@@ -321,9 +321,12 @@ TEST_F(ClientFolderCache, OnlyTheFilesOfTheWalksPatternAreReadAhead)
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_LE(client->entriesReadAhead(), 10u);
     EXPECT_GE(client->entriesReadAhead(), 9u);
+    // The first file may or may not have been read ahead by then.
+    const std::uint64_t answered = client->answersReadAhead();
     EXPECT_EQ(size("job5.tmp"), 15);
+    EXPECT_EQ(client->answersReadAhead(), answered + 1);
     EXPECT_EQ(size("note5.txt"), 25);
-    EXPECT_EQ(client->answersReadAhead(), 1u);
+    EXPECT_EQ(client->answersReadAhead(), answered + 1);
 }
 
 } // namespace
