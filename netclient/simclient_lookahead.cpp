@@ -220,6 +220,7 @@ void Lookahead::stop()
     m_changesSeen = 0;
     m_entriesAhead = 0;
     m_start.clear();
+    m_walkRoot.clear();
     if (m_notifyFd >= 0)
         ::close(m_notifyFd);
     m_notifyFd = -1;
@@ -247,9 +248,23 @@ bool Lookahead::ensureRunning()
     return true;
 }
 
-// Under m_mutex: the reader leaves what it planned and starts again at folder.
-void Lookahead::startAt(std::string_view folder)
+namespace {
+
+// Whether path lies below top; nothing lies below no folder.
+bool isBelow(std::string_view path, std::string_view top)
 {
+    return !top.empty() && path.size() > top.size() && path.substr(0, top.size()) == top && path[top.size()] == '/';
+}
+
+} // namespace
+
+// Under m_mutex: the reader leaves what it planned and starts again at
+// folder. A start below where the walk began goes on, after the folder's own
+// tree, with the folders the walk visits after it.
+void Lookahead::startAt(std::string_view folder, bool walk)
+{
+    if (!walk || !isBelow(folder, m_walkRoot))
+        m_walkRoot.assign(folder);
     keepWatchesAbove(folder);
     m_start.assign(folder);
     m_plan.assign(1, m_start);
@@ -314,7 +329,7 @@ Lookahead::Ahead Lookahead::take(std::string_view folder, std::string_view name,
             if (!m_plan.empty() || !m_listing.empty())
                 return Ahead::Nothing;
             dropBefore(m_folders.size());
-            startAt(folder);
+            startAt(folder, false);
             return Ahead::Nothing;
         }
         if (position > 0) {
@@ -420,7 +435,7 @@ void Lookahead::peekFolder(std::string_view folder, bool walk)
     // A walk the reader is not on: it starts again here.
     if (!m_peeked && walk && folder != m_listing && (m_plan.empty() || folder != m_plan.back())) {
         dropBefore(m_folders.size());
-        startAt(folder);
+        startAt(folder, true);
     }
     // The folder the reader is listing, or lists next: listing it here too
     // would cost what waiting does, twice over.
@@ -625,6 +640,8 @@ void Lookahead::keepWatchesAbove(std::string_view path)
 void Lookahead::run()
 {
     std::uint64_t generation = 0;
+    std::string beyond;  // a start whose followers are still to plan
+    std::string walkRoot;
     for (;;) {
         std::string path;
         std::string start;
@@ -649,6 +666,8 @@ void Lookahead::run()
                 generation = m_generation.load(std::memory_order_acquire);
                 m_readerGeneration = generation;
                 start = m_start;
+                beyond = m_start;
+                walkRoot = m_walkRoot;
             } else {
                 // Folders first, a few ahead of the caller; then the extended
                 // attributes of the files listed, nearest first; then folders
@@ -667,11 +686,58 @@ void Lookahead::run()
         releaseWatches();
         if (!start.empty())
             watchAbove(start);
-        else if (!path.empty())
+        else if (!path.empty()) {
             readFolder(path, generation, changesBefore);
-        else if (toFill)
+            if (path == beyond) {
+                planBeyond(beyond, walkRoot, generation);
+                beyond.clear();
+            }
+        } else if (toFill)
             fill(*toFill, generation);
     }
+}
+
+// The reader's own: after a start below where the walk began, the folders
+// the walk visits once it is through the start's own tree: the later
+// subfolders of each folder on the way, nearest last, planned after
+// everything planned so far.
+void Lookahead::planBeyond(const std::string& start, const std::string& walkRoot, std::uint64_t generation)
+{
+    if (!isBelow(start, walkRoot))
+        return;
+    std::vector<std::string> followers;
+    std::size_t childEnd = start.find('/', walkRoot.size() + 1);
+    for (std::string parent = walkRoot;; ) {
+        const std::size_t childBegin = parent.size() + 1;
+        const std::string_view child = std::string_view(start).substr(childBegin, childEnd == std::string::npos ? std::string::npos : childEnd - childBegin);
+        std::vector<std::string> later;
+        platform::FolderReader dir;
+        if (dir.open(parent.c_str())) {
+            while (const dirent64* entry = dir.next()) {
+                const std::string_view name = entry->d_name;
+                if (name == "." || name == ".." || !walkOrder(child, name))
+                    continue;
+                bool directory = entry->d_type == DT_DIR;
+                if (entry->d_type == DT_UNKNOWN) {
+                    struct stat info {};
+                    directory = ::fstatat(dir.fd(), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+                                S_ISDIR(info.st_mode);
+                }
+                if (directory)
+                    later.emplace_back(name);
+            }
+        }
+        std::sort(later.begin(), later.end(), walkOrder);
+        for (auto it = later.rbegin(); it != later.rend(); ++it)
+            followers.push_back(parent + "/" + *it);
+        if (childEnd == std::string::npos)
+            break;
+        parent = start.substr(0, childEnd);
+        childEnd = start.find('/', childEnd + 1);
+    }
+    std::lock_guard lock(m_mutex);
+    if (!stale(generation))
+        m_plan.insert(m_plan.begin(), followers.begin(), followers.end());
 }
 
 // Under m_mutex, the reader's own: the first folder ahead with files whose

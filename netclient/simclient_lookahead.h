@@ -123,7 +123,8 @@ private:
     };
 
     bool ensureRunning();
-    void startAt(std::string_view folder);
+    void startAt(std::string_view folder, bool walk);
+    void planBeyond(const std::string& start, const std::string& walkRoot, std::uint64_t generation);
     bool mayList() const;
     bool readerCalled() const;
     void wakeReader();
@@ -150,6 +151,7 @@ private:
     std::condition_variable m_wake;
     bool m_stopping = false;
     std::string m_start;                         // where the reader is to start again
+    std::string m_walkRoot;                      // where the walk it serves began; guarded by m_mutex
     std::vector<std::string> m_plan;             // folders still to read, the next at the back; guarded by m_mutex
     std::string m_listing;                       // the folder being listed, guarded by m_mutex
     bool m_listingChanged = false;               // a change reported while it was listed, guarded by m_mutex
