@@ -1,13 +1,20 @@
 // The second reader of the simulated client: see simclient_lookahead.h.
 //
-// The reader walks the tree depth first from the folder the caller last asked
-// for, files before subfolders and both in the order of the walk's listing, so
-// the records it leaves are those the walk asks for next. It stays a bounded
-// number of entries and folders ahead and waits while the caller catches up.
+// The reader walks the tree depth first from the folder where the walk's
+// listing found it missing, files before subfolders and both in the order of
+// the walk's listing, so the records it leaves are those the walk asks for
+// next. Its first work is the folders: it lists a few ahead of the walk, with
+// the status of their files, which the walk's listing wants; the extended
+// attributes of those files come after, as far as it is ahead. The walk never
+// lists a folder the reader is listing or lists next: it waits a moment
+// (removing watches let go meanwhile), and reads the status of the files the
+// reader has not reached. The reader stays a bounded number of entries and
+// folders ahead and, once there, waits until the walk has taken half.
 //
 // Each entry is read by one side only: the reader claims the next free entry,
-// the caller claims the entry it asks for when nobody has; an entry being read
-// is waited for. Changes are seen through change watches set before a folder
+// the caller claims the entry it asks for when nobody has (with its status,
+// when that was read) and gives back what it read itself, for the entry's
+// next read; an entry being read is waited for a moment. Changes are seen through change watches set before a folder
 // is listed: a change in a folder, or to a folder anywhere on the way to it,
 // marks what was read there as changed, and the caller reads such entries
 // from the host itself.

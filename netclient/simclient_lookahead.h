@@ -1,9 +1,10 @@
 #pragma once
 
 // The simulated client's second reader: while the walk works through one
-// folder, a thread of its own reads the status and the NetWare extended
-// attributes of the files ahead of it, in the order the walk asks for them,
-// so that most file reads are answered from memory.
+// folder, a thread of its own lists the folders ahead of it and reads the
+// status and the NetWare extended attributes of their files, in the order the
+// walk asks for them, so that most listings and file reads are answered from
+// memory.
 //
 // What it answers is what the host would answer at the time of the call: each
 // folder read ahead is watched for changes from before its first read, the
