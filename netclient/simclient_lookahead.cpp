@@ -23,6 +23,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/inotify.h>
 #include <sys/syscall.h>
 #include <sys/xattr.h>
@@ -62,6 +63,18 @@ constexpr std::size_t kReleaseBatch = 64;
 // serves the window, so the wait stays far below a frame.
 constexpr auto kSpinWait = std::chrono::microseconds(200);
 constexpr auto kLongestWait = std::chrono::milliseconds(3);
+
+// Whether the process has a single processor: there the caller does not wait
+// for the reader at all, which could only run while the caller does not.
+bool aloneOnOneProcessor()
+{
+    static const bool alone = [] {
+        cpu_set_t processors;
+        CPU_ZERO(&processors);
+        return ::sched_getaffinity(0, sizeof processors, &processors) == 0 && CPU_COUNT(&processors) <= 1;
+    }();
+    return alone;
+}
 
 // An entry created, removed, renamed, written, read or changed in its status
 // or extended attributes, and the folder itself removed or moved. Every watch
@@ -485,7 +498,7 @@ bool Lookahead::waitFor(std::unique_lock<std::mutex>& lock, Ready ready)
     const Clock::time_point start = Clock::now();
     while (!ready()) {
         const Clock::time_point now = Clock::now();
-        if (now - start >= kLongestWait)
+        if (now - start >= kLongestWait || aloneOnOneProcessor())
             return false;
         if (!m_unwatch.empty()) {
             // Waiting for the reader, the caller takes a little of its work:
