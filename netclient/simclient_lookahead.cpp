@@ -508,6 +508,12 @@ bool Lookahead::waitFor(std::unique_lock<std::mutex>& lock, Ready ready)
             lock.unlock();
             releaseWatch(watch);
             lock.lock();
+        } else if (!m_garbage.empty()) {
+            std::shared_ptr<Folder> passed = std::move(m_garbage.back());
+            m_garbage.pop_back();
+            lock.unlock();
+            passed.reset();
+            lock.lock();
         } else if (now - start < kSpinWait) {
             const std::uint64_t seen = m_progress.load(std::memory_order_acquire);
             lock.unlock();
@@ -652,7 +658,7 @@ void Lookahead::keepWatchesAbove(std::string_view path)
         }
         if (folder->watch >= 0)
             m_unwatch.push_back(folder->watch);
-        m_garbage.push_back(std::move(folder));  // freed by the reader, not the caller
+        m_garbage.push_back(std::move(folder));  // freed by the reader, or by the caller while it waits
     }
     m_holding.resize(kept);
 }
@@ -667,6 +673,7 @@ void Lookahead::run()
         std::string start;
         std::shared_ptr<Folder> toFill;
         std::uint64_t changesBefore = 0;
+        bool release = true;
         {
             std::unique_lock lock(m_mutex);
             for (;;) {
@@ -700,10 +707,14 @@ void Lookahead::run()
                     m_listing = path;
                     m_listingChanged = false;
                     changesBefore = m_changesSeen;
+                    // A reader busy listing leaves what was let go to a
+                    // caller that waits for it, up to a batch.
+                    release = m_unwatch.size() >= kReleaseBatch || m_garbage.size() >= kReleaseBatch;
                 }
             }
         }
-        releaseWatches();
+        if (release)
+            releaseWatches();
         if (!start.empty())
             watchAbove(start);
         else if (!path.empty()) {

@@ -174,7 +174,7 @@ private:
     std::vector<Watched> m_above;                   // guarded by m_mutex
     std::vector<std::shared_ptr<Folder>> m_holding;  // passed, but above the next folder; guarded by m_mutex
     std::vector<int> m_unwatch;                     // watches let go by the caller, guarded by m_mutex
-    std::vector<std::shared_ptr<Folder>> m_garbage;  // let go by the caller, freed by the reader; guarded by m_mutex
+    std::vector<std::shared_ptr<Folder>> m_garbage;  // let go by the caller, freed by the reader (or by the caller while it waits); guarded by m_mutex
     // m_above is changed by the reader only (under m_mutex, as the caller
     // reads it).
     std::size_t m_entriesAhead = 0;                 // guarded by m_mutex
