@@ -58,8 +58,6 @@ constexpr std::size_t kFillBatch = 8;
 // Watches and folders let go are released in batches: the reader is not
 // woken for each.
 constexpr std::size_t kReleaseBatch = 64;
-// Watches the waiting caller sets ahead for the reader, at most.
-constexpr std::size_t kMaxPrewatched = 4;
 // How long the caller waits for a folder the reader is listing: first
 // spinning (or doing some of the reader's work), then in short sleeps; past
 // that it lists the folder itself. The caller serves the window, so the wait
@@ -222,6 +220,7 @@ void Lookahead::stop()
     }
     m_stopping = false;
     m_readerAsleep = false;
+    m_stalledAt = UINT64_MAX;
     m_full = false;
     m_readerGeneration = 0;
     m_current.reset();
@@ -244,7 +243,6 @@ void Lookahead::stop()
     m_entriesAhead = 0;
     m_start.clear();
     m_walkRoot.clear();
-    m_prewatched.clear();
     if (m_notifyFd >= 0)
         ::close(m_notifyFd);
     m_notifyFd = -1;
@@ -282,28 +280,6 @@ bool isBelow(std::string_view path, std::string_view top)
 
 } // namespace
 
-// The watch the caller set for path while it waited, under the lock;
-// kWatchBeingSet when there is none to take.
-int Lookahead::takePrewatched(const std::string& path)
-{
-    std::lock_guard lock(m_mutex);
-    const auto entry = m_prewatched.find(path);
-    if (entry == m_prewatched.end())
-        return kWatchBeingSet;
-    const int watch = entry->second;
-    m_prewatched.erase(entry);
-    return watch >= 0 ? watch : kWatchBeingSet;  // none set: the reader tries itself
-}
-
-// Under m_mutex: watches set ahead for a plan given up are let go.
-void Lookahead::dropPrewatched()
-{
-    for (const auto& [path, watch] : m_prewatched)
-        if (watch >= 0)
-            m_unwatch.push_back(watch);
-    m_prewatched.clear();
-}
-
 // Under m_mutex: the reader leaves what it planned and starts again at
 // folder. A start below where the walk began goes on, after the folder's own
 // tree, with the folders the walk visits after it.
@@ -312,7 +288,6 @@ void Lookahead::startAt(std::string_view folder, bool walk)
     if (!walk || !isBelow(folder, m_walkRoot))
         m_walkRoot.assign(folder);
     keepWatchesAbove(folder);
-    dropPrewatched();
     m_start.assign(folder);
     m_plan.assign(1, m_start);
     m_listing.clear();
@@ -522,18 +497,29 @@ template <typename Ready>
 bool Lookahead::waitFor(std::unique_lock<std::mutex>& lock, Ready ready)
 {
     using Clock = std::chrono::steady_clock;
+    // A reader that kept the caller waiting in vain (setting a watch in a
+    // crowded folder, say) is not waited for again until it has got on:
+    // waits at folder after folder would keep the window unserved.
+    if (m_stalledAt == m_progress.load(std::memory_order_acquire))
+        return ready();
     const Clock::time_point start = Clock::now();
     while (!ready()) {
         const Clock::time_point now = Clock::now();
-        if (now - start >= kLongestWait || aloneOnOneProcessor())
+        if (now - start >= kLongestWait || aloneOnOneProcessor()) {
+            m_stalledAt = m_progress.load(std::memory_order_acquire);
             return false;
-        if (!m_unwatch.empty()) {
+        }
+        std::unique_lock watchLock(m_watchMutex, std::defer_lock);
+        if (!m_unwatch.empty() && watchLock.try_lock()) {
             // Waiting for the reader, the caller takes a little of its work:
-            // the removal of a watch let go costs as much as a listing.
+            // the removal of a watch let go costs as much as a listing. (Not
+            // while the reader sets one: that can take long, in a folder of
+            // many entries, and the caller never waits for it.)
             const int watch = m_unwatch.back();
             m_unwatch.pop_back();
             lock.unlock();
-            releaseWatch(watch);
+            releaseWatchLocked(watch);
+            watchLock.unlock();
             lock.lock();
         } else if (!m_garbage.empty()) {
             std::shared_ptr<Folder> passed = std::move(m_garbage.back());
@@ -541,18 +527,6 @@ bool Lookahead::waitFor(std::unique_lock<std::mutex>& lock, Ready ready)
             lock.unlock();
             passed.reset();
             lock.lock();
-        } else if (!m_plan.empty() && m_prewatched.size() < kMaxPrewatched && m_prewatched.count(m_plan.back()) == 0) {
-            // And it sets the watch of the folder the reader lists next.
-            const std::string next = m_plan.back();
-            m_prewatched.emplace(next, kWatchBeingSet);
-            lock.unlock();
-            const int watch = addWatch(next);
-            lock.lock();
-            const auto entry = m_prewatched.find(next);
-            if (entry != m_prewatched.end() && entry->second == kWatchBeingSet)
-                entry->second = watch;
-            else if (watch >= 0)
-                m_unwatch.push_back(watch);  // the reader got there first
         } else if (now - start < kSpinWait) {
             const std::uint64_t seen = m_progress.load(std::memory_order_acquire);
             lock.unlock();
@@ -872,6 +846,12 @@ int Lookahead::addWatch(const std::string& path)
 void Lookahead::releaseWatch(int watch)
 {
     std::lock_guard lock(m_watchMutex);
+    releaseWatchLocked(watch);
+}
+
+// The same, under m_watchMutex.
+void Lookahead::releaseWatchLocked(int watch)
+{
     const auto users = m_watchUsers.find(watch);
     if (users != m_watchUsers.end() && --users->second <= 0) {
         m_watchUsers.erase(users);
@@ -950,9 +930,7 @@ void Lookahead::readFolder(const std::string& path, std::uint64_t generation, st
     folder->generation = generation;
     // Watched before it is listed, so every change after its entries are read
     // is reported.
-    folder->watch = takePrewatched(path);
-    if (folder->watch == kWatchBeingSet)
-        folder->watch = addWatch(path);
+    folder->watch = addWatch(path);
     if (folder->watch < 0)
         folder->changed = true;  // listed for the way down, never answered from
 

@@ -140,9 +140,9 @@ private:
     void dropBefore(std::size_t position);
     void keepWatchesAbove(std::string_view path);
     int addWatch(const std::string& path);
-    int takePrewatched(const std::string& path);
-    void dropPrewatched();
+
     void releaseWatch(int watch);
+    void releaseWatchLocked(int watch);
     void releaseWatches();
     void watchAbove(const std::string& start);
     bool stale(std::uint64_t generation) const { return generation != m_generation.load(std::memory_order_acquire); }
@@ -155,10 +155,6 @@ private:
     bool m_stopping = false;
     std::string m_start;                         // where the reader is to start again
     std::string m_walkRoot;                      // where the walk it serves began; guarded by m_mutex
-    // Watches the caller set, while it waited, for folders the reader lists
-    // next; guarded by m_mutex.
-    static constexpr int kWatchBeingSet = -2;
-    std::unordered_map<std::string, int> m_prewatched;
     std::vector<std::string> m_plan;             // folders still to read, the next at the back; guarded by m_mutex
     std::string m_listing;                       // the folder being listed, guarded by m_mutex
     bool m_listingChanged = false;               // a change reported while it was listed, guarded by m_mutex
@@ -197,6 +193,7 @@ private:
     Entry* m_taken = nullptr;
     std::shared_ptr<Folder> m_given;             // the caller's own: the folder of the last listingOf()
     std::atomic<std::uint64_t> m_progress{0};  // raised at every folder listed and every folder stated
+    std::uint64_t m_stalledAt = UINT64_MAX;      // the caller's own: m_progress when a wait was in vain
 };
 
 } // namespace simclient
