@@ -420,3 +420,31 @@ TEST_F(ClientFolderCache, AWalkIsAnsweredAsTheHostStandsWhileFilesAheadChange)
 }
 
 } // namespace
+
+namespace {
+
+// A walk's listing where the second reader is not starts it there; inside
+// the walk it goes on, past that folder's own tree, with the folders the
+// walk visits after it, and not with folders outside the walk.
+TEST_F(ClientFolderCache, TheReaderStartedInsideAWalkGoesOnWithTheRestOfIt)
+{
+    for (const char* folder : {"Outside", "Walk/A", "Walk/B/B1", "Walk/B/B2", "Walk/C"})
+        for (int job = 0; job < 3; ++job)
+            ws.makeFile(sys + "/" + folder + "/job" + std::to_string(job) + ".tmp", 10);
+    load();
+    const auto list = [](const std::string& folder) {
+        platform::DirListing listing;
+        return listing.open("F:\\" + folder + "\\*.*", platform::kAttrDirectory, "*.tmp");
+    };
+    ASSERT_TRUE(list("Walk"));
+    // The walk goes straight to B1, where the reader has not been yet.
+    ASSERT_TRUE(list("Walk\\B\\B1"));
+    // B1 and, after it, B2 and C: nine files; A and Outside are not read.
+    for (int wait = 0; wait < 500 && client->entriesReadAhead() < 9; ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_GE(client->entriesReadAhead(), 9u);
+    EXPECT_LE(client->entriesReadAhead(), 9u + 3u);  // A's, when the reader got there before the walk moved
+}
+
+} // namespace
