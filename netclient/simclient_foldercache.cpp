@@ -103,13 +103,7 @@ bool SimClient::State::listFolder(const std::string& folder, FolderCache& cache)
             // Entries NetWare cannot hold are not on the volume at all.
             if (!netnames::isNetWareName(name))
                 continue;
-            bool directory = entry->d_type == DT_DIR;
-            if (entry->d_type == DT_UNKNOWN) {
-                struct stat info {};
-                directory = ::fstatat(dir.fd(), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-                            S_ISDIR(info.st_mode);
-            }
-            cache.entries.push_back(FolderEntry{std::string(name), {}, directory});
+            cache.entries.push_back(FolderEntry{std::string(name), {}, dir.isFolder(*entry)});
         }
     }
     std::sort(cache.entries.begin(), cache.entries.end(),

@@ -757,7 +757,8 @@ void Lookahead::planBeyond(const std::string& start, const std::string& walkRoot
     std::size_t childEnd = start.find('/', walkRoot.size() + 1);
     for (std::string parent = walkRoot;; ) {
         const std::size_t childBegin = parent.size() + 1;
-        const std::string_view child = std::string_view(start).substr(childBegin, childEnd == std::string::npos ? std::string::npos : childEnd - childBegin);
+        const std::size_t childLength = childEnd == std::string::npos ? std::string::npos : childEnd - childBegin;
+        const std::string_view child = std::string_view(start).substr(childBegin, childLength);
         std::vector<std::string> later;
         platform::FolderReader dir;
         if (dir.open(parent.c_str())) {
@@ -765,13 +766,7 @@ void Lookahead::planBeyond(const std::string& start, const std::string& walkRoot
                 const std::string_view name = entry->d_name;
                 if (name == "." || name == ".." || !walkOrder(child, name))
                     continue;
-                bool directory = entry->d_type == DT_DIR;
-                if (entry->d_type == DT_UNKNOWN) {
-                    struct stat info {};
-                    directory = ::fstatat(dir.fd(), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-                                S_ISDIR(info.st_mode);
-                }
-                if (directory)
+                if (dir.isFolder(*entry))
                     later.emplace_back(name);
             }
         }
@@ -950,13 +945,7 @@ void Lookahead::readFolder(const std::string& path, std::uint64_t generation, st
             everyType = everyType && entry->d_type != DT_UNKNOWN;
             if (name == "." || name == "..")
                 continue;
-            bool directory = entry->d_type == DT_DIR;
-            if (entry->d_type == DT_UNKNOWN) {
-                struct stat info {};
-                directory = ::fstatat(dir.fd(), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-                            S_ISDIR(info.st_mode);
-            }
-            if (directory)
+            if (dir.isFolder(*entry))
                 subfolders.emplace_back(name);
             else if (netnames::isNetWareName(name) && (pattern.empty() || platform::wildcardMatch(pattern, name)))
                 files.emplace_back(name);

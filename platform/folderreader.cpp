@@ -1,6 +1,7 @@
 #include "platform/folderreader.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -31,6 +32,14 @@ const dirent64* FolderReader::next()
     const auto* entry = reinterpret_cast<const dirent64*>(m_buffer + m_at);
     m_at += entry->d_reclen;
     return entry;
+}
+
+bool FolderReader::isFolder(const dirent64& entry) const
+{
+    if (entry.d_type != DT_UNKNOWN)
+        return entry.d_type == DT_DIR;
+    struct stat info {};
+    return ::fstatat(m_fd, entry.d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode);
 }
 
 void FolderReader::close()

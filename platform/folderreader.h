@@ -23,6 +23,9 @@ public:
     int fd() const { return m_fd; }
     // The next entry; nullptr at the end, or at a read error with errno set.
     const dirent64* next();
+    // Whether an entry of this folder is a folder itself: from its type, or
+    // from its status where the file system gives no type. A link never is.
+    bool isFolder(const dirent64& entry) const;
     void close();
     // Hands the open folder over to the caller, who closes it; the reader is
     // left closed.
