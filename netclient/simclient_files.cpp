@@ -49,7 +49,7 @@ bool fitsSearch(const HostFacts& facts, std::uint8_t searchAttributes)
 // status change time says they cannot have changed since. Every change to
 // them sets that time; a time well before the first read cannot be the time
 // of a change made after it, whatever the clock's granularity.
-void SimClient::State::readXattrsOnce(const std::string& path, HostRecord& record)
+void SimClient::State::readXattrsOnce(const std::string& path, HostRecord& record, int folderFd, const char* leaf)
 {
     const struct statx& info = record.status;
     timespec now{};
@@ -68,7 +68,7 @@ void SimClient::State::readXattrsOnce(const std::string& path, HostRecord& recor
     record.owner.reset();
     record.attributes.reset();
     record.createdOverride.reset();
-    if (!readNetWareXattrs(-1, nullptr, path, record)) {
+    if (!readNetWareXattrs(folderFd, leaf, path, record)) {
         record.xattrsRefused = true;
         lastXattrs.valid = false;
         return;
@@ -97,15 +97,21 @@ NWCCODE SimClient::State::gatherFacts(const std::string& path, std::string_view 
         readAheadWatches();
     const Lookahead::Ahead ahead =
         mayReadAhead ? lookahead.take(pathView.substr(0, slash), name, record) : Lookahead::Ahead::Nothing;
+    // An entry left to the caller is read through its folder, as the reader
+    // reads it, while the folder is as it was listed.
+    // (The name is then the end of the path.)
+    const int folderFd = ahead == Lookahead::Ahead::Whole || !mayReadAhead ? -1 : lookahead.takenFolderFd();
+    const char* const leaf = folderFd >= 0 ? path.c_str() + slash + 1 : nullptr;
     if (ahead == Lookahead::Ahead::Nothing) {
         record.statusError = 0;
         record.xattrsRefused = false;
-        if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &record.status) != 0)
+        if (::statx(folderFd >= 0 ? folderFd : AT_FDCWD, folderFd >= 0 ? leaf : path.c_str(), AT_SYMLINK_NOFOLLOW,
+                    STATX_BASIC_STATS | STATX_BTIME, &record.status) != 0)
             record.statusError = errno;
         else
-            readXattrsOnce(path, record);
+            readXattrsOnce(path, record, folderFd, leaf);
     } else if (ahead == Lookahead::Ahead::Status) {
-        readXattrsOnce(path, record);
+        readXattrsOnce(path, record, folderFd, leaf);
     }
     if (ahead != Lookahead::Ahead::Whole && mayReadAhead)
         lookahead.giveBack(record);

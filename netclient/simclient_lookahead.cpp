@@ -421,6 +421,13 @@ const std::vector<platform::ListedName>* Lookahead::listingOf(std::string_view f
     return nullptr;
 }
 
+int Lookahead::takenFolderFd() const
+{
+    if (!m_takenFolder || m_takenFolder->changed.load(std::memory_order_acquire))
+        return -1;
+    return m_takenFolder->fd;
+}
+
 void Lookahead::giveBack(const HostRecord& record)
 {
     if (m_taken == nullptr)
@@ -474,16 +481,12 @@ void Lookahead::peekFolder(std::string_view folder, bool walk)
     if (m_peeked && !m_peeked->stated.load(std::memory_order_acquire)) {
         const std::shared_ptr<Folder> peeked = m_peeked;
         lock.unlock();
-        std::string path;
         for (std::size_t i = 0; i < peeked->count; ++i) {
             Entry& entry = peeked->entries[i];
             std::uint8_t state = Free;
             if (!entry.state.compare_exchange_strong(state, Stating, std::memory_order_acquire))
                 continue;
-            path.assign(peeked->path);
-            path += '/';
-            path += entry.name;
-            entry.state.store(readStatus(AT_FDCWD, path.c_str(), entry.record) ? Stated : Read,
+            entry.state.store(readStatus(peeked->fd, entry.name.c_str(), entry.record) ? Stated : Read,
                               std::memory_order_release);
             m_entriesRead.fetch_add(1, std::memory_order_release);
         }
@@ -817,12 +820,10 @@ void Lookahead::fill(Folder& folder, std::uint64_t generation)
         ++done;
     }
     folder.filled = i;
-    // Nothing more to read there: the folder is closed.
+    // Nothing more to read there.
     if (i >= folder.count || stale(generation) || folder.passed.load(std::memory_order_relaxed) ||
-        folder.changed.load(std::memory_order_relaxed)) {
-        ::close(folder.fd);
-        folder.fd = -1;
-    }
+        folder.changed.load(std::memory_order_relaxed))
+        folder.filled = folder.count;
 }
 
 // The reader's: a watch for path, shared with every other user of it. A
@@ -954,6 +955,9 @@ void Lookahead::readFolder(const std::string& path, std::uint64_t generation, st
         folder->listedWhole = errno == 0 && everyType;
         if (!folder->listedWhole)
             folder->listed.clear();
+        // Kept open while the folder is known, for every read of its files.
+        if (!files.empty())
+            folder->fd = dir.release();
     }
     std::sort(files.begin(), files.end(), walkOrder);
     std::sort(subfolders.begin(), subfolders.end(), walkOrder);
@@ -983,8 +987,8 @@ void Lookahead::readFolder(const std::string& path, std::uint64_t generation, st
 
     // The status of every file, which the caller's listing wants; the
     // extended attributes come later, when the reader is ahead.
-    if (dir.isOpen()) {
-        const int folderFd = dir.fd();
+    if (folder->fd >= 0) {
+        const int folderFd = folder->fd;
         for (std::size_t i = 0; i < folder->count; ++i) {
             if (stale(generation) || folder->passed.load(std::memory_order_relaxed))
                 break;
@@ -999,8 +1003,6 @@ void Lookahead::readFolder(const std::string& path, std::uint64_t generation, st
                               std::memory_order_release);
             m_entriesRead.fetch_add(1, std::memory_order_release);
         }
-        if (folder->count > 0)
-            folder->fd = dir.release();
     }
     {
         std::lock_guard lock(m_mutex);

@@ -66,6 +66,10 @@ public:
     // After take() gave less than the whole record: the record the caller
     // then read itself, kept for the entry's next read while nothing changes.
     void giveBack(const HostRecord& record);
+    // After take() left the entry to the caller: the folder's descriptor,
+    // for the caller's reads of it by name, while the folder is unchanged as
+    // of the last noticeChanges(); -1 otherwise (the caller goes by path).
+    int takenFolderFd() const;
     // The status of a file of folder as read ahead and unchanged as of the
     // last noticeChanges(), without taking the entry: the file's own read
     // comes later. Folder is looked up once by peekFolder(), which waits a
@@ -114,8 +118,9 @@ private:
         // gave every type.
         std::vector<platform::ListedName> listed;
         bool listedWhole = false;
-        // The reader's own: the folder, open while entries remain whose
-        // extended attributes it may read, and the first such entry.
+        // The folder, open from its listing on when it has files (set before
+        // the folder is known to the caller, then fixed); and the reader's
+        // own: the first entry whose extended attributes it may still read.
         int fd = -1;
         std::size_t filled = 0;
         // The status of every entry is read (or the reader gave up on them).

@@ -343,7 +343,8 @@ struct SimClient::State {
 
     // Host files.
     NWCCODE gatherFacts(const std::string& path, std::string_view name, simclient::HostFacts& facts);
-    void readXattrsOnce(const std::string& path, simclient::HostRecord& record);
+    void readXattrsOnce(const std::string& path, simclient::HostRecord& record, int folderFd = -1,
+                        const char* leaf = nullptr);
     NWCCODE findEntry(const simclient::Target& target, std::uint8_t searchAttributes, std::uint32_t* sequence,
                       bool byShortName, simclient::Resolution& found, simclient::HostFacts& facts);
 
