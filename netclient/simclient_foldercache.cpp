@@ -328,6 +328,9 @@ void SimClient::State::forgetOldestFolders(std::size_t count)
         releaseWatch(found->second);
         folders.erase(found);
     }
+    // A folder forgotten no longer reports its changes.
+    if (count > 0)
+        ++trustEpoch;
 }
 
 // The cache of a host folder, read again when it changed. With checkStatus
@@ -349,16 +352,24 @@ FolderCache* SimClient::State::folderCache(const std::string& folder, bool check
         found->second.trustedIn = trustEpoch;
         return &found->second;
     }
+    // A folder read (again) may lead to other folders than those cached below
+    // it: a new epoch. A walk reads most folders before anything below them,
+    // and a folder with nothing cached below it changes nothing known.
+    const auto below = [&](const std::string& path) {
+        return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+               (path[folder.size()] == '/' || folder.back() == '/');
+    };
     if (found == folders.end()) {
         if (folders.size() >= kMaxCachedFolders)
             forgetOldestFolders(kMaxCachedFolders / 4);
+        if (std::any_of(folders.begin(), folders.end(), [&](const auto& cached) { return below(cached.first); }))
+            ++trustEpoch;
         found = folders.emplace(folder, FolderCache{}).first;
-    } else if (found->second.device != info.st_dev || found->second.inode != info.st_ino) {
-        releaseWatch(found->second);  // another folder now has this name
+    } else {
+        if (found->second.device != info.st_dev || found->second.inode != info.st_ino)
+            releaseWatch(found->second);  // another folder now has this name
+        ++trustEpoch;
     }
-    // A folder read (again) may lead to other folders than those cached below
-    // it, and a folder forgotten no longer reports its changes: a new epoch.
-    ++trustEpoch;
     FolderCache& cache = found->second;
     // Watched before it is read, so a change while reading is seen next time.
     if (cache.watch < 0)
@@ -389,21 +400,65 @@ NWCCODE SimClient::State::resolveCached(const Target& target, std::size_t count,
     lastFolderWatched = false;
     readFolderWatches();
     chainWatched = target.fromHandle ? target.baseReachedIn == trustEpoch : volumeRootsWatched;
-    for (std::size_t i = 0; i < count; ++i) {
+
+    // The folders the last resolution went through, as far as this one goes
+    // the same way and each is still watched and current.
+    ResolvedChain& chain = lastChain;
+    const std::uint64_t epoch = trustEpoch;
+    const bool startTrusted = chainWatched;
+    std::size_t reused = 0;
+    if (startTrusted && chain.epoch == epoch && chain.base == target.base) {
+        while (reused < count && reused < chain.steps.size() && chain.steps[reused].part == parts[reused]) {
+            const FolderCache& cache = *chain.steps[reused].cache;
+            if (cache.watch < 0 || cache.trustedIn != epoch)
+                break;
+            ++reused;
+        }
+    }
+    for (std::size_t i = 0; i < reused; ++i)
+        chain.steps[i].cache->lastUse = ++useClock;
+    if (reused > 0) {
+        const ResolvedStep& step = chain.steps[reused - 1];
+        result.hostPath.assign(chain.hostPath, 0, step.hostLength);
+        result.dosPath.assign(chain.dosPath, 0, step.dosLength);
+        result.longPath.assign(chain.longPath, 0, step.longLength);
+        result.name = step.entry->name;
+        result.shortName = step.entry->shortName;
+        result.directory = step.entry->directory;
+        result.position = step.position;
+        lastFolderWatched = true;
+    }
+    chain.steps.resize(reused);
+    // What this resolution found is kept, when it all happened in one epoch.
+    const auto finish = [&](NWCCODE code) {
+        if (!startTrusted || trustEpoch != epoch) {
+            chain.epoch = 0;
+            chain.steps.clear();
+            return code;
+        }
+        chain.epoch = epoch;
+        chain.base.assign(target.base);
+        chain.hostPath = result.hostPath;
+        chain.dosPath = result.dosPath;
+        chain.longPath = result.longPath;
+        return code;
+    };
+
+    for (std::size_t i = reused; i < count; ++i) {
         if (!result.directory)
-            return nw::kErrInvalidPath;
+            return finish(nw::kErrInvalidPath);
         // The first folder is checked by its status; each one below only when
         // the one above it reports no changes.
         const bool trustedStart = i == 0 && chainWatched;
-        const FolderCache* cache = folderCache(result.hostPath, !(lastFolderWatched || trustedStart));
+        FolderCache* cache = folderCache(result.hostPath, !(lastFolderWatched || trustedStart));
         if (cache == nullptr)
-            return nw::kErrNoSuchFile;
+            return finish(nw::kErrNoSuchFile);
         lastFolderWatched = cache->watch >= 0;
         chainWatched = chainWatched && lastFolderWatched;
         std::size_t position = 0;
         const FolderEntry* entry = cache->find(parts[i], scratch, &position);
         if (entry == nullptr)
-            return nw::kErrNoSuchFile;
+            return finish(nw::kErrNoSuchFile);
         result.hostPath += '/';
         result.hostPath += entry->name;
         if (i > 0) {
@@ -416,6 +471,9 @@ NWCCODE SimClient::State::resolveCached(const Target& target, std::size_t count,
         result.shortName = entry->shortName;
         result.directory = entry->directory;
         result.position = position;
+        if (chainWatched && chain.steps.size() == i)
+            chain.steps.push_back(ResolvedStep{std::string(parts[i]), cache, entry, position, result.hostPath.size(),
+                                               result.dosPath.size(), result.longPath.size()});
     }
-    return nw::kSuccess;
+    return finish(nw::kSuccess);
 }

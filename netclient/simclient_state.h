@@ -233,6 +233,28 @@ struct SimClient::State {
     std::uint64_t trustEpoch = 1;
     bool lastFolderWatched = false;  // the deepest folder the last resolution went through
     bool chainWatched = false;       // and all folders on its way were watched, from a trusted start
+    // The steps of the last resolution that started from a trusted folder,
+    // all taken in one epoch: a resolution through the same folders in the
+    // same epoch takes them as they were (each step's folder is watched and
+    // current, so the caches would answer the same).
+    struct ResolvedStep {
+        std::string part;
+        simclient::FolderCache* cache = nullptr;
+        const simclient::FolderEntry* entry = nullptr;
+        std::size_t position = 0;
+        std::size_t hostLength = 0;
+        std::size_t dosLength = 0;
+        std::size_t longLength = 0;
+    };
+    struct ResolvedChain {
+        std::uint64_t epoch = 0;  // 0: none
+        std::string base;
+        std::vector<ResolvedStep> steps;
+        std::string hostPath;
+        std::string dosPath;
+        std::string longPath;
+    };
+    ResolvedChain lastChain;
     // The folders above each volume's host folder are watched for entries
     // moved or removed, so that a volume's own folder, when watched and
     // current, needs no status call either. Off when one of them cannot be.

@@ -171,6 +171,36 @@ TEST_F(ClientFolderCache, FoldersForgottenByTheCacheAreCheckedAgain)
     EXPECT_EQ(dosPath("SYS:TOP\\DEEP\\DEEPER\\SECOND.TXT"), "SYS:TOP\\DEEP\\DEEPER\\SECOND.TXT");
 }
 
+// A folder kept in use through a handle outlives the folders above it in the
+// caches. The folder above it replaced while nothing watched it, the path
+// leads to the new folder, not to the one still cached under that path.
+TEST_F(ClientFolderCache, AFolderKeptInUseBelowFoldersForgottenIsCheckedAgain)
+{
+    ws.makeFile(sys + "/Top/Deep/Deeper/first.txt");
+    const int kOthers = 600;  // more than the caches keep
+    for (int i = 0; i < kOthers; ++i)
+        ws.makeFolder(sys + "/Others/Folder " + std::to_string(i));
+    load();
+    NWDIR_HANDLE deeper = 0;
+    ASSERT_EQ(client->NWAllocateTemporaryDirectoryHandle(1, 0, "SYS:TOP\\DEEP\\DEEPER", &deeper, nullptr), nw::kSuccess);
+    const auto inDeeper = [&](const char* name) {
+        char result[512] = "";
+        NwNsPath path{name, result, sizeof result};
+        return client->NWGetNSPath(1, deeper, 1, nw::kLongNameSpace, nw::kDosNameSpace, &path) == nw::kSuccess;
+    };
+    for (int i = 0; i < kOthers; ++i) {
+        ASSERT_NE(dosPath("SYS:OTHERS\\FOLDER " + std::to_string(i) + "\\X"), "") << i;
+        ASSERT_TRUE(inDeeper("FIRST.TXT")) << i;
+    }
+
+    rename(sys + "/Top/Deep", sys + "/Top/Old deep");
+    ws.makeFile(sys + "/Top/Deep/Deeper/second.txt");
+    EXPECT_EQ(dosPath("SYS:TOP\\DEEP\\DEEPER\\SECOND.TXT"), "SYS:TOP\\DEEP\\DEEPER\\SECOND.TXT");
+    EXPECT_EQ(dosPath("SYS:TOP\\DEEP\\DEEPER\\FIRST.TXT"), "error 89FF");
+    EXPECT_EQ(dosPath("SYS:TOP\\OLD DEEP\\DEEPER\\FIRST.TXT"), "SYS:TOP\\OLDDEE~1\\DEEPER\\FIRST.TXT");
+    EXPECT_EQ(client->NWDeallocateDirectoryHandle(1, deeper), nw::kSuccess);
+}
+
 TEST_F(ClientFolderCache, AFileGoneBeforeItsReadGivesACleanCode)
 {
     const std::string file = ws.makeFile(sys + "/Public/Quarterly figures.xlsx", 100);
