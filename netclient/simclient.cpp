@@ -103,6 +103,7 @@ void SimClient::State::reset()
     hostUsers.clear();
     contexts.clear();
     buffers.clear();
+    folderNames.clear();
     folders.clear();
     closeWatches();
     lookahead.stop();

@@ -326,6 +326,7 @@ void SimClient::State::forgetOldestFolders(std::size_t count)
     for (const std::string& name : names) {
         const auto found = folders.find(name);
         releaseWatch(found->second);
+        folderNames.erase(found->first);
         folders.erase(found);
     }
     // A folder forgotten no longer reports its changes.
@@ -355,16 +356,15 @@ FolderCache* SimClient::State::folderCache(const std::string& folder, bool check
     // A folder read (again) may lead to other folders than those cached below
     // it: a new epoch. A walk reads most folders before anything below them,
     // and a folder with nothing cached below it changes nothing known.
-    const auto below = [&](const std::string& path) {
-        return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
-               (path[folder.size()] == '/' || folder.back() == '/');
-    };
     if (found == folders.end()) {
         if (folders.size() >= kMaxCachedFolders)
             forgetOldestFolders(kMaxCachedFolders / 4);
-        if (std::any_of(folders.begin(), folders.end(), [&](const auto& cached) { return below(cached.first); }))
+        const std::string top = folder.back() == '/' ? folder : folder + '/';
+        const auto next = folderNames.lower_bound(top);
+        if (next != folderNames.end() && next->substr(0, top.size()) == top)
             ++trustEpoch;
         found = folders.emplace(folder, FolderCache{}).first;
+        folderNames.insert(found->first);
     } else {
         if (found->second.device != info.st_dev || found->second.inode != info.st_ino)
             releaseWatch(found->second);  // another folder now has this name
@@ -376,6 +376,7 @@ FolderCache* SimClient::State::folderCache(const std::string& folder, bool check
         watchFolder(folder, cache);
     if (!listFolder(folder, cache)) {
         releaseWatch(cache);
+        folderNames.erase(found->first);
         folders.erase(found);
         return nullptr;
     }

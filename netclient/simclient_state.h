@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -219,6 +220,7 @@ struct SimClient::State {
     std::size_t portionSize = 0;
 
     std::unordered_map<std::string, simclient::FolderCache> folders;
+    std::set<std::string_view> folderNames;  // the keys of folders, in order: what lies below a folder
     std::uint64_t useClock = 0;
     std::uint64_t listings = 0;
 
