@@ -94,11 +94,23 @@ NWCCODE SimClient::State::split(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, std:
         rest = path;
     }
     splitParts(rest, parts);
+    // The folders a path shares with the last path checked, up to a
+    // separator, were found valid names then: a walk asks for file after
+    // file of one folder.
+    const std::size_t limit = std::min({rest.size(), checkedPath.size(), checkedUpTo});
+    std::size_t same = 0;
+    while (same < limit && rest[same] == checkedPath[same])
+        ++same;
+    const auto endOf = [&](std::string_view part) { return static_cast<std::size_t>(part.data() - rest.data()) + part.size(); };
     for (std::size_t i = 0; i < parts.size(); ++i) {
         const bool last = i + 1 == parts.size();
+        if (!last && endOf(parts[i]) < same)
+            continue;
         if (!(last && wildcardLast ? netnames::isNetWarePattern(parts[i]) : netnames::isNetWareName(parts[i])))
             return nw::kErrInvalidPath;
     }
+    checkedPath.assign(rest);
+    checkedUpTo = parts.size() >= 2 ? endOf(parts[parts.size() - 2]) + 1 : 0;
     return nw::kSuccess;
 }
 

@@ -266,6 +266,10 @@ struct SimClient::State {
     // Reused between calls so that the per-file operations allocate nothing
     // once they have warmed up.
     std::vector<std::string_view> parts;
+    // The last path whose parts were all valid, and how much of it holds
+    // only folders, each with the separator after it.
+    std::string checkedPath;
+    std::size_t checkedUpTo = 0;
     std::string hostPath;
     std::string scratch;
     simclient::Resolution resolution;
@@ -282,7 +286,7 @@ struct SimClient::State {
     // made one in between, and what the watches said then still holds for
     // it. A walk asks several things of one file in a row this way; a caller
     // that changes the host between two calls is always seen to.
-    std::int64_t quietGapNs = -1;  // measured once, at the first call of the process
+    std::int64_t quietGap = -1;  // measured once, at the first call of the process
     std::int64_t lastCallEnd = 0;
     // Each kind of watch, read since the caller last went quiet.
     bool folderWatchesRead = false;

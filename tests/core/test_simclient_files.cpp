@@ -182,6 +182,13 @@ TEST_F(ClientFiles, WhatIsNotAFileOfTheSearchIsNotFound)
     EXPECT_EQ(fileInfo("APPS:x.txt", info), nw::kErrNoSuchVolume);  // FS2's volume, asked of FS1
     EXPECT_EQ(client->NWIntScanFileInformation2(9, 0, "SYS:x", 6, nullptr, &info, 0), nw::kErrInvalidConnection);
     EXPECT_EQ(fileInfo("SYS:bad|name", info), nw::kErrInvalidPath);
+    // A path that shares folders with the one before it: only what it shares
+    // up to a separator was checked already.
+    EXPECT_EQ(fileInfo("SYS:Folder\\missing.txt", info), nw::kErrNoSuchFile);
+    EXPECT_EQ(fileInfo("SYS:Folder|\\missing.txt", info), nw::kErrInvalidPath);
+    EXPECT_EQ(fileInfo("SYS:Folder\\missing.txt\\x", info), nw::kErrNoSuchFile);
+    EXPECT_EQ(fileInfo("SYS:Folder\\missing.txt|\\x", info), nw::kErrInvalidPath);
+    EXPECT_EQ(fileInfo("SYS:Folder\\bad\xFF\\x", info), nw::kErrInvalidPath);
 
     // Folders only with the directory bit of the search attributes.
     EXPECT_EQ(fileInfo("SYS:Folder", info), nw::kErrNoSuchFile);
