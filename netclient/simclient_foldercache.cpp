@@ -32,6 +32,9 @@ namespace {
 // quarters kept (its 511 characters hold at most 256), and it uses them last,
 // so one path never evicts its own folders.
 constexpr std::size_t kMaxCachedFolders = 512;
+// Watches let go before the descriptor is renewed: far below the system's
+// usual limit of watches per user.
+constexpr std::size_t kMaxWatchesLetGo = 2048;
 
 } // namespace
 
@@ -48,6 +51,18 @@ const FolderEntry* FolderCache::find(std::string_view name, std::string& scratch
     if (exact != entries.end() && exact->name == name) {
         *position = static_cast<std::size_t>(exact - entries.begin());
         return &*exact;
+    }
+    // The other spellings are indexed at the first lookup that needs them: a
+    // walk asks for names exactly as they were listed.
+    if (!indexed) {
+        byShortName.reserve(entries.size());
+        byFoldedName.reserve(entries.size());
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            if (!entries[i].shortName.empty())
+                byShortName.emplace(entries[i].shortName, static_cast<std::uint32_t>(i));
+            byFoldedName.emplace(ascii::toUpper(entries[i].name), static_cast<std::uint32_t>(i));
+        }
+        indexed = true;
     }
     scratch.assign(name);
     for (char& c : scratch)
@@ -80,6 +95,7 @@ void SimClient::State::closeWatches()
     notifyFd = -1;
     notifyFailed = false;
     watchUsers.clear();
+    watchesLetGo = 0;
     aboveVolumeWatches.clear();
     volumeRootsWatched = false;
     ++trustEpoch;
@@ -90,6 +106,7 @@ bool SimClient::State::listFolder(const std::string& folder, FolderCache& cache)
     cache.entries.clear();
     cache.byShortName.clear();
     cache.byFoldedName.clear();
+    cache.indexed = false;
     // The second reader's listing, when it listed the folder after the
     // cache's watch could have missed a change: its own watch, older than
     // its listing, has reported nothing since.
@@ -118,14 +135,8 @@ bool SimClient::State::listFolder(const std::string& folder, FolderCache& cache)
     for (const FolderEntry& entry : cache.entries)
         names.push_back(entry.name);
     std::vector<std::string> shortNames = netnames::assignShortNames(names);
-    cache.byShortName.reserve(cache.entries.size());
-    cache.byFoldedName.reserve(cache.entries.size());
-    for (std::size_t i = 0; i < cache.entries.size(); ++i) {
+    for (std::size_t i = 0; i < cache.entries.size(); ++i)
         cache.entries[i].shortName = std::move(shortNames[i]);
-        if (!cache.entries[i].shortName.empty())
-            cache.byShortName.emplace(cache.entries[i].shortName, static_cast<std::uint32_t>(i));
-        cache.byFoldedName.emplace(ascii::toUpper(cache.entries[i].name), static_cast<std::uint32_t>(i));
-    }
     return true;
 }
 
@@ -167,6 +178,9 @@ void SimClient::State::watchFolder(const std::string& folder, FolderCache& cache
         ++watchUsers[cache.watch];
 }
 
+// A watch no folder uses any more is not removed on its own (a removal costs
+// as much as a listing): it stays, unheard, until many have gathered, and
+// then the descriptor goes with all of them at once (renewWatches).
 void SimClient::State::releaseWatch(FolderCache& cache)
 {
     if (cache.watch < 0)
@@ -174,9 +188,20 @@ void SimClient::State::releaseWatch(FolderCache& cache)
     const auto users = watchUsers.find(cache.watch);
     if (users != watchUsers.end() && --users->second <= 0) {
         watchUsers.erase(users);
-        ::inotify_rm_watch(notifyFd, cache.watch);
+        ++watchesLetGo;
     }
     cache.watch = -1;
+}
+
+// Closes the descriptor with every watch on it, and forgets the folders
+// cached under them; the volumes' own watches are set again.
+void SimClient::State::renewWatches()
+{
+    closeWatches();
+    lastChain = {};
+    folderNames.clear();
+    folders.clear();
+    watchAboveVolumes();
 }
 
 namespace {
@@ -311,11 +336,11 @@ void SimClient::State::noticeChanges()
     readChangeEvents(notifyFd, [&](const inotify_event& event, std::string_view) {
         if (event.wd < 0 || (event.mask & IN_Q_OVERFLOW) != 0) {
             lostTrack = true;
+        } else if (watchUsers.count(event.wd) == 0 &&
+                   std::find(aboveVolumeWatches.begin(), aboveVolumeWatches.end(), event.wd) ==
+                       aboveVolumeWatches.end()) {
+            return;  // a watch we let go says nothing of the folders cached
         } else if ((event.mask & IN_IGNORED) != 0) {
-            // A watch we let go ourselves says nothing of the host.
-            if (watchUsers.count(event.wd) == 0 &&
-                std::find(aboveVolumeWatches.begin(), aboveVolumeWatches.end(), event.wd) == aboveVolumeWatches.end())
-                return;
             goneWatches.push_back(event.wd);  // its folder was removed
         } else {
             changedWatches.push_back(event.wd);
@@ -392,6 +417,8 @@ FolderCache* SimClient::State::folderCache(const std::string& folder, bool check
     // it: a new epoch. A walk reads most folders before anything below them,
     // and a folder with nothing cached below it changes nothing known.
     if (found == folders.end()) {
+        if (watchesLetGo >= kMaxWatchesLetGo)
+            renewWatches();
         if (folders.size() >= kMaxCachedFolders)
             forgetOldestFolders(kMaxCachedFolders / 4);
         const std::string top = folder.back() == '/' ? folder : folder + '/';

@@ -51,8 +51,10 @@ struct FolderCache {
     ino_t inode = 0;
     timespec modified{};
     std::vector<FolderEntry> entries;  // sorted by the bytes of the name
-    std::unordered_map<std::string, std::uint32_t> byShortName;
-    std::unordered_map<std::string, std::uint32_t> byFoldedName;  // a-z in capitals; the first by bytes
+    // Built at the first lookup of a name not spelt as listed.
+    mutable std::unordered_map<std::string, std::uint32_t> byShortName;
+    mutable std::unordered_map<std::string, std::uint32_t> byFoldedName;  // a-z in capitals; the first by bytes
+    mutable bool indexed = false;
     std::uint64_t lastUse = 0;
     int watch = -1;               // the change watch on the folder, if it could be set
     bool changed = false;         // its watch reported a change: read it again whatever its time says
@@ -232,6 +234,7 @@ struct SimClient::State {
     int notifyFd = -1;
     bool notifyFailed = false;
     std::unordered_map<int, int> watchUsers;  // watch -> folders using it
+    std::size_t watchesLetGo = 0;             // watches no folder uses, still set
     std::uint64_t trustEpoch = 1;
     bool lastFolderWatched = false;  // the deepest folder the last resolution went through
     bool chainWatched = false;       // and all folders on its way were watched, from a trusted start
@@ -341,6 +344,7 @@ struct SimClient::State {
     void watchFolder(const std::string& folder, simclient::FolderCache& cache);
     void forgetOldestFolders(std::size_t count);
     void releaseWatch(simclient::FolderCache& cache);
+    void renewWatches();
     void noticeChanges();
     simclient::FolderCache* folderCache(const std::string& folder, bool checkStatus);
     bool listFolder(const std::string& folder, simclient::FolderCache& cache);

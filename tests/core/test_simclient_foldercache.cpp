@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -155,7 +156,9 @@ TEST_F(ClientFolderCache, AFolderMovedAboveTheVolumeIsSeen)
 TEST_F(ClientFolderCache, FoldersForgottenByTheCacheAreCheckedAgain)
 {
     ws.makeFile(sys + "/Top/Deep/Deeper/first.txt");
-    const int kOthers = 600;  // more than the caches keep
+    // More than the caches keep, and enough for the watches let go to be
+    // renewed all at once, a little before the last.
+    const int kOthers = 2500;
     for (int i = 0; i < kOthers; ++i)
         ws.makeFolder(sys + "/Others/Folder " + std::to_string(i));
     load();
@@ -169,6 +172,19 @@ TEST_F(ClientFolderCache, FoldersForgottenByTheCacheAreCheckedAgain)
     ws.makeFile(sys + "/Top/Deep/Deeper/second.txt");
     EXPECT_EQ(dosPath("SYS:TOP\\DEEP\\DEEPER\\FIRST.TXT"), "error 89FF");
     EXPECT_EQ(dosPath("SYS:TOP\\DEEP\\DEEPER\\SECOND.TXT"), "SYS:TOP\\DEEP\\DEEPER\\SECOND.TXT");
+
+    // Folders cached when the watches were renewed went with them: a file
+    // added since, with the folder's times put back to the nanosecond, is found.
+    for (const int i : {kOthers - 100, kOthers - 1}) {
+        const std::string folder = sys + "/Others/Folder " + std::to_string(i);
+        struct stat before {};
+        ASSERT_EQ(::stat(folder.c_str(), &before), 0);
+        ws.makeFile(folder + "/Added.txt");
+        const timespec times[2] = {before.st_atim, before.st_mtim};
+        ASSERT_EQ(::utimensat(AT_FDCWD, folder.c_str(), times, 0), 0);
+        const std::string folderPath = "SYS:OTHERS\\FOLDER " + std::to_string(i);
+        EXPECT_EQ(dosPath(folderPath + "\\ADDED.TXT"), dosPath(folderPath) + "\\ADDED.TXT") << i;
+    }
 }
 
 // A folder kept in use through a handle outlives the folders above it in the
