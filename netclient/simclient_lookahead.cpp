@@ -58,6 +58,9 @@ constexpr std::size_t kFillBatch = 8;
 // Watches and folders let go are released in batches: the reader is not
 // woken for each.
 constexpr std::size_t kReleaseBatch = 64;
+// Watches let go before the caller renews the descriptor: far below the
+// system's usual limit of watches per user.
+constexpr std::size_t kMaxWatchesLetGo = 2048;
 // How long the caller waits for a folder the reader is listing: first
 // spinning (or doing some of the reader's work), then in short sleeps; past
 // that it lists the folder itself. The caller serves the window, so the wait
@@ -84,6 +87,14 @@ bool aloneOnOneProcessor()
 constexpr std::uint32_t kWatchEvents = IN_ATTRIB | IN_MODIFY | IN_ACCESS | IN_CLOSE_WRITE | IN_CREATE | IN_DELETE |
                                        IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR |
                                        IN_DONT_FOLLOW;
+
+// The folders above where a walk began are never read ahead: only their own
+// removal or move, and that of the next folder down, matter. Without the
+// events of the entries themselves, setting such a watch costs nothing in a
+// crowded folder (the root, the temporary folder). Added to whatever the
+// folder is watched for already, never in place of it.
+constexpr std::uint32_t kWatchAboveEvents =
+    IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW | IN_MASK_ADD;
 
 constexpr std::string_view kOwnerAttribute = "user.nw.owner";
 constexpr std::string_view kAttributesAttribute = "user.nw.attributes";
@@ -246,6 +257,27 @@ void Lookahead::stop()
     if (m_notifyFd >= 0)
         ::close(m_notifyFd);
     m_notifyFd = -1;
+    m_watchesLetGo = 0;
+}
+
+// Stops the reader and closes the descriptor with every watch on it; the
+// walk the reader served, and its pattern, stay: the next listing of the walk
+// starts it again there.
+void Lookahead::renew()
+{
+    std::string walkRoot;
+    std::string filePattern;
+    {
+        std::lock_guard lock(m_mutex);
+        walkRoot = m_walkRoot;
+        filePattern = m_filePattern;
+    }
+    const std::string callerPattern = m_callerPattern;
+    stop();
+    std::lock_guard lock(m_mutex);
+    m_walkRoot = std::move(walkRoot);
+    m_filePattern = std::move(filePattern);
+    m_callerPattern = callerPattern;
 }
 
 Lookahead::Folder::~Folder()
@@ -275,6 +307,8 @@ namespace {
 // Whether path lies below top; nothing lies below no folder.
 bool isBelow(std::string_view path, std::string_view top)
 {
+    if (top == "/")
+        return path.size() > 1 && path.front() == '/';
     return !top.empty() && path.size() > top.size() && path.substr(0, top.size()) == top && path[top.size()] == '/';
 }
 
@@ -450,6 +484,8 @@ Lookahead::Entry* Lookahead::findEntry(Folder& folder, std::string_view name)
 void Lookahead::peekFolder(std::string_view folder, bool walk)
 {
     m_peeked.reset();
+    if (walk && m_watchesLetGo.load(std::memory_order_relaxed) >= kMaxWatchesLetGo)
+        renew();
     if (walk ? !ensureRunning() : m_notifyFd < 0)
         return;
     std::unique_lock lock(m_mutex);
@@ -736,7 +772,7 @@ void Lookahead::run()
         if (release)
             releaseWatches();
         if (!start.empty())
-            watchAbove(start);
+            watchAbove(start, walkRoot);
         else if (!path.empty()) {
             readFolder(path, generation, changesBefore);
             if (path == beyond) {
@@ -829,10 +865,10 @@ void Lookahead::fill(Folder& folder, std::uint64_t generation)
 // The reader's: a watch for path, shared with every other user of it. A
 // watch is added and counted, and let go and removed, under one lock, so a
 // watch let go can never be removed after the reader took it again.
-int Lookahead::addWatch(const std::string& path)
+int Lookahead::addWatch(const std::string& path, std::uint32_t events)
 {
     std::lock_guard lock(m_watchMutex);
-    const int watch = ::inotify_add_watch(m_notifyFd, path.c_str(), kWatchEvents);
+    const int watch = ::inotify_add_watch(m_notifyFd, path.c_str(), events);
     if (watch >= 0)
         ++m_watchUsers[watch];
     return watch;
@@ -846,12 +882,15 @@ void Lookahead::releaseWatch(int watch)
 }
 
 // The same, under m_watchMutex.
+// A watch nobody uses is not removed on its own (a removal costs about what
+// a listing does): it stays, its reports matching no folder, until the caller
+// renews the descriptor with all of them at once.
 void Lookahead::releaseWatchLocked(int watch)
 {
     const auto users = m_watchUsers.find(watch);
     if (users != m_watchUsers.end() && --users->second <= 0) {
         m_watchUsers.erase(users);
-        ::inotify_rm_watch(m_notifyFd, watch);
+        m_watchesLetGo.fetch_add(1, std::memory_order_relaxed);
     }
 }
 
@@ -872,7 +911,7 @@ void Lookahead::releaseWatches()
 // Under m_mutex: watches the folders above a start, up to the root, so that a
 // folder on the way moved, removed or closed to the reader is seen. Those
 // already watched for the last start stay as they are.
-void Lookahead::watchAbove(const std::string& start)
+void Lookahead::watchAbove(const std::string& start, const std::string& walkRoot)
 {
     std::vector<Watched> chain;
     for (std::size_t slash = start.rfind('/'); slash != std::string::npos && slash + 1 < start.size();) {
@@ -890,11 +929,12 @@ void Lookahead::watchAbove(const std::string& start)
     for (Watched& above : chain) {
         const auto known = std::find_if(m_above.begin(), m_above.end(),
                                         [&](const Watched& old) { return old.path == above.path; });
-        if (known != m_above.end()) {
+        above.outside = isBelow(walkRoot, above.path);
+        if (known != m_above.end() && (known->outside || !above.outside)) {
             above.watch = known->watch;
             kept[static_cast<std::size_t>(known - m_above.begin())] = true;
         } else {
-            above.watch = addWatch(above.path);
+            above.watch = addWatch(above.path, above.outside ? kWatchAboveEvents : kWatchEvents);
         }
     }
     {
@@ -926,7 +966,7 @@ void Lookahead::readFolder(const std::string& path, std::uint64_t generation, st
     folder->generation = generation;
     // Watched before it is listed, so every change after its entries are read
     // is reported.
-    folder->watch = addWatch(path);
+    folder->watch = addWatch(path, kWatchEvents);
     if (folder->watch < 0)
         folder->changed = true;  // listed for the way down, never answered from
 

@@ -144,12 +144,13 @@ private:
     bool waitFor(std::unique_lock<std::mutex>& lock, Ready ready);
     void dropBefore(std::size_t position);
     void keepWatchesAbove(std::string_view path);
-    int addWatch(const std::string& path);
+    int addWatch(const std::string& path, std::uint32_t events);
 
+    void renew();
     void releaseWatch(int watch);
     void releaseWatchLocked(int watch);
     void releaseWatches();
-    void watchAbove(const std::string& start);
+    void watchAbove(const std::string& start, const std::string& walkRoot);
     bool stale(std::uint64_t generation) const { return generation != m_generation.load(std::memory_order_acquire); }
 
     int m_notifyFd = -1;
@@ -172,11 +173,13 @@ private:
     std::deque<std::shared_ptr<Folder>> m_folders;  // in the walk's order, guarded by m_mutex
     std::mutex m_watchMutex;
     std::unordered_map<int, int> m_watchUsers;      // watch -> folders using it; guarded by m_watchMutex
+    std::atomic<std::size_t> m_watchesLetGo{0};      // watches nobody uses, still set
     // The folders above the start, each with the name of the next one down.
     struct Watched {
         std::string path;
         std::string next;
         int watch = -1;
+        bool outside = false;  // above where the walk began
     };
     std::vector<Watched> m_above;                   // guarded by m_mutex
     std::vector<std::shared_ptr<Folder>> m_holding;  // passed, but above the next folder; guarded by m_mutex

@@ -382,9 +382,12 @@ namespace {
 // A walk as a scan makes it, folder by folder, each file read twice (its
 // information, then its extended information), while files ahead of it
 // change, go and come: every answer is the host's at the time of the call,
-// whichever thread read it and whenever.
+// whichever thread read it and whenever. The folders walked first are enough
+// for the watches let go on the way to be renewed before.
 TEST_F(ClientFolderCache, AWalkIsAnsweredAsTheHostStandsWhileFilesAheadChange)
 {
+    for (int i = 0; i < 2100; ++i)
+        ws.makeFolder(sys + "/Archive/Box " + std::to_string(i));
     std::map<std::string, std::uint32_t> owners;  // volume path -> owner set
     for (int dept = 0; dept < 3; ++dept)
         for (int team = 0; team < 4; ++team)
