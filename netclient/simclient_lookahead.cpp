@@ -909,8 +909,8 @@ void Lookahead::releaseWatches()
 }
 
 // Under m_mutex: watches the folders above a start, up to the root, so that a
-// folder on the way moved, removed or closed to the reader is seen. Those
-// already watched for the last start stay as they are.
+// folder on the way moved or removed (or, inside the walk, closed to the
+// reader) is seen. Those already watched for the last start stay as they are.
 void Lookahead::watchAbove(const std::string& start, const std::string& walkRoot)
 {
     std::vector<Watched> chain;
