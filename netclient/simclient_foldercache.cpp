@@ -480,6 +480,15 @@ NWCCODE SimClient::State::resolveCached(const Target& target, std::size_t count,
     }
     for (std::size_t i = 0; i < reused; ++i)
         chain.steps[i].cache->lastUse = ++useClock;
+    // The folder of the first step not taken as it was is the one that step
+    // looked in then: another file of the same folder.
+    FolderCache* sameFolder = nullptr;
+    if (startTrusted && chain.epoch == epoch && chain.base == target.base && reused < count &&
+        reused < chain.steps.size()) {
+        FolderCache* const cache = chain.steps[reused].cache;
+        if (cache->watch >= 0 && cache->trustedIn == epoch)
+            sameFolder = cache;
+    }
     if (reused > 0) {
         const ResolvedStep& step = chain.steps[reused - 1];
         result.hostPath.assign(chain.hostPath, 0, step.hostLength);
@@ -513,7 +522,13 @@ NWCCODE SimClient::State::resolveCached(const Target& target, std::size_t count,
         // The first folder is checked by its status; each one below only when
         // the one above it reports no changes.
         const bool trustedStart = i == 0 && chainWatched;
-        FolderCache* cache = folderCache(result.hostPath, !(lastFolderWatched || trustedStart));
+        FolderCache* cache = nullptr;
+        if (i == reused && sameFolder != nullptr) {
+            cache = sameFolder;
+            cache->lastUse = ++useClock;
+        } else {
+            cache = folderCache(result.hostPath, !(lastFolderWatched || trustedStart));
+        }
         if (cache == nullptr)
             return finish(nw::kErrNoSuchFile);
         lastFolderWatched = cache->watch >= 0;

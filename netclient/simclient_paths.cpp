@@ -94,23 +94,21 @@ NWCCODE SimClient::State::split(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, std:
         rest = path;
     }
     splitParts(rest, parts);
-    // The folders a path shares with the last path checked, up to a
-    // separator, were found valid names then: a walk asks for file after
-    // file of one folder.
-    const std::size_t limit = std::min({rest.size(), checkedPath.size(), checkedUpTo});
-    std::size_t same = 0;
-    while (same < limit && rest[same] == checkedPath[same])
-        ++same;
-    const auto endOf = [&](std::string_view part) { return static_cast<std::size_t>(part.data() - rest.data()) + part.size(); };
+    // A name checked for the last path is not checked again: a walk asks
+    // several things of one file, and of file after file of one folder.
+    const std::size_t names = parts.size() - (wildcardLast && !parts.empty() ? 1 : 0);
     for (std::size_t i = 0; i < parts.size(); ++i) {
         const bool last = i + 1 == parts.size();
-        if (!last && endOf(parts[i]) < same)
+        if (i < names && i < checkedCount && checkedNames[i] == parts[i])
             continue;
         if (!(last && wildcardLast ? netnames::isNetWarePattern(parts[i]) : netnames::isNetWareName(parts[i])))
             return nw::kErrInvalidPath;
     }
-    checkedPath.assign(rest);
-    checkedUpTo = parts.size() >= 2 ? endOf(parts[parts.size() - 2]) + 1 : 0;
+    if (checkedNames.size() < names)
+        checkedNames.resize(names);
+    for (std::size_t i = 0; i < names; ++i)
+        checkedNames[i].assign(parts[i]);
+    checkedCount = names;
     return nw::kSuccess;
 }
 

@@ -269,10 +269,10 @@ struct SimClient::State {
     // Reused between calls so that the per-file operations allocate nothing
     // once they have warmed up.
     std::vector<std::string_view> parts;
-    // The last path whose parts were all valid, and how much of it holds
-    // only folders, each with the separator after it.
-    std::string checkedPath;
-    std::size_t checkedUpTo = 0;
+    // The parts of the last path found valid names, in order (the first
+    // checkedCount; the storage of the others is kept for the next).
+    std::vector<std::string> checkedNames;
+    std::size_t checkedCount = 0;
     std::string hostPath;
     std::string scratch;
     simclient::Resolution resolution;
