@@ -198,7 +198,7 @@ void SimClient::State::releaseWatch(FolderCache& cache)
 void SimClient::State::renewWatches()
 {
     closeWatches();
-    lastChain = {};
+    lastChains = {};
     folderNames.clear();
     folders.clear();
     watchAboveVolumes();
@@ -466,7 +466,12 @@ NWCCODE SimClient::State::resolveCached(const Target& target, std::size_t count,
 
     // The folders the last resolution went through, as far as this one goes
     // the same way and each is still watched and current.
-    ResolvedChain& chain = lastChain;
+    // Two are kept, one from a volume's root and one from a handle, as a walk
+    // asks by path and then through a handle of the file's folder.
+    const bool firstMatches = lastChains[0].base == target.base;
+    const std::size_t which = firstMatches ? 0 : lastChains[1].base == target.base ? 1 : lastChainUsed ^ 1;
+    lastChainUsed = which;
+    ResolvedChain& chain = lastChains[which];
     const std::uint64_t epoch = trustEpoch;
     const bool startTrusted = chainWatched;
     std::size_t reused = 0;

@@ -259,7 +259,8 @@ struct SimClient::State {
         std::string dosPath;
         std::string longPath;
     };
-    ResolvedChain lastChain;
+    std::array<ResolvedChain, 2> lastChains;
+    std::size_t lastChainUsed = 0;
     // The folders above each volume's host folder are watched for entries
     // moved or removed, so that a volume's own folder, when watched and
     // current, needs no status call either. Off when one of them cannot be.
