@@ -126,10 +126,19 @@ NWCCODE SimClient::State::gatherFacts(const std::string& path, std::string_view 
     // A file system without birth times reports none, or an empty one.
     const bool hasBirth = (info.stx_mask & STATX_BTIME) != 0 && (info.stx_btime.tv_sec != 0 || info.stx_btime.tv_nsec != 0);
     const std::time_t created = hasBirth ? info.stx_btime.tv_sec : info.stx_ctime.tv_sec;
-    facts.createdDate = dosdate::packLocalDate(created);
-    facts.createdDateTime = dosdate::packLocalDateTime(created);
-    facts.accessedDate = dosdate::packLocalDate(info.stx_atime.tv_sec);
-    facts.updatedDateTime = dosdate::packLocalDateTime(info.stx_mtime.tv_sec);
+    // One conversion to local time per distinct time stamp (it is most of
+    // the cost here): a date is the high half of its date and time.
+    const std::time_t updated = info.stx_mtime.tv_sec;
+    const std::time_t accessed = info.stx_atime.tv_sec;
+    const std::uint32_t createdStamp = dosdate::packLocalDateTime(created);
+    const std::uint32_t updatedStamp = updated == created ? createdStamp : dosdate::packLocalDateTime(updated);
+    const std::uint32_t accessedStamp = accessed == created   ? createdStamp
+                                        : accessed == updated ? updatedStamp
+                                                              : dosdate::packLocalDateTime(accessed);
+    facts.createdDate = static_cast<std::uint16_t>(createdStamp >> 16);
+    facts.createdDateTime = createdStamp;
+    facts.accessedDate = static_cast<std::uint16_t>(accessedStamp >> 16);
+    facts.updatedDateTime = updatedStamp;
 
     const std::optional<std::int32_t>& owner = record.owner;
     const std::optional<std::int32_t>& attributes = record.attributes;

@@ -53,28 +53,43 @@ const FolderEntry* FolderCache::find(std::string_view name, std::string& scratch
         return &*exact;
     }
     // The other spellings are indexed at the first lookup that needs them: a
-    // walk asks for names exactly as they were listed.
+    // walk asks for names exactly as they were listed. In capitals, of the
+    // names equal but for case the first by bytes is found.
+    const auto foldedLess = [](std::string_view a, std::string_view b) {
+        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+            return static_cast<unsigned char>(ascii::toUpper(x)) < static_cast<unsigned char>(ascii::toUpper(y));
+        });
+    };
     if (!indexed) {
-        byShortName.reserve(entries.size());
-        byFoldedName.reserve(entries.size());
-        for (std::size_t i = 0; i < entries.size(); ++i) {
+        byFoldedName.resize(entries.size());
+        byShortName.clear();
+        for (std::uint32_t i = 0; i < entries.size(); ++i) {
+            byFoldedName[i] = i;
             if (!entries[i].shortName.empty())
-                byShortName.emplace(entries[i].shortName, static_cast<std::uint32_t>(i));
-            byFoldedName.emplace(ascii::toUpper(entries[i].name), static_cast<std::uint32_t>(i));
+                byShortName.push_back(i);
         }
+        std::sort(byFoldedName.begin(), byFoldedName.end(), [&](std::uint32_t a, std::uint32_t b) {
+            return ascii::compareListingOrder(entries[a].name, entries[b].name) < 0;
+        });
+        std::sort(byShortName.begin(), byShortName.end(),
+                  [&](std::uint32_t a, std::uint32_t b) { return entries[a].shortName < entries[b].shortName; });
         indexed = true;
+    }
+    const auto folded = std::lower_bound(byFoldedName.begin(), byFoldedName.end(), name,
+                                         [&](std::uint32_t i, std::string_view n) { return foldedLess(entries[i].name, n); });
+    if (folded != byFoldedName.end() && ascii::equalsIgnoringCase(entries[*folded].name, name)) {
+        *position = *folded;
+        return &entries[*folded];
     }
     scratch.assign(name);
     for (char& c : scratch)
         c = ascii::toUpper(c);
-    auto found = byFoldedName.find(scratch);
-    if (found == byFoldedName.end()) {
-        found = byShortName.find(scratch);
-        if (found == byShortName.end())
-            return nullptr;
-    }
-    *position = found->second;
-    return &entries[found->second];
+    const auto byShort = std::lower_bound(byShortName.begin(), byShortName.end(), scratch,
+                                          [&](std::uint32_t i, const std::string& n) { return entries[i].shortName < n; });
+    if (byShort == byShortName.end() || entries[*byShort].shortName != scratch)
+        return nullptr;
+    *position = *byShort;
+    return &entries[*byShort];
 }
 
 // The one notification descriptor, opened at first use; false when the

@@ -51,9 +51,11 @@ struct FolderCache {
     ino_t inode = 0;
     timespec modified{};
     std::vector<FolderEntry> entries;  // sorted by the bytes of the name
-    // Built at the first lookup of a name not spelt as listed.
-    mutable std::unordered_map<std::string, std::uint32_t> byShortName;
-    mutable std::unordered_map<std::string, std::uint32_t> byFoldedName;  // a-z in capitals; the first by bytes
+    // Built at the first lookup of a name not spelt as listed: the entries
+    // in the order of their short names, and in the listing order (a-z in
+    // capitals, then by bytes).
+    mutable std::vector<std::uint32_t> byShortName;
+    mutable std::vector<std::uint32_t> byFoldedName;
     mutable bool indexed = false;
     std::uint64_t lastUse = 0;
     int watch = -1;               // the change watch on the folder, if it could be set
