@@ -354,6 +354,19 @@ TEST_F(ClientFiles, ShortNamesAreStableAndUniqueInTheirFolder)
     // The 8.3 name keeps its own; the others get free numbers; of two names
     // that differ only in case, the first by bytes keeps the name.
     EXPECT_EQ(first, (std::vector<std::string>{"REPORT~2.TXT", "REPORT~1.TXT", "REPORT~3.TXT", "A~1.TXT", "A.TXT"}));
+    // In other capitals a name finds the one it folds to (of two, the first
+    // by bytes) before any short name; a short name in any capitals finds its
+    // file; the folder itself too.
+    const std::pair<const char*, const char*> lookups[] = {
+        {"mixed\\a.TXT", "A.TXT"},         {"MIXED\\report 2024.TXT", "REPORT~2.TXT"},
+        {"Mixed\\report~1.txt", "REPORT~1.TXT"}, {"mIxEd\\a~1.txt", "A~1.TXT"},
+        {"MIXED\\Report~3.Txt", "REPORT~3.TXT"}, {"mixed", "MIXED"},
+    };
+    for (const auto& [asked, expected] : lookups)
+        EXPECT_EQ(shortName(std::string("SYS:") + asked), expected) << asked;
+    char missing[256] = "";
+    EXPECT_EQ(client->NWGetLongName(1, 0, "SYS:MIXED\\REPORT~4.TXT", nw::kLongNameSpace, nw::kDosNameSpace, missing),
+              nw::kErrNoSuchFile);
 
     auto again = ws.load();
     ASSERT_TRUE(again);

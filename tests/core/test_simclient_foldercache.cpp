@@ -344,6 +344,40 @@ TEST_F(ClientFolderCache, FilesReadAheadAreReadAgainWhenTheyChange)
 
 // The walk's listing names the pattern of its files, and only the files it
 // selects are read ahead; the others are still read when asked for.
+// The folders above where a walk began are watched only for being moved or
+// removed, which is what matters there: the volume's own folder moved away
+// while the reader is ahead, the files ahead are not answered from what it
+// read, and once it is back they are found again.
+TEST_F(ClientFolderCache, AVolumeMovedAwayDuringAWalkIsSeenAhead)
+{
+    for (int i = 0; i < 4; ++i)
+        ws.makeFile(sys + "/Team " + std::to_string(i) + "/job.tmp", 10 + i);
+    load();
+    const auto size = [&](int team) -> long {
+        std::uint8_t sequence[9];
+        std::memset(sequence, 0xFF, sizeof sequence);
+        FileInfoRecord info{};
+        const std::string path = "SYS:Team " + std::to_string(team) + "\\job.tmp";
+        const NWCCODE code = client->NWIntScanFileInformation2(1, 0, path.c_str(), kFilesHiddenSystem, sequence, &info, 0);
+        return code == nw::kSuccess ? static_cast<long>(info.size) : -1;
+    };
+    platform::DirListing listing;
+    ASSERT_TRUE(listing.open("F:\\*.*", platform::kAttrDirectory, "*.tmp"));
+    ASSERT_TRUE(listing.open("F:\\Team 0\\*.*", platform::kAttrDirectory, "*.tmp"));
+    for (int wait = 0; wait < 500 && client->entriesReadAhead() < 4; ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(size(0), 10);
+
+    const std::string holder = sys.substr(0, sys.rfind('/'));
+    rename(holder, holder + "-moved");
+    EXPECT_FALSE(listing.open("F:\\Team 1\\*.*", platform::kAttrDirectory, "*.tmp"));
+    EXPECT_EQ(size(1), -1);
+    EXPECT_EQ(size(2), -1);
+    rename(holder + "-moved", holder);
+    EXPECT_TRUE(listing.open("F:\\Team 3\\*.*", platform::kAttrDirectory, "*.tmp"));
+    EXPECT_EQ(size(3), 13);
+}
+
 TEST_F(ClientFolderCache, OnlyTheFilesOfTheWalksPatternAreReadAhead)
 {
     for (int i = 0; i < 10; ++i) {
