@@ -98,15 +98,15 @@ NWCCODE SimClient::State::gatherFacts(const std::string& path, std::string_view 
     const Lookahead::Ahead ahead =
         mayReadAhead ? lookahead.take(pathView.substr(0, slash), name, record) : Lookahead::Ahead::Nothing;
     // An entry left to the caller is read through its folder, as the reader
-    // reads it, while the folder is as it was listed.
-    // (The name is then the end of the path.)
+    // reads it, while the folder is as it was listed: by the end of the path
+    // (its name) relative to the folder, else by the whole path.
     const int folderFd = ahead == Lookahead::Ahead::Whole || !mayReadAhead ? -1 : lookahead.takenFolderFd();
-    const char* const leaf = folderFd >= 0 ? path.c_str() + slash + 1 : nullptr;
+    const char* const leaf = folderFd >= 0 ? path.c_str() + slash + 1 : path.c_str();
     if (ahead == Lookahead::Ahead::Nothing) {
         record.statusError = 0;
         record.xattrsRefused = false;
-        if (::statx(folderFd >= 0 ? folderFd : AT_FDCWD, folderFd >= 0 ? leaf : path.c_str(), AT_SYMLINK_NOFOLLOW,
-                    STATX_BASIC_STATS | STATX_BTIME, &record.status) != 0)
+        if (::statx(folderFd >= 0 ? folderFd : AT_FDCWD, leaf, AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME,
+                    &record.status) != 0)
             record.statusError = errno;
         else
             readXattrsOnce(path, record, folderFd, leaf);

@@ -55,11 +55,6 @@ const FolderEntry* FolderCache::find(std::string_view name, std::string& scratch
     // The other spellings are indexed at the first lookup that needs them: a
     // walk asks for names exactly as they were listed. In capitals, of the
     // names equal but for case the first by bytes is found.
-    const auto foldedLess = [](std::string_view a, std::string_view b) {
-        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-            return static_cast<unsigned char>(ascii::toUpper(x)) < static_cast<unsigned char>(ascii::toUpper(y));
-        });
-    };
     if (!indexed) {
         byFoldedName.resize(entries.size());
         byShortName.clear();
@@ -75,9 +70,10 @@ const FolderEntry* FolderCache::find(std::string_view name, std::string& scratch
                   [&](std::uint32_t a, std::uint32_t b) { return entries[a].shortName < entries[b].shortName; });
         indexed = true;
     }
-    const auto folded = std::lower_bound(byFoldedName.begin(), byFoldedName.end(), name,
-                                         [&](std::uint32_t i, std::string_view n) { return foldedLess(entries[i].name, n); });
-    if (folded != byFoldedName.end() && ascii::equalsIgnoringCase(entries[*folded].name, name)) {
+    const auto folded = std::lower_bound(byFoldedName.begin(), byFoldedName.end(), name, [&](std::uint32_t i, std::string_view n) {
+        return ascii::compareFolded(entries[i].name, n) < 0;
+    });
+    if (folded != byFoldedName.end() && ascii::compareFolded(entries[*folded].name, name) == 0) {
         *position = *folded;
         return &entries[*folded];
     }
@@ -483,32 +479,28 @@ NWCCODE SimClient::State::resolveCached(const Target& target, std::size_t count,
     // the same way and each is still watched and current.
     // Two are kept, one from a volume's root and one from a handle, as a walk
     // asks by path and then through a handle of the file's folder.
-    const bool firstMatches = lastChains[0].base == target.base;
-    const std::size_t which = firstMatches ? 0 : lastChains[1].base == target.base ? 1 : lastChainUsed ^ 1;
+    const std::size_t which =
+        lastChains[0].base == target.base ? 0 : lastChains[1].base == target.base ? 1 : lastChainUsed ^ 1;
     lastChainUsed = which;
     ResolvedChain& chain = lastChains[which];
     const std::uint64_t epoch = trustEpoch;
     const bool startTrusted = chainWatched;
+    const bool chainCurrent = startTrusted && chain.epoch == epoch && chain.base == target.base;
+    const auto stillCurrent = [&](std::size_t step) {
+        const FolderCache& cache = *chain.steps[step].cache;
+        return cache.watch >= 0 && cache.trustedIn == epoch;
+    };
     std::size_t reused = 0;
-    if (startTrusted && chain.epoch == epoch && chain.base == target.base) {
-        while (reused < count && reused < chain.steps.size() && chain.steps[reused].part == parts[reused]) {
-            const FolderCache& cache = *chain.steps[reused].cache;
-            if (cache.watch < 0 || cache.trustedIn != epoch)
-                break;
-            ++reused;
-        }
-    }
+    while (chainCurrent && reused < count && reused < chain.steps.size() && chain.steps[reused].part == parts[reused] &&
+           stillCurrent(reused))
+        ++reused;
     for (std::size_t i = 0; i < reused; ++i)
         chain.steps[i].cache->lastUse = ++useClock;
     // The folder of the first step not taken as it was is the one that step
     // looked in then: another file of the same folder.
-    FolderCache* sameFolder = nullptr;
-    if (startTrusted && chain.epoch == epoch && chain.base == target.base && reused < count &&
-        reused < chain.steps.size()) {
-        FolderCache* const cache = chain.steps[reused].cache;
-        if (cache->watch >= 0 && cache->trustedIn == epoch)
-            sameFolder = cache;
-    }
+    FolderCache* const sameFolder = chainCurrent && reused < count && reused < chain.steps.size() && stillCurrent(reused)
+                                        ? chain.steps[reused].cache
+                                        : nullptr;
     if (reused > 0) {
         const ResolvedStep& step = chain.steps[reused - 1];
         result.hostPath.assign(chain.hostPath, 0, step.hostLength);

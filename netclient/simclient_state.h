@@ -378,8 +378,7 @@ struct SimClient::State {
 
     // Host files.
     NWCCODE gatherFacts(const std::string& path, std::string_view name, simclient::HostFacts& facts);
-    void readXattrsOnce(const std::string& path, simclient::HostRecord& record, int folderFd = -1,
-                        const char* leaf = nullptr);
+    void readXattrsOnce(const std::string& path, simclient::HostRecord& record, int folderFd, const char* leaf);
     NWCCODE findEntry(const simclient::Target& target, std::uint8_t searchAttributes, std::uint32_t* sequence,
                       bool byShortName, simclient::Resolution& found, simclient::HostFacts& facts);
 

@@ -10,7 +10,7 @@ std::string toUpper(std::string_view text)
     return upper;
 }
 
-int compareListingOrder(std::string_view a, std::string_view b)
+int compareFolded(std::string_view a, std::string_view b)
 {
     const std::size_t common = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < common; ++i) {
@@ -21,6 +21,13 @@ int compareListingOrder(std::string_view a, std::string_view b)
     }
     if (a.size() != b.size())
         return a.size() < b.size() ? -1 : 1;
+    return 0;
+}
+
+int compareListingOrder(std::string_view a, std::string_view b)
+{
+    if (const int folded = compareFolded(a, b); folded != 0)
+        return folded;
     const int bytes = a.compare(b);
     return bytes < 0 ? -1 : bytes > 0 ? 1 : 0;
 }

@@ -16,9 +16,13 @@ constexpr char16_t toUpper(char16_t c) { return (c >= u'a' && c <= u'z') ? char1
 
 std::string toUpper(std::string_view text);
 
-// The order of a listing's names: a-z folded to capitals byte by byte, a name
-// before a longer one it begins, names equal but for case by their bytes.
-// Negative, zero or positive.
+// a-z folded to capitals byte by byte (the bytes unsigned), a name before a
+// longer one it begins: zero for names equal but for case. Negative, zero or
+// positive.
+int compareFolded(std::string_view a, std::string_view b);
+
+// The order of a listing's names: as compareFolded, then names equal but for
+// case by their bytes.
 int compareListingOrder(std::string_view a, std::string_view b);
 
 constexpr bool equalsIgnoringCase(std::string_view a, std::string_view b)

@@ -1,3 +1,4 @@
+#include "platform/asciicase.h"
 #include "platform/drives.h"
 
 #include <gtest/gtest.h>
@@ -120,6 +121,37 @@ TEST(WildcardMatch, ManyStarsDoNotBacktrackExponentially)
     const std::string name(5000, 'a');
     EXPECT_FALSE(platform::wildcardMatch(pattern, name));
     EXPECT_TRUE(platform::wildcardMatch(pattern, name + "b"));
+}
+
+// The order of names a walk lists and the folder caches look up: capitals
+// folded byte by byte (other bytes unsigned, as they are), a name before a
+// longer one it begins; the listing order then puts names equal but for case
+// by their bytes.
+TEST(NameOrder, FoldsCapitalsThenTakesTheBytes)
+{
+    struct Case {
+        const char* a;
+        const char* b;
+        int folded;
+        int listing;
+    };
+    const Case cases[] = {
+        {"", "", 0, 0},
+        {"abc", "ABC", 0, 1},
+        {"Report.txt", "report.TXT", 0, -1},
+        {"ab", "abc", -1, -1},
+        {"Z", "a", 1, 1},
+        {"a_", "aB", 1, 1},            // '_' sorts after the capitals it is compared with
+        {"\xC3\xA9", "z", 1, 1},       // a byte above 0x7F after every ASCII letter
+        {"\xC3\xA9", "\xC3\x89", 1, 1},  // only a-z fold
+    };
+    const auto sign = [](int value) { return value < 0 ? -1 : value > 0 ? 1 : 0; };
+    for (const Case& c : cases) {
+        EXPECT_EQ(sign(ascii::compareFolded(c.a, c.b)), c.folded) << c.a << " " << c.b;
+        EXPECT_EQ(sign(ascii::compareFolded(c.b, c.a)), -c.folded) << c.b << " " << c.a;
+        EXPECT_EQ(ascii::compareListingOrder(c.a, c.b), c.listing) << c.a << " " << c.b;
+        EXPECT_EQ(ascii::compareListingOrder(c.b, c.a), -c.listing) << c.b << " " << c.a;
+    }
 }
 
 } // namespace
