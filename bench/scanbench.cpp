@@ -220,7 +220,7 @@ int main(int argc, char* argv[])
 
     std::printf("case %s files %d folders %d matches %d errors %d wall_s %.3f cpu_s %.3f walker_cpu_s %.3f files_per_s %.0f rss_mib %.1f "
                 "peak_rss_mib %.1f pumps %lld longest_gap_ms %.1f ahead_read %llu ahead_answers %llu ahead_listings %llu "
-                "own_listings %llu\n",
+                "cache_listings %llu\n",
                 mode.c_str(), w.scanProgress.FilesScanned, w.scanProgress.DirsScanned,
                 w.scanProgress.MatchingFiles, w.errorsModel->rowCount(), wall, cpu, walkerCpu,
                 static_cast<double>(w.scanProgress.FilesScanned) / wall, static_cast<double>(residentKiB()) / 1024.0,

@@ -103,8 +103,7 @@ void SimClient::State::reset()
     hostUsers.clear();
     contexts.clear();
     buffers.clear();
-    folderNames.clear();
-    folders.clear();
+    forgetFolders();
     closeWatches();
     lookahead.stop();
     lastXattrs = {};

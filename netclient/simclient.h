@@ -85,7 +85,8 @@ public:
     // For tests: at most this many objects per listing portion (0: as many as
     // the buffer holds).
     void setListPortionSize(std::size_t objects);
-    // For tests: how many times a host folder has been read for its names.
+    // For tests: how many times a host folder has been read for its names
+    // (by the folder caches, or by the second reader for them).
     std::uint64_t folderListings() const;
     // For tests: how many file entries the second reader has read ahead, how
     // many file reads were answered from what it read, and how many listings

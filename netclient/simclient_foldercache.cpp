@@ -112,33 +112,27 @@ void SimClient::State::closeWatches()
     ++trustEpoch;
 }
 
-bool SimClient::State::listFolder(const std::string& folder, FolderCache& cache)
+namespace {
+
+void clearEntries(FolderCache& cache)
 {
     cache.entries.clear();
     cache.byShortName.clear();
     cache.byFoldedName.clear();
     cache.indexed = false;
-    // The second reader's listing, when it listed the folder after the
-    // cache's watch could have missed a change: its own watch, older than
-    // its listing, has reported nothing since.
-    lookahead.noticeChanges();
-    if (const std::vector<platform::ListedName>* given = lookahead.listingOf(folder)) {
-        for (const platform::ListedName& entry : *given)
-            if (netnames::isNetWareName(entry.name))
-                cache.entries.push_back(FolderEntry{entry.name, {}, entry.type == DT_DIR});
-    } else {
-        platform::FolderReader dir;
-        if (!dir.open(folder.c_str()))
-            return false;
-        ++listings;
-        while (const dirent64* entry = dir.next()) {
-            const std::string_view name = entry->d_name;
-            // Entries NetWare cannot hold are not on the volume at all.
-            if (!netnames::isNetWareName(name))
-                continue;
-            cache.entries.push_back(FolderEntry{std::string(name), {}, dir.isFolder(*entry)});
-        }
-    }
+}
+
+// Entries NetWare cannot hold are not on the volume at all.
+void addListed(FolderCache& cache, const std::vector<platform::ListedName>& listed)
+{
+    for (const platform::ListedName& entry : listed)
+        if (netnames::isNetWareName(entry.name))
+            cache.entries.push_back(FolderEntry{entry.name, {}, entry.type == DT_DIR});
+}
+
+// Sorts the entries by the bytes of their names and gives them their short names.
+void nameEntries(FolderCache& cache)
+{
     std::sort(cache.entries.begin(), cache.entries.end(),
               [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
     std::vector<std::string_view> names;
@@ -148,6 +142,32 @@ bool SimClient::State::listFolder(const std::string& folder, FolderCache& cache)
     std::vector<std::string> shortNames = netnames::assignShortNames(names);
     for (std::size_t i = 0; i < cache.entries.size(); ++i)
         cache.entries[i].shortName = std::move(shortNames[i]);
+}
+
+} // namespace
+
+bool SimClient::State::listFolder(const std::string& folder, FolderCache& cache)
+{
+    clearEntries(cache);
+    // The second reader's listing, when it listed the folder after the
+    // cache's watch could have missed a change: its own watch, older than
+    // its listing, has reported nothing since.
+    lookahead.noticeChanges();
+    if (const std::vector<platform::ListedName>* given = lookahead.listingOf(folder)) {
+        addListed(cache, *given);
+    } else {
+        platform::FolderReader dir;
+        if (!dir.open(folder.c_str()))
+            return false;
+        while (const dirent64* entry = dir.next()) {
+            const std::string_view name = entry->d_name;
+            if (!netnames::isNetWareName(name))
+                continue;
+            cache.entries.push_back(FolderEntry{std::string(name), {}, dir.isFolder(*entry)});
+        }
+    }
+    nameEntries(cache);
+    ++listings;
     return true;
 }
 
@@ -196,6 +216,14 @@ void SimClient::State::releaseWatch(FolderCache& cache)
 {
     if (cache.watch < 0)
         return;
+    // A lent watch goes back to the reader, unless its descriptor went since.
+    if (cache.lentIn != 0) {
+        if (cache.lentIn == lookahead.lendingGeneration())
+            lookahead.returnWatch(cache.watch);
+        cache.watch = -1;
+        cache.lentIn = 0;
+        return;
+    }
     const auto users = watchUsers.find(cache.watch);
     if (users != watchUsers.end() && --users->second <= 0) {
         watchUsers.erase(users);
@@ -208,11 +236,20 @@ void SimClient::State::releaseWatch(FolderCache& cache)
 // cached under them; the volumes' own watches are set again.
 void SimClient::State::renewWatches()
 {
+    forgetFolders();
     closeWatches();
+    watchAboveVolumes();
+}
+
+// Forgets every folder cached, giving back the watches lent.
+void SimClient::State::forgetFolders()
+{
+    for (auto& [name, cache] : folders)
+        if (cache.lentIn != 0)
+            releaseWatch(cache);
     lastChains = {};
     folderNames.clear();
     folders.clear();
-    watchAboveVolumes();
 }
 
 namespace {
@@ -290,6 +327,7 @@ void SimClient::State::readFolderWatches()
     if (folderWatchesRead)
         return;
     noticeChanges();
+    noticeLentChanges();
     folderWatchesRead = true;
 }
 
@@ -369,7 +407,7 @@ void SimClient::State::noticeChanges()
     if (lostTrack)
         volumeRootsWatched = false;
     for (auto& [name, cache] : folders) {
-        if (cache.watch < 0)
+        if (cache.watch < 0 || cache.lentIn != 0)
             continue;
         if (lostTrack || std::find(changedWatches.begin(), changedWatches.end(), cache.watch) != changedWatches.end())
             cache.changed = true;
@@ -378,6 +416,53 @@ void SimClient::State::noticeChanges()
             cache.watch = -1;
         }
     }
+}
+
+// What the watches the second reader lent reported, read with its own
+// (once while the caller stays quiet, like ours).
+void SimClient::State::noticeLentChanges()
+{
+    // The reader closed its descriptor: every watch it lent went with it,
+    // and what happened in those folders since is unknown. They are read
+    // again when next used, under watches of our own.
+    if (lendingSeen != lookahead.lendingGeneration()) {
+        bool anyLent = false;
+        for (auto& [name, cache] : folders) {
+            if (cache.lentIn == 0)
+                continue;
+            cache.watch = -1;
+            cache.lentIn = 0;
+            cache.changed = true;
+            anyLent = true;
+        }
+        if (anyLent)
+            ++trustEpoch;
+        lendingSeen = lookahead.lendingGeneration();
+    }
+    if (lookahead.anyLent())
+        readAheadWatches();
+    const bool lostTrack = lookahead.takeLentChanges(lentChanges);
+    if (lentChanges.empty() && !lostTrack)
+        return;
+    ++trustEpoch;
+    for (auto& [name, cache] : folders) {
+        if (cache.lentIn == 0)
+            continue;
+        bool changed = lostTrack;
+        bool gone = false;
+        for (const Lookahead::LentChange& change : lentChanges) {
+            if (change.watch != cache.watch)
+                continue;
+            changed = true;
+            gone = gone || change.gone;
+        }
+        cache.changed = cache.changed || changed;
+        if (gone) {
+            cache.watch = -1;  // the folder was removed, and its watch with it
+            cache.lentIn = 0;
+        }
+    }
+    lentChanges.clear();
 }
 
 // Forgets the count least recently used folders at once, so that a walk
@@ -416,6 +501,11 @@ FolderCache* SimClient::State::folderCache(const std::string& folder, bool check
         found->second.lastUse = ++useClock;
         return &found->second;
     }
+    // A folder first met on a way through watched folders, which the second
+    // reader listed ahead of a walk: taken as it was listed.
+    if (!checkStatus && found == folders.end())
+        if (FolderCache* lent = lentFolderCache(folder))
+            return lent;
     struct stat info {};
     if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
         return nullptr;
@@ -424,20 +514,9 @@ FolderCache* SimClient::State::folderCache(const std::string& folder, bool check
         found->second.trustedIn = trustEpoch;
         return &found->second;
     }
-    // A folder read (again) may lead to other folders than those cached below
-    // it: a new epoch. A walk reads most folders before anything below them,
-    // and a folder with nothing cached below it changes nothing known.
+    // A folder read again may lead to other folders than before: a new epoch.
     if (found == folders.end()) {
-        if (watchesLetGo >= kMaxWatchesLetGo)
-            renewWatches();
-        if (folders.size() >= kMaxCachedFolders)
-            forgetOldestFolders(kMaxCachedFolders / 4);
-        const std::string top = folder.back() == '/' ? folder : folder + '/';
-        const auto next = folderNames.lower_bound(top);
-        if (next != folderNames.end() && next->substr(0, top.size()) == top)
-            ++trustEpoch;
-        found = folders.emplace(folder, FolderCache{}).first;
-        folderNames.insert(found->first);
+        found = newFolderCache(folder);
     } else {
         if (found->second.device != info.st_dev || found->second.inode != info.st_ino)
             releaseWatch(found->second);  // another folder now has this name
@@ -456,6 +535,52 @@ FolderCache* SimClient::State::folderCache(const std::string& folder, bool check
     cache.device = info.st_dev;
     cache.inode = info.st_ino;
     cache.modified = info.st_mtim;
+    cache.changed = false;
+    cache.lastUse = ++useClock;
+    cache.trustedIn = trustEpoch;
+    return &cache;
+}
+
+// The cache of a folder met for the first time, still empty.
+std::unordered_map<std::string, FolderCache>::iterator SimClient::State::newFolderCache(const std::string& folder)
+{
+    if (watchesLetGo >= kMaxWatchesLetGo)
+        renewWatches();
+    if (folders.size() >= kMaxCachedFolders)
+        forgetOldestFolders(kMaxCachedFolders / 4);
+    // A folder read for the first time may lead to other folders than those
+    // cached below it: a new epoch. A walk reads most folders before anything below them,
+    // and a folder with nothing cached below it changes nothing known.
+    const std::string top = folder.back() == '/' ? folder : folder + '/';
+    const auto next = folderNames.lower_bound(top);
+    if (next != folderNames.end() && next->substr(0, top.size()) == top)
+        ++trustEpoch;
+    const auto found = folders.emplace(folder, FolderCache{}).first;
+    folderNames.insert(found->first);
+    return found;
+}
+
+// The cache of a folder the second reader listed, with the watch it set
+// before the listing; nullptr when it has none to lend.
+FolderCache* SimClient::State::lentFolderCache(const std::string& folder)
+{
+    // Its watches read once while the caller stays quiet, as the walk's own
+    // listing did. (A lending generation gone is noticed with the folders'
+    // watches, at the start of a resolution.)
+    readAheadWatches();
+    Lookahead::LentFolder lent;
+    if (lendingSeen != lookahead.lendingGeneration() || !lookahead.lendFolder(folder, lent))
+        return nullptr;
+    FolderCache& cache = newFolderCache(folder)->second;
+    cache.watch = lent.watch;
+    cache.lentIn = lendingSeen;
+    clearEntries(cache);
+    addListed(cache, *lent.listed);
+    nameEntries(cache);
+    ++listings;
+    cache.device = lent.device;
+    cache.inode = lent.inode;
+    cache.modified = lent.modified;
     cache.changed = false;
     cache.lastUse = ++useClock;
     cache.trustedIn = trustEpoch;

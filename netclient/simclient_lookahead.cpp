@@ -96,6 +96,12 @@ constexpr std::uint32_t kWatchEvents = IN_ATTRIB | IN_MODIFY | IN_ACCESS | IN_CL
 constexpr std::uint32_t kWatchAboveEvents =
     IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW | IN_MASK_ADD;
 
+// What a folder lent to the caller reports to it: an entry created, removed,
+// renamed or changed in its status, the folder itself removed or moved, and
+// its watch gone. Reads and writes of its files change nothing it keeps.
+constexpr std::uint32_t kLentEvents = IN_ATTRIB | IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
+                                      IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED;
+
 constexpr std::string_view kOwnerAttribute = "user.nw.owner";
 constexpr std::string_view kAttributesAttribute = "user.nw.attributes";
 constexpr std::string_view kCreatedAttribute = "user.nw.created";
@@ -258,6 +264,11 @@ void Lookahead::stop()
         ::close(m_notifyFd);
     m_notifyFd = -1;
     m_watchesLetGo = 0;
+    // Every watch lent went with the descriptor.
+    m_lent.clear();
+    m_lentChanges.clear();
+    m_lentLost = false;
+    ++m_lendingGeneration;
 }
 
 // Stops the reader and closes the descriptor with every watch on it; the
@@ -455,6 +466,70 @@ const std::vector<platform::ListedName>* Lookahead::listingOf(std::string_view f
     return nullptr;
 }
 
+bool Lookahead::lendFolder(std::string_view folder, LentFolder& lent)
+{
+    if (m_notifyFd < 0)
+        return false;
+    std::lock_guard lock(m_mutex);
+    const std::uint64_t generation = m_generation.load(std::memory_order_relaxed);
+    for (const std::shared_ptr<Folder>& candidate : m_folders) {
+        if (candidate->generation != generation || candidate->path != folder)
+            continue;
+        if (!candidate->listedWhole || !candidate->identified || candidate->watch < 0 || candidate->lent ||
+            candidate->changed.load(std::memory_order_acquire))
+            return false;
+        // The folder's use of its watch passes to the caller.
+        candidate->lent = true;
+        ++m_lent[candidate->watch];
+        m_given = candidate;
+        ++m_listingsGiven;
+        lent.listed = &candidate->listed;
+        lent.watch = candidate->watch;
+        lent.device = candidate->device;
+        lent.inode = candidate->inode;
+        lent.modified = candidate->modified;
+        return true;
+    }
+    return false;
+}
+
+void Lookahead::returnWatch(int watch)
+{
+    const auto found = m_lent.find(watch);
+    if (found == m_lent.end())
+        return;
+    if (--found->second <= 0)
+        m_lent.erase(found);
+    std::lock_guard lock(m_mutex);
+    m_unwatch.push_back(watch);  // removed with the reader's own, in a batch
+}
+
+// The caller's, while reading the watches: a change reported by a lent watch.
+void Lookahead::noticeLentChange(int watch, bool gone)
+{
+    const auto found = m_lent.find(watch);
+    if (found == m_lent.end())
+        return;
+    m_lentChanges.push_back(LentChange{watch, gone});
+    // A watch the system removed is not the caller's to give back: its uses
+    // end here.
+    if (gone) {
+        const int uses = found->second;
+        m_lent.erase(found);
+        std::lock_guard lock(m_mutex);
+        m_unwatch.insert(m_unwatch.end(), static_cast<std::size_t>(uses), watch);
+    }
+}
+
+bool Lookahead::takeLentChanges(std::vector<LentChange>& changes)
+{
+    changes.swap(m_lentChanges);
+    m_lentChanges.clear();
+    const bool lost = m_lentLost;
+    m_lentLost = false;
+    return lost;
+}
+
 int Lookahead::takenFolderFd() const
 {
     if (!m_takenFolder || m_takenFolder->changed.load(std::memory_order_acquire))
@@ -633,9 +708,14 @@ void Lookahead::noticeChanges()
     std::vector<Change> changes;
     bool lostTrack = false;
     readChangeEvents(m_notifyFd, [&](const inotify_event& event, std::string_view name) {
-        if (event.wd < 0 || (event.mask & IN_Q_OVERFLOW) != 0)
+        if (event.wd < 0 || (event.mask & IN_Q_OVERFLOW) != 0) {
             lostTrack = true;
-        else if ((event.mask & IN_ACCESS) == 0 || (event.mask & IN_ISDIR) == 0)  // not a folder listed
+            m_lentLost = m_lentLost || !m_lent.empty();
+            return;
+        }
+        if ((event.mask & kLentEvents) != 0 && !m_lent.empty())
+            noticeLentChange(event.wd, (event.mask & IN_IGNORED) != 0);
+        if ((event.mask & IN_ACCESS) == 0 || (event.mask & IN_ISDIR) == 0)  // not a folder listed
             changes.push_back(Change{event.wd, std::string(name), (event.mask & IN_ISDIR) != 0});
     });
     if (changes.empty() && !lostTrack)
@@ -712,7 +792,7 @@ void Lookahead::keepWatchesAbove(std::string_view path)
             m_holding[kept++] = std::move(folder);
             continue;
         }
-        if (folder->watch >= 0)
+        if (folder->watch >= 0 && !folder->lent)
             m_unwatch.push_back(folder->watch);
         m_garbage.push_back(std::move(folder));  // freed by the reader, or by the caller while it waits
     }
@@ -979,6 +1059,13 @@ void Lookahead::readFolder(const std::string& path, std::uint64_t generation, st
     std::vector<std::string> subfolders;
     platform::FolderReader dir;
     if (dir.open(path.c_str())) {
+        struct stat info {};
+        if (::fstat(dir.fd(), &info) == 0) {
+            folder->identified = true;
+            folder->device = info.st_dev;
+            folder->inode = info.st_ino;
+            folder->modified = info.st_mtim;
+        }
         bool everyType = true;
         while (const dirent64* entry = dir.next()) {
             const std::string_view name = entry->d_name;

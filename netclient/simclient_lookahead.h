@@ -17,6 +17,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <ctime>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -84,6 +85,35 @@ public:
     // changed in it as of the last noticeChanges(); nullptr otherwise. Valid
     // until the next call.
     const std::vector<platform::ListedName>* listingOf(std::string_view folder);
+    // A folder as the reader listed it, with the watch it set before the
+    // listing lent to the caller, and the folder's identity and time as of
+    // the listing.
+    struct LentFolder {
+        const std::vector<platform::ListedName>* listed = nullptr;  // valid until the next call
+        int watch = -1;
+        dev_t device = 0;
+        ino_t inode = 0;
+        timespec modified{};
+    };
+    // Like listingOf(), and the folder's watch is the caller's too until it
+    // gives it back (returnWatch), or until the lending generation changes
+    // (the descriptor was closed, with every watch on it). False when the
+    // folder was not listed whole, changed, or is lent already.
+    bool lendFolder(std::string_view folder, LentFolder& lent);
+    void returnWatch(int watch);
+    std::uint64_t lendingGeneration() const { return m_lendingGeneration; }
+    bool anyLent() const { return !m_lent.empty(); }
+    // What the lent watches reported since the last call, as read by
+    // noticeChanges(): an entry of the folder created, removed, renamed or
+    // changed in its status, or the folder itself (gone: it was removed, and
+    // its watch with it; the watch is no longer lent). True when changes may
+    // have been missed: every lent folder may have changed.
+    struct LentChange {
+        int watch = -1;
+        bool gone = false;
+    };
+    bool takeLentChanges(std::vector<LentChange>& changes);
+
     // Only files whose names match pattern are read ahead from now on (the
     // pattern of the walk's listings); every file when never set.
     void setFilePattern(std::string_view pattern);
@@ -123,6 +153,13 @@ private:
         // own: the first entry whose extended attributes it may still read.
         int fd = -1;
         std::size_t filled = 0;
+        // The folder's status, taken from its descriptor before its entries
+        // were read (set before the folder is known to the caller).
+        bool identified = false;
+        dev_t device = 0;
+        ino_t inode = 0;
+        timespec modified{};
+        bool lent = false;  // its watch is the caller's to let go; guarded by m_mutex
         // The status of every entry is read (or the reader gave up on them).
         std::atomic<bool> stated{false};
         ~Folder();
@@ -150,6 +187,7 @@ private:
     void releaseWatch(int watch);
     void releaseWatchLocked(int watch);
     void releaseWatches();
+    void noticeLentChange(int watch, bool gone);
     void watchAbove(const std::string& start, const std::string& walkRoot);
     bool stale(std::uint64_t generation) const { return generation != m_generation.load(std::memory_order_acquire); }
 
@@ -200,6 +238,13 @@ private:
     std::shared_ptr<Folder> m_takenFolder;       // the caller's own: the entry take() left it to read
     Entry* m_taken = nullptr;
     std::shared_ptr<Folder> m_given;             // the caller's own: the folder of the last listingOf()
+    // The caller's own: the lent watches (watch -> folders lent with it),
+    // what they reported since the caller last took it, and the lending
+    // generation, raised whenever the descriptor is closed.
+    std::unordered_map<int, int> m_lent;
+    std::vector<LentChange> m_lentChanges;
+    bool m_lentLost = false;
+    std::uint64_t m_lendingGeneration = 1;
     std::atomic<std::uint64_t> m_progress{0};  // raised at every folder listed and every folder stated
     std::uint64_t m_stalledAt = UINT64_MAX;      // the caller's own: m_progress when a wait was in vain
 };

@@ -59,6 +59,7 @@ struct FolderCache {
     mutable bool indexed = false;
     std::uint64_t lastUse = 0;
     int watch = -1;               // the change watch on the folder, if it could be set
+    std::uint64_t lentIn = 0;     // the watch is the second reader's, lent in this generation; 0: our own
     bool changed = false;         // its watch reported a change: read it again whatever its time says
     std::uint64_t trustedIn = 0;  // the trust epoch in which the folder was last known current
 
@@ -268,6 +269,11 @@ struct SimClient::State {
     // current, needs no status call either. Off when one of them cannot be.
     std::vector<int> aboveVolumeWatches;
     bool volumeRootsWatched = false;
+    // A folder the second reader listed ahead of a walk is taken with its
+    // listing and its watch, which the reader lends: the folder needs no
+    // listing, status or watch of its own.
+    std::uint64_t lendingSeen = 0;  // the reader's lending generation the lent caches belong to
+    std::vector<simclient::Lookahead::LentChange> lentChanges;
 
     // Reused between calls so that the per-file operations allocate nothing
     // once they have warmed up.
@@ -349,6 +355,10 @@ struct SimClient::State {
     void releaseWatch(simclient::FolderCache& cache);
     void renewWatches();
     void noticeChanges();
+    void noticeLentChanges();
+    std::unordered_map<std::string, simclient::FolderCache>::iterator newFolderCache(const std::string& folder);
+    simclient::FolderCache* lentFolderCache(const std::string& folder);
+    void forgetFolders();
     simclient::FolderCache* folderCache(const std::string& folder, bool checkStatus);
     bool listFolder(const std::string& folder, simclient::FolderCache& cache);
     NWCCODE resolveCached(const simclient::Target& target, std::size_t count, simclient::Resolution& result);

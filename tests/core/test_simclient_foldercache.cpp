@@ -342,6 +342,52 @@ TEST_F(ClientFolderCache, FilesReadAheadAreReadAgainWhenTheyChange)
     EXPECT_EQ(client->answersReadAhead(), 1u);
 }
 
+// A folder the second reader listed ahead of a walk is cached as it listed
+// it, under its watch: what changes there is seen at the next lookup, also
+// once the reader has closed that watch with all the others it let go.
+TEST_F(ClientFolderCache, AFolderTakenAsTheReaderListedItSeesItsChanges)
+{
+    for (int i = 0; i < 6; ++i)
+        ws.makeFile(sys + "/Walk/Sub/file " + std::to_string(i) + ".txt");
+    for (int i = 0; i < 2100; ++i)
+        ws.makeFolder(sys + "/Walk/Filler/Box " + std::to_string(i));
+    load();
+    const auto list = [](const std::string& folder) {
+        platform::DirListing listing;
+        return listing.open("F:\\" + folder + "\\*.*", platform::kAttrDirectory, "*.txt");
+    };
+    ASSERT_TRUE(list("Walk\\Sub"));
+    for (int wait = 0; wait < 500 && client->entriesReadAhead() < 6; ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const std::uint64_t given = client->listingsReadAhead();
+    EXPECT_EQ(dosPath("SYS:WALK\\SUB\\FILE 0.TXT"), "SYS:WALK\\SUB\\FILE0~1.TXT");
+    EXPECT_EQ(client->listingsReadAhead(), given + 1);  // the reader's listing, not one of its own
+
+    const std::string sub = sys + "/Walk/Sub";
+    const auto changeAndLookUp = [&](const std::string& made, const std::string& renamed, const std::string& shortName) {
+        ws.makeFile(sub + "/" + made + ".txt");
+        rename(sub + "/file 1.txt", sub + "/" + renamed + ".txt");
+        EXPECT_EQ(dosPath("SYS:WALK\\SUB\\" + made + ".TXT"), "SYS:WALK\\SUB\\" + made + ".TXT");
+        EXPECT_EQ(dosPath("SYS:WALK\\SUB\\FILE 1.TXT").substr(0, 6), "error ");
+        EXPECT_EQ(dosPath("SYS:WALK\\SUB\\" + renamed + ".TXT"), "SYS:WALK\\SUB\\" + shortName);
+        rename(sub + "/" + renamed + ".txt", sub + "/file 1.txt");
+    };
+    changeAndLookUp("NEW1", "moved one", "MOVEDO~1.TXT");
+    // The walk goes through more folders than the reader keeps watches for.
+    for (int i = 0; i < 2100; ++i)
+        ASSERT_TRUE(list("Walk\\Filler\\Box " + std::to_string(i))) << i;
+    EXPECT_EQ(dosPath("SYS:WALK\\SUB\\FILE 0.TXT"), "SYS:WALK\\SUB\\FILE0~1.TXT");
+    changeAndLookUp("NEW2", "again one", "AGAINO~1.TXT");
+
+    // The folder removed and made again: found anew.
+    for (const char* name : {"file 0", "file 1", "file 2", "file 3", "file 4", "file 5", "NEW1", "NEW2"})
+        ASSERT_EQ(::unlink((sub + "/" + name + ".txt").c_str()), 0) << name;
+    ASSERT_EQ(::rmdir(sub.c_str()), 0);
+    EXPECT_EQ(dosPath("SYS:WALK\\SUB\\FILE 0.TXT").substr(0, 6), "error ");
+    ws.makeFile(sub + "/file 0.txt");
+    EXPECT_EQ(dosPath("SYS:WALK\\SUB\\FILE 0.TXT"), "SYS:WALK\\SUB\\FILE0~1.TXT");
+}
+
 // The walk's listing names the pattern of its files, and only the files it
 // selects are read ahead; the others are still read when asked for.
 // The folders above where a walk began are watched only for being moved or
