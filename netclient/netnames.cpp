@@ -1,9 +1,11 @@
 #include "netclient/netnames.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <string>
-#include <unordered_map>
-#include <unordered_set>
+#include <vector>
 
 #include "platform/asciicase.h"
 
@@ -24,20 +26,6 @@ bool isShortNameChar(char c)
     default:
         return false;
     }
-}
-
-// The characters of a part of a long name that may stand in a short name,
-// capitalised, at most `limit` of them.
-std::string shortNameChars(std::string_view part, std::size_t limit)
-{
-    std::string result;
-    for (char c : part) {
-        if (result.size() == limit)
-            break;
-        if (isShortNameChar(c))
-            result += ascii::toUpper(c);
-    }
-    return result;
 }
 
 } // namespace
@@ -133,20 +121,100 @@ bool isShortName(std::string_view name)
     return true;
 }
 
+namespace {
+
+// A short name (at most 12 bytes: 8, a dot, 3) as two words, zero-filled: a
+// name holds no zero byte, so every name has its own key.
+struct ShortKey {
+    std::uint64_t low = 0;
+    std::uint64_t high = 0;
+    bool operator==(const ShortKey&) const = default;
+};
+
+ShortKey keyOf(const char* text, std::size_t size)
+{
+    ShortKey key;
+    std::memcpy(&key.low, text, std::min<std::size_t>(size, 8));
+    if (size > 8)
+        std::memcpy(&key.high, text + 8, std::min<std::size_t>(size - 8, 8));
+    return key;
+}
+
+// The short names of one folder taken so far, and the next number to try for
+// each stem and extension: open addressing in one allocation, as a folder's
+// names are given theirs once per listing. The empty key marks a free slot.
+class ShortKeyTable {
+public:
+    explicit ShortKeyTable(std::size_t count)
+    {
+        std::size_t size = 16;
+        while (size < count * 2)
+            size *= 2;
+        m_keys.resize(size);
+        m_values.resize(size);
+    }
+    // The slot of key, claimed for it when free; inserted tells which.
+    unsigned& slot(const ShortKey& key, bool& inserted)
+    {
+        const std::size_t mask = m_keys.size() - 1;
+        std::size_t at = static_cast<std::size_t>((key.low * 0x9E3779B97F4A7C15ULL) ^ (key.high * 0xC2B2AE3D27D4EB4FULL)) >> 7;
+        for (;; ++at) {
+            ShortKey& held = m_keys[at & mask];
+            if (held == key) {
+                inserted = false;
+                return m_values[at & mask];
+            }
+            if (held == ShortKey{}) {
+                held = key;
+                inserted = true;
+                return m_values[at & mask];
+            }
+        }
+    }
+    bool insert(const ShortKey& key)
+    {
+        bool inserted = false;
+        slot(key, inserted);
+        return inserted;
+    }
+
+private:
+    std::vector<ShortKey> m_keys;
+    std::vector<unsigned> m_values;
+};
+
+// The characters of a part of a long name that may stand in a short name,
+// capitalised, at most limit of them, into out; how many.
+std::size_t shortNameChars(std::string_view part, std::size_t limit, char* out)
+{
+    std::size_t size = 0;
+    for (char c : part) {
+        if (size == limit)
+            break;
+        if (isShortNameChar(c))
+            out[size++] = ascii::toUpper(c);
+    }
+    return size;
+}
+
+} // namespace
+
 std::vector<std::string> assignShortNames(const std::vector<std::string_view>& names)
 {
     std::vector<std::string> result(names.size());
-    std::unordered_set<std::string> taken;
-    taken.reserve(names.size() * 2);
+    ShortKeyTable taken(names.size());
 
     // 8.3 names first, so that a mangled name never takes the name of a file
     // that already has it as its own.
     std::vector<std::size_t> toMangle;
     for (std::size_t i = 0; i < names.size(); ++i) {
         if (isShortName(names[i])) {
-            std::string upper = ascii::toUpper(names[i]);
-            if (taken.insert(upper).second) {
-                result[i] = std::move(upper);
+            char upper[12];
+            const std::size_t size = names[i].size();
+            for (std::size_t k = 0; k < size; ++k)
+                upper[k] = ascii::toUpper(names[i][k]);
+            if (taken.insert(keyOf(upper, size))) {
+                result[i].assign(upper, size);
                 continue;
             }
         }
@@ -155,7 +223,7 @@ std::vector<std::string> assignShortNames(const std::vector<std::string_view>& n
 
     // The next number to try for each stem and extension, so that a folder of
     // many similar names costs one probe per name rather than one per earlier name.
-    std::unordered_map<std::string, unsigned> nextNumber;
+    ShortKeyTable nextNumber(toMangle.size());
     for (std::size_t i : toMangle) {
         std::string_view stem = names[i];
         while (!stem.empty() && stem.front() == '.')
@@ -163,21 +231,39 @@ std::vector<std::string> assignShortNames(const std::vector<std::string_view>& n
         const std::size_t lastDot = stem.rfind('.');
         const std::string_view basePart = stem.substr(0, lastDot);
         const std::string_view extPart = lastDot == std::string_view::npos ? std::string_view{} : stem.substr(lastDot + 1);
-        std::string base = shortNameChars(basePart, 6);
-        if (base.empty())
-            base = "_";
-        const std::string extension = shortNameChars(extPart, 3);
-        const std::string family = base + '.' + extension;
+        char base[6];
+        std::size_t baseSize = shortNameChars(basePart, 6, base);
+        if (baseSize == 0)
+            base[baseSize++] = '_';
+        char extension[3];
+        const std::size_t extensionSize = shortNameChars(extPart, 3, extension);
+        char family[10];
+        std::memcpy(family, base, baseSize);
+        family[baseSize] = '.';
+        std::memcpy(family + baseSize + 1, extension, extensionSize);
 
-        unsigned& number = nextNumber.try_emplace(family, 1u).first->second;
+        bool fresh = false;
+        unsigned& number = nextNumber.slot(keyOf(family, baseSize + 1 + extensionSize), fresh);
+        if (fresh)
+            number = 1;
         for (; number <= 9999999u; ++number) {
-            const std::string suffix = "~" + std::to_string(number);
-            const std::size_t keep = std::min(base.size(), 8 - suffix.size());
-            std::string candidate = base.substr(0, keep) + suffix;
-            if (!extension.empty())
-                candidate += '.' + extension;
-            if (taken.insert(candidate).second) {
-                result[i] = std::move(candidate);
+            char suffix[8] = {'~'};
+            const auto [end, error] = std::to_chars(suffix + 1, suffix + sizeof suffix, number);
+            const std::size_t suffixSize = static_cast<std::size_t>(end - suffix);
+            const std::size_t keep = std::min(baseSize, 8 - suffixSize);
+            char candidate[12];
+            std::size_t size = 0;
+            std::memcpy(candidate, base, keep);
+            size += keep;
+            std::memcpy(candidate + size, suffix, suffixSize);
+            size += suffixSize;
+            if (extensionSize > 0) {
+                candidate[size++] = '.';
+                std::memcpy(candidate + size, extension, extensionSize);
+                size += extensionSize;
+            }
+            if (taken.insert(keyOf(candidate, size))) {
+                result[i].assign(candidate, size);
                 ++number;
                 break;
             }
