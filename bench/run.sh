@@ -8,7 +8,8 @@
 # TREE_DIR (default: /tmp/trawl-bench) is generated once: about 200,000 sparse
 # files in 10,416 folders, with the workstation.ini that serves it as F:.
 #
-# Times, after one warming walk: the floor (readdir + one fstatat per entry);
+# Times, after one warming walk, each the median of BENCH_ROUNDS rounds (3 by
+# default) run in turns: the floor (readdir + one fstatat per entry);
 # find selecting by name, size and date; find printing size, owner, time and
 # path of every file; and three full scans by Trawl (the real window offscreen,
 # the real StartScan, the simulated client):
@@ -35,7 +36,6 @@ if [[ ! -f $tree/workstation.ini ]]; then
 fi
 volume=$tree/vol1
 
-# run NAME COMMAND...: prints "NAME wall cpu" and keeps them in W_NAME, C_NAME.
 declare -A W C
 calc() { awk "BEGIN { printf \"%.2f\", $1 }"; }
 usage_file=$(mktemp)
@@ -49,22 +49,40 @@ timed() {
     W[$name]=$(calc "$EPOCHREALTIME - $start")
     C[$name]=$(awk '{ printf "%.2f", $1 + $2 }' "$usage_file")
 }
-run() {
-    timed "$@"
-    printf '%-24s wall %7.2f s   cpu %7.2f s\n' "$1" "${W[$1]}" "${C[$1]}"
-}
 
 "$bin/trawl_floorwalk" "$volume" >/dev/null   # warm the caches
 files=$("$bin/trawl_floorwalk" "$volume" | awk '{ print $2 }')
-echo "tree: $tree, $files files"
+rounds=${BENCH_ROUNDS:-3}
+echo "tree: $tree, $files files; each timing the median of $rounds rounds, run in turns"
 
-run floor "$bin/trawl_floorwalk" "$volume"
-run find-name-size-newer find "$volume" -type f -iname '*.tmp' -size +10k -newermt 2020-01-01
-run find-printf find "$volume" -type f -printf '%s %u %t %p\n'
-
-for c in a b c; do
-    timed "trawl-$c" "$bin/trawl_scanbench" "$tree/workstation.ini" "$c"
-    printf '%-24s wall %7.2f s   cpu %7.2f s\n    %s\n' "trawl-$c" "${W[trawl-$c]}" "${C[trawl-$c]}" "$OUT"
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+# In turns, so that a slow phase of a shared machine falls on every command
+# alike; each keeps its walls and CPU times, and the last line of its output.
+declare -A WALLS CPUS LAST
+names=(floor find-name-size-newer find-printf trawl-a trawl-b trawl-c)
+measure() {
+    case $1 in
+        floor) timed "$1" "$bin/trawl_floorwalk" "$volume" ;;
+        find-name-size-newer) timed "$1" find "$volume" -type f -iname '*.tmp' -size +10k -newermt 2020-01-01 ;;
+        find-printf) timed "$1" find "$volume" -type f -printf '%s %u %t %p\n' ;;
+        trawl-*) timed "$1" "$bin/trawl_scanbench" "$tree/workstation.ini" "${1#trawl-}" ;;
+    esac
+}
+for ((round = 0; round < rounds; ++round)); do
+    for name in "${names[@]}"; do
+        measure "$name"
+        WALLS[$name]+="${W[$name]} "
+        CPUS[$name]+="${C[$name]} "
+        LAST[$name]=$OUT
+    done
+done
+for name in "${names[@]}"; do
+    W[$name]=$(printf '%s\n' ${WALLS[$name]} | median)
+    C[$name]=$(printf '%s\n' ${CPUS[$name]} | median)
+    printf '%-24s wall %7.2f s   cpu %7.2f s   (walls: %s)\n' "$name" "${W[$name]}" "${C[$name]}" "${WALLS[$name]% }"
+    if [[ $name == trawl-* ]]; then
+        printf '    %s\n' "${LAST[$name]}"
+    fi
 done
 
 echo
@@ -108,7 +126,6 @@ TWS
 trawl_unattended=(env HOME="$work" XDG_CONFIG_HOME="$work/config" NWCLIENT_CONFIG="$tree/workstation.ini"
     QT_QPA_PLATFORM=offscreen "$build/trawl" "/settings=$work/every-file.tws" /autorun /autoclose)
 find_same_fields=(bash -c 'find "$1" -type f -printf "%p,%s,%u,%TD\n" >"$2"' find "$volume" "$work/find.csv")
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 turns=${BENCH_TURNS:-5}
 trawl_walls=() find_walls=()
 for ((turn = 0; turn < turns; ++turn)); do
