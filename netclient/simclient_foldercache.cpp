@@ -4,6 +4,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/inotify.h>
 #include <unistd.h>
 
@@ -314,6 +315,7 @@ void SimClient::State::callBegins()
     if (now() - lastCallEnd > quietGap) {
         folderWatchesRead = false;
         aheadWatchesRead = false;
+        watchesPolled = false;
     }
 }
 
@@ -326,7 +328,9 @@ void SimClient::State::readFolderWatches()
 {
     if (folderWatchesRead)
         return;
-    noticeChanges();
+    pollWatches();
+    if (ownPending)
+        noticeChanges();
     noticeLentChanges();
     folderWatchesRead = true;
 }
@@ -335,8 +339,29 @@ void SimClient::State::readAheadWatches()
 {
     if (aheadWatchesRead)
         return;
-    lookahead.noticeChanges();
+    pollWatches();
+    if (aheadPending)
+        lookahead.noticeChanges();
     aheadWatchesRead = true;
+}
+
+// One look at both descriptors, the first time either kind is needed while
+// the caller stays quiet: mostly neither has anything to say, and one call
+// tells it for both.
+void SimClient::State::pollWatches()
+{
+    if (watchesPolled)
+        return;
+    pollfd descriptors[2] = {{notifyFd, POLLIN, 0}, {lookahead.notifyDescriptor(), POLLIN, 0}};
+    if (notifyFd < 0 && descriptors[1].fd < 0) {
+        ownPending = aheadPending = false;
+    } else if (::poll(descriptors, 2, 0) < 0) {
+        ownPending = aheadPending = true;  // read both to know
+    } else {
+        ownPending = descriptors[0].revents != 0;
+        aheadPending = descriptors[1].revents != 0;
+    }
+    watchesPolled = true;
 }
 
 // A listing is no client call: whatever the caller did before it, the
@@ -347,6 +372,7 @@ void SimClient::State::ListingStatus::beginFolder(const std::string& hostFolder,
 {
     m_state.folderWatchesRead = false;
     m_state.aheadWatchesRead = false;
+    m_state.watchesPolled = false;
     m_state.readAheadWatches();
     if (!filePattern.empty())
         m_state.lookahead.setFilePattern(filePattern);

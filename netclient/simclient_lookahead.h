@@ -57,6 +57,9 @@ public:
 
     // Reads what the change watches reported: the caller's part, before take().
     void noticeChanges();
+    // The descriptor of the change watches, -1 while there is none: what it
+    // has to read is what noticeChanges() would read.
+    int notifyDescriptor() const { return m_notifyFd; }
     // How much of an entry's record was read ahead.
     enum class Ahead { Nothing, Status, Whole };
     // The record of the entry name of the host folder folder, read ahead and

@@ -303,6 +303,11 @@ struct SimClient::State {
     // Each kind of watch, read since the caller last went quiet.
     bool folderWatchesRead = false;
     bool aheadWatchesRead = false;
+    // Both descriptors looked at, and which had something to read then.
+    bool watchesPolled = false;
+    bool ownPending = false;
+    bool aheadPending = false;
+    void pollWatches();
     void callBegins();
     void callEnds();
     void readFolderWatches();  // the folder caches' (path resolution)
