@@ -107,6 +107,7 @@ void SimClient::State::reset()
     closeWatches();
     lookahead.stop();
     lastXattrs = {};
+    lastFacts = {};
 }
 
 bool SimClient::State::install(workstation::Workstation model, std::string& reason)

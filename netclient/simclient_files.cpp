@@ -86,6 +86,21 @@ void SimClient::State::readXattrsOnce(const std::string& path, HostRecord& recor
 
 NWCCODE SimClient::State::gatherFacts(const std::string& path, std::string_view name, HostFacts& facts)
 {
+    if (lastFacts.window == quietWindow && lastFacts.path == path && lastFacts.name == name) {
+        facts = lastFacts.facts;
+        return lastFacts.code;
+    }
+    const NWCCODE code = readFacts(path, name, facts);
+    lastFacts.window = quietWindow;
+    lastFacts.path = path;
+    lastFacts.name.assign(name);
+    lastFacts.code = code;
+    lastFacts.facts = facts;
+    return code;
+}
+
+NWCCODE SimClient::State::readFacts(const std::string& path, std::string_view name, HostFacts& facts)
+{
     // A file of a folder is mostly read ahead by the second reader; what it
     // has not read, or what changed since, is read here.
     HostRecord& record = hostRecord;

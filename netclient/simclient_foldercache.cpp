@@ -316,6 +316,7 @@ void SimClient::State::callBegins()
         folderWatchesRead = false;
         aheadWatchesRead = false;
         watchesPolled = false;
+        ++quietWindow;
     }
 }
 
@@ -373,6 +374,7 @@ void SimClient::State::ListingStatus::beginFolder(const std::string& hostFolder,
     m_state.folderWatchesRead = false;
     m_state.aheadWatchesRead = false;
     m_state.watchesPolled = false;
+    ++m_state.quietWindow;
     m_state.readAheadWatches();
     if (!filePattern.empty())
         m_state.lookahead.setFilePattern(filePattern);

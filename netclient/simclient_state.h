@@ -303,6 +303,19 @@ struct SimClient::State {
     // Each kind of watch, read since the caller last went quiet.
     bool folderWatchesRead = false;
     bool aheadWatchesRead = false;
+    // Raised whenever the caller may have changed something: what was read
+    // in one window still holds in it.
+    std::uint64_t quietWindow = 1;
+    // The facts of the last file read, and the window they were read in: a
+    // walk asks for one file's facts by its name and then by its short name.
+    struct FactsMemo {
+        std::uint64_t window = 0;
+        std::string path;
+        std::string name;
+        NWCCODE code = 0;
+        simclient::HostFacts facts;
+    };
+    FactsMemo lastFacts;
     // Both descriptors looked at, and which had something to read then.
     bool watchesPolled = false;
     bool ownPending = false;
@@ -393,6 +406,7 @@ struct SimClient::State {
 
     // Host files.
     NWCCODE gatherFacts(const std::string& path, std::string_view name, simclient::HostFacts& facts);
+    NWCCODE readFacts(const std::string& path, std::string_view name, simclient::HostFacts& facts);
     void readXattrsOnce(const std::string& path, simclient::HostRecord& record, int folderFd, const char* leaf);
     NWCCODE findEntry(const simclient::Target& target, std::uint8_t searchAttributes, std::uint32_t* sequence,
                       bool byShortName, simclient::Resolution& found, simclient::HostFacts& facts);
