@@ -123,19 +123,27 @@ void clearEntries(FolderCache& cache)
     cache.indexed = false;
 }
 
-// Entries NetWare cannot hold are not on the volume at all.
+bool byNameBytes(const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; }
+
+// The entries of a listing in the order of the bytes of their names; entries
+// NetWare cannot hold are not on the volume at all.
 void addListed(FolderCache& cache, const std::vector<platform::ListedName>& listed)
 {
+    std::vector<const platform::ListedName*> order;
+    order.reserve(listed.size());
     for (const platform::ListedName& entry : listed)
         if (netnames::isNetWareName(entry.name))
-            cache.entries.push_back(FolderEntry{entry.name, {}, entry.type == DT_DIR});
+            order.push_back(&entry);
+    std::sort(order.begin(), order.end(),
+              [](const platform::ListedName* a, const platform::ListedName* b) { return a->name < b->name; });
+    cache.entries.reserve(order.size());
+    for (const platform::ListedName* entry : order)
+        cache.entries.push_back(FolderEntry{entry->name, {}, entry->type == DT_DIR});
 }
 
-// Sorts the entries by the bytes of their names and gives them their short names.
+// Gives the entries, in the order of the bytes of their names, their short names.
 void nameEntries(FolderCache& cache)
 {
-    std::sort(cache.entries.begin(), cache.entries.end(),
-              [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
     std::vector<std::string_view> names;
     names.reserve(cache.entries.size());
     for (const FolderEntry& entry : cache.entries)
@@ -166,6 +174,7 @@ bool SimClient::State::listFolder(const std::string& folder, FolderCache& cache)
                 continue;
             cache.entries.push_back(FolderEntry{std::string(name), {}, dir.isFolder(*entry)});
         }
+        std::sort(cache.entries.begin(), cache.entries.end(), byNameBytes);
     }
     nameEntries(cache);
     ++listings;
@@ -498,20 +507,19 @@ void SimClient::State::noticeLentChanges()
 // watches go, so what lies below them is checked again.
 void SimClient::State::forgetOldestFolders(std::size_t count)
 {
-    std::vector<std::pair<std::uint64_t, std::string_view>> byUse;
+    using Folder = decltype(folders)::iterator;
+    std::vector<std::pair<std::uint64_t, Folder>> byUse;
     byUse.reserve(folders.size());
-    for (const auto& [name, cache] : folders)
-        byUse.emplace_back(cache.lastUse, name);
+    for (Folder folder = folders.begin(); folder != folders.end(); ++folder)
+        byUse.emplace_back(folder->second.lastUse, folder);
     count = std::min(count, byUse.size());
-    std::nth_element(byUse.begin(), byUse.begin() + static_cast<std::ptrdiff_t>(count), byUse.end());
-    std::vector<std::string> names;
-    for (std::size_t i = 0; i < count; ++i)
-        names.emplace_back(byUse[i].second);
-    for (const std::string& name : names) {
-        const auto found = folders.find(name);
-        releaseWatch(found->second);
-        folderNames.erase(found->first);
-        folders.erase(found);
+    std::nth_element(byUse.begin(), byUse.begin() + static_cast<std::ptrdiff_t>(count), byUse.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::size_t i = 0; i < count; ++i) {
+        const Folder folder = byUse[i].second;
+        releaseWatch(folder->second);
+        folderNames.erase(folder->first);
+        folders.erase(folder);
     }
     // A folder forgotten no longer reports its changes.
     if (count > 0)
@@ -665,6 +673,11 @@ NWCCODE SimClient::State::resolveCached(const Target& target, std::size_t count,
         result.position = step.position;
         lastFolderWatched = true;
     }
+    // A folder on the way of the last resolution (a file's own folder, asked
+    // for between two of its files): the chain stays as it was, deeper, for
+    // the next file.
+    if (reused == count && chain.steps.size() > count)
+        return nw::kSuccess;
     chain.steps.resize(reused);
     // What this resolution found is kept, when it all happened in one epoch.
     const auto finish = [&](NWCCODE code) {
