@@ -468,6 +468,7 @@ const std::vector<platform::ListedName>* Lookahead::listingOf(std::string_view f
 
 bool Lookahead::lendFolder(std::string_view folder, LentFolder& lent)
 {
+    m_lending.store(true, std::memory_order_relaxed);
     if (m_notifyFd < 0)
         return false;
     std::lock_guard lock(m_mutex);
@@ -1060,7 +1061,7 @@ void Lookahead::readFolder(const std::string& path, std::uint64_t generation, st
     platform::FolderReader dir;
     if (dir.open(path.c_str())) {
         struct stat info {};
-        if (::fstat(dir.fd(), &info) == 0) {
+        if (m_lending.load(std::memory_order_relaxed) && ::fstat(dir.fd(), &info) == 0) {
             folder->identified = true;
             folder->device = info.st_dev;
             folder->inode = info.st_ino;

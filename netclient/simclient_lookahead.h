@@ -234,6 +234,9 @@ private:
     std::shared_ptr<Folder> m_peeked;               // the caller's own
     std::string m_callerPattern;                    // the caller's copy of m_filePattern
     std::atomic<std::uint64_t> m_entriesRead{0};
+    // Folders are lent (and so identified by their status as they are
+    // listed) once the caller has asked for one.
+    std::atomic<bool> m_lending{false};
     bool m_readerAsleep = false;                 // guarded by m_mutex
     bool m_full = false;                         // the reader was as far ahead as it may be; guarded by m_mutex
     std::uint64_t m_readerGeneration = 0;        // the start the reader works from; guarded by m_mutex
