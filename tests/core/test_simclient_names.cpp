@@ -53,6 +53,12 @@ TEST(NetWareNames, ShortNamesOfAFolder)
         {{"Report 2024.txt", "REPORT~1.TXT"}, {"REPORT~2.TXT", "REPORT~1.TXT"}},
         // Case twins: the first keeps the name.
         {{"A.TXT", "a.txt"}, {"A.TXT", "A~1.TXT"}},
+        // A number an 8.3 name holds is skipped, and each stem and extension
+        // counts on from its own last number.
+        {{"REPORT~2.TXT", "Report 1.txt", "Report 2.txt", "Report 3.doc", "Report 4.txt"},
+         {"REPORT~2.TXT", "REPORT~1.TXT", "REPORT~3.TXT", "REPORT~1.DOC", "REPORT~4.TXT"}},
+        // Names of no short-name character at all, with and without an extension.
+        {{"+++", "+++.txt", "+.+"}, {"_~1", "_~1.TXT", "_~2"}},
     };
     for (const Case& c : cases)
         EXPECT_EQ(netnames::assignShortNames(c.names), c.shortNames) << c.names.front();
