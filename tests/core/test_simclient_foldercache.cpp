@@ -349,8 +349,9 @@ TEST_F(ClientFolderCache, AFolderTakenAsTheReaderListedItSeesItsChanges)
 {
     for (int i = 0; i < 6; ++i)
         ws.makeFile(sys + "/Walk/Sub/file " + std::to_string(i) + ".txt");
+    const auto boxHost = [&](int i) { return sys + "/Walk/Filler/Box " + std::to_string(i); };
     for (int i = 0; i < 2100; ++i)
-        ws.makeFolder(sys + "/Walk/Filler/Box " + std::to_string(i));
+        ws.makeFile(boxHost(i) + "/note " + std::to_string(i) + ".txt");
     load();
     const auto list = [](const std::string& folder) {
         platform::DirListing listing;
@@ -373,11 +374,32 @@ TEST_F(ClientFolderCache, AFolderTakenAsTheReaderListedItSeesItsChanges)
         rename(sub + "/" + renamed + ".txt", sub + "/file 1.txt");
     };
     changeAndLookUp("NEW1", "moved one", "MOVEDO~1.TXT");
-    // The walk goes through more folders than the reader keeps watches for.
-    for (int i = 0; i < 2100; ++i)
-        ASSERT_TRUE(list("Walk\\Filler\\Box " + std::to_string(i))) << i;
+    // The walk goes through more folders than the caches keep and the
+    // reader keeps watches for: the watches lent go back, and all go with
+    // the reader's descriptor.
+    const auto box = [](int i) { return "Walk\\Filler\\Box " + std::to_string(i); };
+    const auto note = [&](int i) { return dosPath("SYS:" + box(i) + "\\note " + std::to_string(i) + ".txt"); };
+    for (int i = 0; i < 2100; ++i) {
+        // The walk's steps for one file: its path, then its folder's handle
+        // and its short name there.
+        ASSERT_TRUE(list(box(i))) << i;
+        const std::string dos = note(i);
+        ASSERT_EQ(dos.substr(0, 4), "SYS:") << i;
+        const std::string shortName = dos.substr(dos.rfind('\\') + 1);
+        ExtendedInfoRecord info{};
+        ASSERT_EQ(extendedInfo("SYS:" + box(i), shortName, info), nw::kSuccess) << i;
+        ASSERT_EQ(std::string(info.name, info.nameLength), shortName) << i;
+    }
     EXPECT_EQ(dosPath("SYS:WALK\\SUB\\FILE 0.TXT"), "SYS:WALK\\SUB\\FILE0~1.TXT");
     changeAndLookUp("NEW2", "again one", "AGAINO~1.TXT");
+    // A folder of the walk's start, long forgotten, and one of its last.
+    for (int i : {0, 2099}) {
+        const std::string was = note(i);
+        ASSERT_EQ(was.substr(0, 4), "SYS:") << i;
+        rename(boxHost(i) + "/note " + std::to_string(i) + ".txt", boxHost(i) + "/a note.txt");
+        EXPECT_EQ(note(i).substr(0, 6), "error ") << i;
+        EXPECT_EQ(dosPath("SYS:" + box(i) + "\\A NOTE.TXT"), was.substr(0, was.rfind('\\') + 1) + "ANOTE~1.TXT");
+    }
 
     // The folder removed and made again: found anew.
     for (const char* name : {"file 0", "file 1", "file 2", "file 3", "file 4", "file 5", "NEW1", "NEW2"})
