@@ -476,9 +476,20 @@ bool Lookahead::lendFolder(std::string_view folder, LentFolder& lent)
     for (const std::shared_ptr<Folder>& candidate : m_folders) {
         if (candidate->generation != generation || candidate->path != folder)
             continue;
-        if (!candidate->listedWhole || !candidate->identified || candidate->watch < 0 || candidate->lent ||
+        if (!candidate->listedWhole || candidate->watch < 0 || candidate->lent ||
             candidate->changed.load(std::memory_order_acquire))
             return false;
+        // Listed before folders were lent: its descriptor tells who it is, and
+        // its time is that of the listing while its watch reports nothing.
+        if (!candidate->identified) {
+            struct stat info {};
+            if (candidate->fd < 0 || ::fstat(candidate->fd, &info) != 0)
+                return false;
+            candidate->identified = true;
+            candidate->device = info.st_dev;
+            candidate->inode = info.st_ino;
+            candidate->modified = info.st_mtim;
+        }
         // The folder's use of its watch passes to the caller.
         candidate->lent = true;
         ++m_lent[candidate->watch];

@@ -157,7 +157,8 @@ private:
         int fd = -1;
         std::size_t filled = 0;
         // The folder's status, taken from its descriptor before its entries
-        // were read (set before the folder is known to the caller).
+        // were read (set before the folder is known to the caller), or at its
+        // lending under m_mutex when folders were not lent yet.
         bool identified = false;
         dev_t device = 0;
         ino_t inode = 0;

@@ -410,6 +410,47 @@ TEST_F(ClientFolderCache, AFolderTakenAsTheReaderListedItSeesItsChanges)
     EXPECT_EQ(dosPath("SYS:WALK\\SUB\\FILE 0.TXT"), "SYS:WALK\\SUB\\FILE0~1.TXT");
 }
 
+// More changes than the system queues for a descriptor: those it dropped may
+// be of any folder watched there, so every folder is checked again.
+TEST_F(ClientFolderCache, ChangesLostToAFullQueueLeaveNoFolderTrusted)
+{
+    long queued = 0;
+    if (std::FILE* limit = std::fopen("/proc/sys/fs/inotify/max_queued_events", "r")) {
+        if (std::fscanf(limit, "%ld", &queued) != 1)
+            queued = 0;
+        std::fclose(limit);
+    }
+    if (queued <= 0 || queued > 200000)
+        GTEST_SKIP() << "no queue limit to fill here";
+    for (const char* folder : {"A", "B"})
+        for (int i = 0; i < 3; ++i)
+            ws.makeFile(sys + "/Walk/" + folder + "/file " + std::to_string(i) + ".txt");
+    load();
+    platform::DirListing listing;
+    ASSERT_TRUE(listing.open("F:\\Walk\\*.*", platform::kAttrDirectory, "*.txt"));
+    for (int wait = 0; wait < 500 && client->entriesReadAhead() < 6; ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (const char* folder : {"A", "B"})
+        ASSERT_EQ(dosPath(std::string("SYS:WALK\\") + folder + "\\FILE 0.TXT"),
+                  std::string("SYS:WALK\\") + folder + "\\FILE0~1.TXT");
+
+    // Two files of A touched in turn (the system merges a change repeated
+    // at once), until the queue is full; then a file of B is renamed.
+    const std::string a = sys + "/Walk/A/file ";
+    for (long i = 0; i <= queued; ++i)
+        ASSERT_EQ(::utimensat(AT_FDCWD, (a + std::to_string(i % 2) + ".txt").c_str(), nullptr, 0), 0);
+    // With B's time as it was: only the lost changes tell.
+    const std::string b = sys + "/Walk/B";
+    struct stat before {};
+    ASSERT_EQ(::stat(b.c_str(), &before), 0);
+    rename(b + "/file 1.txt", b + "/moved.txt");
+    const timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, b.c_str(), times, 0), 0);
+    EXPECT_EQ(dosPath("SYS:WALK\\B\\FILE 1.TXT").substr(0, 6), "error ");
+    EXPECT_EQ(dosPath("SYS:WALK\\B\\MOVED.TXT"), "SYS:WALK\\B\\MOVED.TXT");
+    EXPECT_EQ(dosPath("SYS:WALK\\A\\FILE 1.TXT"), "SYS:WALK\\A\\FILE1~1.TXT");
+}
+
 // The walk's listing names the pattern of its files, and only the files it
 // selects are read ahead; the others are still read when asked for.
 // The folders above where a walk began are watched only for being moved or
