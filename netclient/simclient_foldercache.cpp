@@ -585,8 +585,9 @@ std::unordered_map<std::string, FolderCache>::iterator SimClient::State::newFold
     if (folders.size() >= kMaxCachedFolders)
         forgetOldestFolders(kMaxCachedFolders / 4);
     // A folder read for the first time may lead to other folders than those
-    // cached below it: a new epoch. A walk reads most folders before anything below them,
-    // and a folder with nothing cached below it changes nothing known.
+    // cached below it: a new epoch. A walk reads most folders before anything
+    // below them, and a folder with nothing cached below it changes nothing
+    // known.
     const std::string top = folder.back() == '/' ? folder : folder + '/';
     const auto next = folderNames.lower_bound(top);
     if (next != folderNames.end() && next->substr(0, top.size()) == top)
