@@ -141,7 +141,7 @@ ShortKey keyOf(const char* text, std::size_t size)
 }
 
 // The short names of one folder taken so far, and the next number to try for
-// each stem and extension: open addressing in one allocation, as a folder's
+// each stem and extension: open addressing over two flat arrays, as a folder's
 // names are given theirs once per listing. The empty key marks a free slot.
 class ShortKeyTable {
 public:

@@ -568,9 +568,16 @@ FolderCache* SimClient::State::folderCache(const std::string& folder, bool check
         folders.erase(found);
         return nullptr;
     }
-    cache.device = info.st_dev;
-    cache.inode = info.st_ino;
-    cache.modified = info.st_mtim;
+    return settle(cache, info.st_dev, info.st_ino, info.st_mtim);
+}
+
+// A cache just read, of the folder device and inode as it was at modified:
+// current in this epoch.
+FolderCache* SimClient::State::settle(FolderCache& cache, dev_t device, ino_t inode, const timespec& modified)
+{
+    cache.device = device;
+    cache.inode = inode;
+    cache.modified = modified;
     cache.changed = false;
     cache.lastUse = ++useClock;
     cache.trustedIn = trustEpoch;
@@ -615,13 +622,7 @@ FolderCache* SimClient::State::lentFolderCache(const std::string& folder)
     addListed(cache, *lent.listed);
     nameEntries(cache);
     ++listings;
-    cache.device = lent.device;
-    cache.inode = lent.inode;
-    cache.modified = lent.modified;
-    cache.changed = false;
-    cache.lastUse = ++useClock;
-    cache.trustedIn = trustEpoch;
-    return &cache;
+    return settle(cache, lent.device, lent.inode, lent.modified);
 }
 
 NWCCODE SimClient::State::resolveCached(const Target& target, std::size_t count, Resolution& result)

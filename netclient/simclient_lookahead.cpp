@@ -291,6 +291,19 @@ void Lookahead::renew()
     m_callerPattern = callerPattern;
 }
 
+// Takes the folder's status from its descriptor; false when it cannot.
+bool Lookahead::Folder::identify(int descriptor)
+{
+    struct stat info {};
+    if (::fstat(descriptor, &info) != 0)
+        return false;
+    identified = true;
+    device = info.st_dev;
+    inode = info.st_ino;
+    modified = info.st_mtim;
+    return true;
+}
+
 Lookahead::Folder::~Folder()
 {
     if (fd >= 0)
@@ -481,15 +494,8 @@ bool Lookahead::lendFolder(std::string_view folder, LentFolder& lent)
             return false;
         // Listed before folders were lent: its descriptor tells who it is, and
         // its time is that of the listing while its watch reports nothing.
-        if (!candidate->identified) {
-            struct stat info {};
-            if (candidate->fd < 0 || ::fstat(candidate->fd, &info) != 0)
-                return false;
-            candidate->identified = true;
-            candidate->device = info.st_dev;
-            candidate->inode = info.st_ino;
-            candidate->modified = info.st_mtim;
-        }
+        if (!candidate->identified && (candidate->fd < 0 || !candidate->identify(candidate->fd)))
+            return false;
         // The folder's use of its watch passes to the caller.
         candidate->lent = true;
         ++m_lent[candidate->watch];
@@ -1071,13 +1077,8 @@ void Lookahead::readFolder(const std::string& path, std::uint64_t generation, st
     std::vector<std::string> subfolders;
     platform::FolderReader dir;
     if (dir.open(path.c_str())) {
-        struct stat info {};
-        if (m_lending.load(std::memory_order_relaxed) && ::fstat(dir.fd(), &info) == 0) {
-            folder->identified = true;
-            folder->device = info.st_dev;
-            folder->inode = info.st_ino;
-            folder->modified = info.st_mtim;
-        }
+        if (m_lending.load(std::memory_order_relaxed))
+            folder->identify(dir.fd());
         bool everyType = true;
         while (const dirent64* entry = dir.next()) {
             const std::string_view name = entry->d_name;

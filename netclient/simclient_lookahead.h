@@ -164,6 +164,7 @@ private:
         ino_t inode = 0;
         timespec modified{};
         bool lent = false;  // its watch is the caller's to let go; guarded by m_mutex
+        bool identify(int descriptor);
         // The status of every entry is read (or the reader gave up on them).
         std::atomic<bool> stated{false};
         ~Folder();

@@ -376,6 +376,7 @@ struct SimClient::State {
     void noticeLentChanges();
     std::unordered_map<std::string, simclient::FolderCache>::iterator newFolderCache(const std::string& folder);
     simclient::FolderCache* lentFolderCache(const std::string& folder);
+    simclient::FolderCache* settle(simclient::FolderCache& cache, dev_t device, ino_t inode, const timespec& modified);
     void forgetFolders();
     simclient::FolderCache* folderCache(const std::string& folder, bool checkStatus);
     bool listFolder(const std::string& folder, simclient::FolderCache& cache);
