@@ -27,6 +27,10 @@ inline constexpr NWCCODE kSuccess = 0;
 // space; the caller then keeps the listing's own name.
 inline constexpr NWCCODE kInvalidNameSpace = 0x89BF;
 
+// Name spaces: the DOS one (8.3 names) and the long one.
+inline constexpr std::uint8_t kDosNameSpace = 0;
+inline constexpr std::uint8_t kLongNameSpace = 4;
+
 // A directory lookup that could not reach the directory at all (the server
 // is lost or does not answer in time): not an answer about the object.
 inline constexpr NWCCODE kDsErrTransportFailure = static_cast<NWCCODE>(-625);
@@ -211,9 +215,13 @@ public:
                                     char* name) = 0;
 
     // Not NetWare operations; a client with nothing to say keeps these.
-    // A scan begins: what the client remembers of owner names is kept for
-    // one scan at most, so a scan sees the directory as it is.
+    // A scan begins: what the client remembers of owner names and of the
+    // volumes is kept for one scan at most, so a scan sees the directory and
+    // the files as they are.
     virtual void beginScan() {}
+    // The scan has ended: what the client read of the host for it is
+    // forgotten, so that nothing read in a scan is trusted after it.
+    virtual void endScan() {}
     // After kDsErrTransportFailure: which directory failed and why ("ldap://
     // host:389", "Can't contact LDAP server"). False when there is nothing to tell.
     virtual bool directoryFailure(std::string& directory, std::string& reason) const

@@ -75,13 +75,15 @@ void simclient::copyTruncated(std::string_view text, char* out, std::size_t capa
 
 // Loading.
 
-SimClient::State::State() : hostUserLookup(systemUserName) {}
+SimClient::State::State() : hostUserLookup(systemUserName)
+{
+    caches.setListingSource([this](const std::string& folder) { return readAhead.listingOf(folder); });
+}
 
 SimClient::State::~State()
 {
     if (platform::knownStatus() == &listingStatus)
         platform::setKnownStatus(nullptr);
-    closeWatches();
 }
 
 void SimClient::State::reset()
@@ -103,11 +105,7 @@ void SimClient::State::reset()
     hostUsers.clear();
     contexts.clear();
     buffers.clear();
-    forgetFolders();
-    closeWatches();
-    lookahead.stop();
-    lastXattrs = {};
-    lastFacts = {};
+    setScan(false);
 }
 
 bool SimClient::State::install(workstation::Workstation model, std::string& reason)
@@ -149,7 +147,6 @@ bool SimClient::State::install(workstation::Workstation model, std::string& reas
 
     installFaults();
     installDirectory();
-    watchAboveVolumes();
     loaded = true;
     return true;
 }
@@ -204,13 +201,13 @@ int SimClient::openTemporaryHandles(NWCONN_HANDLE conn) const
 
 void SimClient::setListPortionSize(std::size_t objects) { m->portionSize = objects; }
 
-std::uint64_t SimClient::folderListings() const { return m->listings; }
+std::uint64_t SimClient::folderListings() const { return m->caches.listings(); }
 
-std::uint64_t SimClient::entriesReadAhead() const { return m->lookahead.entriesRead(); }
+std::uint64_t SimClient::entriesReadAhead() const { return m->readAhead.entriesRead(); }
 
-std::uint64_t SimClient::answersReadAhead() const { return m->lookahead.answered(); }
+std::uint64_t SimClient::answersReadAhead() const { return m->readAhead.answered(); }
 
-std::uint64_t SimClient::listingsReadAhead() const { return m->lookahead.listingsGiven(); }
+std::uint64_t SimClient::listingsReadAhead() const { return m->readAhead.listingsGiven(); }
 
 void SimClient::setHostUserLookup(HostUserLookup lookup)
 {

@@ -42,10 +42,6 @@ inline constexpr NWCCODE kDsErrNameTooLong = static_cast<NWCCODE>(-353);
 inline constexpr NWCCODE kDsErrInvalidIteration = static_cast<NWCCODE>(-359);
 inline constexpr NWCCODE kDsErrInsufficientBuffer = static_cast<NWCCODE>(-649);
 
-// Name spaces the simulated volumes carry.
-inline constexpr std::uint8_t kDosNameSpace = 0;
-inline constexpr std::uint8_t kLongNameSpace = 4;
-
 // NetWare attribute bits the simulated client sets by itself.
 inline constexpr std::uint32_t kAttrReadOnly = 0x01;
 inline constexpr std::uint32_t kAttrHidden = 0x02;
@@ -148,6 +144,7 @@ public:
     NWCCODE NWDSMapIDToName(NWDSContextHandle context, NWCONN_HANDLE conn, std::uint32_t objectId,
                             char* name) override;
     void beginScan() override;
+    void endScan() override;
     bool directoryFailure(std::string& directory, std::string& reason) const override;
     // For tests: how many requests have gone to the directory server.
     std::uint64_t directoryRequests() const;

@@ -735,11 +735,6 @@ NWCCODE SimClient::NWDSMapIDToName(NWDSContextHandle context, NWCONN_HANDLE conn
     return nw::kSuccess;
 }
 
-void SimClient::beginScan()
-{
-    m->ownerLookups.clear();
-}
-
 bool SimClient::directoryFailure(std::string& directory, std::string& reason) const
 {
     if (!m->ldap)

@@ -24,8 +24,6 @@ namespace {
 
 constexpr std::uint16_t kAllRightsMask = 0x01FF;
 
-constexpr std::int64_t kSettledSeconds = 2;
-
 std::uint32_t clampSize(std::uint64_t size)
 {
     return size >= 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<std::uint32_t>(size);
@@ -44,54 +42,61 @@ bool fitsSearch(const HostFacts& facts, std::uint8_t searchAttributes)
 
 } // namespace
 
-// A file read twice in a row (the file information, then the extended
-// information) keeps its extended attributes from the first read when its
-// status change time says they cannot have changed since. Every change to
-// them sets that time; a time well before the first read cannot be the time
-// of a change made after it, whatever the clock's granularity.
-void SimClient::State::readXattrsOnce(const std::string& path, HostRecord& record, int folderFd, const char* leaf)
+// Outside a scan nothing read before a call is trusted by it.
+void SimClient::State::beginCall()
 {
-    const struct statx& info = record.status;
-    timespec now{};
-    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
-    const dev_t device = makedev(info.stx_dev_major, info.stx_dev_minor);
-    const bool unchanged = lastXattrs.valid && lastXattrs.device == device && lastXattrs.inode == info.stx_ino &&
-                           lastXattrs.changedSec == info.stx_ctime.tv_sec &&
-                           lastXattrs.changedNsec == info.stx_ctime.tv_nsec &&
-                           info.stx_ctime.tv_sec + kSettledSeconds < lastXattrs.readAt;
-    if (unchanged) {
-        record.owner = lastXattrs.owner;
-        record.attributes = lastXattrs.attributes;
-        record.createdOverride = lastXattrs.createdOverride;
+    if (inScan)
         return;
-    }
-    record.owner.reset();
-    record.attributes.reset();
-    record.createdOverride.reset();
-    if (!readNetWareXattrs(folderFd, leaf, path, record)) {
-        record.xattrsRefused = true;
-        lastXattrs.valid = false;
+    caches.forget();
+    lastFacts.valid = false;
+}
+
+// A scan begins or ends: whatever was read before is forgotten either way.
+void SimClient::State::setScan(bool scanning)
+{
+    readAhead.stop();
+    caches.forget();
+    lastFacts.valid = false;
+    inScan = scanning;
+}
+
+void SimClient::beginScan()
+{
+    m->setScan(true);
+    m->ownerLookups.clear();
+}
+
+void SimClient::endScan() { m->setScan(false); }
+
+// The pattern of a walk's listing tells the read-ahead which files the walk
+// will ask for.
+void SimClient::State::ListingStatus::beginFolder(const std::string& hostFolder, std::string_view filePattern)
+{
+    if (!m_state.inScan)
         return;
-    }
-    lastXattrs.valid = true;
-    lastXattrs.device = device;
-    lastXattrs.inode = info.stx_ino;
-    lastXattrs.changedSec = info.stx_ctime.tv_sec;
-    lastXattrs.changedNsec = info.stx_ctime.tv_nsec;
-    lastXattrs.readAt = now.tv_sec;
-    lastXattrs.owner = record.owner;
-    lastXattrs.attributes = record.attributes;
-    lastXattrs.createdOverride = record.createdOverride;
+    if (!filePattern.empty())
+        m_state.readAhead.setFilePattern(filePattern);
+    m_state.readAhead.peekFolder(hostFolder, !filePattern.empty());
+}
+
+const std::vector<platform::ListedName>* SimClient::State::ListingStatus::listing()
+{
+    return m_state.inScan ? m_state.readAhead.peekListing() : nullptr;
+}
+
+bool SimClient::State::ListingStatus::status(std::string_view name, std::uint64_t& size, std::uint32_t& mode)
+{
+    return m_state.inScan && m_state.readAhead.peekStatus(name, size, mode);
 }
 
 NWCCODE SimClient::State::gatherFacts(const std::string& path, std::string_view name, HostFacts& facts)
 {
-    if (lastFacts.window == quietWindow && lastFacts.path == path && lastFacts.name == name) {
+    if (lastFacts.valid && lastFacts.path == path && lastFacts.name == name) {
         facts = lastFacts.facts;
         return lastFacts.code;
     }
     const NWCCODE code = readFacts(path, name, facts);
-    lastFacts.window = quietWindow;
+    lastFacts.valid = true;
     lastFacts.path = path;
     lastFacts.name.assign(name);
     lastFacts.code = code;
@@ -101,86 +106,25 @@ NWCCODE SimClient::State::gatherFacts(const std::string& path, std::string_view 
 
 NWCCODE SimClient::State::readFacts(const std::string& path, std::string_view name, HostFacts& facts)
 {
-    // A file of a folder is mostly read ahead by the second reader; what it
-    // has not read, or what changed since, is read here.
-    HostRecord& record = hostRecord;
+    // In a scan, a file of a folder is mostly read ahead; what the read-ahead
+    // has not read is read here, through its folder's descriptor when it has
+    // one, and given back to it.
+    HostEntry& entry = hostEntry;
     const std::size_t slash = path.rfind('/');
     const std::string_view pathView = path;
     const bool mayReadAhead =
-        !name.empty() && slash != std::string::npos && slash > 0 && pathView.substr(slash + 1) == name;
-    if (mayReadAhead)
-        readAheadWatches();
-    const Lookahead::Ahead ahead =
-        mayReadAhead ? lookahead.take(pathView.substr(0, slash), name, record) : Lookahead::Ahead::Nothing;
-    // An entry left to the caller is read through its folder, as the reader
-    // reads it, while the folder is as it was listed: by the end of the path
-    // (its name) relative to the folder, else by the whole path.
-    const int folderFd = ahead == Lookahead::Ahead::Whole || !mayReadAhead ? -1 : lookahead.takenFolderFd();
-    const char* const leaf = folderFd >= 0 ? path.c_str() + slash + 1 : path.c_str();
-    if (ahead == Lookahead::Ahead::Nothing) {
-        record.statusError = 0;
-        record.xattrsRefused = false;
-        if (::statx(folderFd >= 0 ? folderFd : AT_FDCWD, leaf, AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME,
-                    &record.status) != 0)
-            record.statusError = errno;
-        else
-            readXattrsOnce(path, record, folderFd, leaf);
-    } else if (ahead == Lookahead::Ahead::Status) {
-        readXattrsOnce(path, record, folderFd, leaf);
+        inScan && !name.empty() && slash != std::string::npos && slash > 0 && pathView.substr(slash + 1) == name;
+    const ReadAhead::Ahead ahead =
+        mayReadAhead ? readAhead.take(pathView.substr(0, slash), name, entry) : ReadAhead::Ahead::Nothing;
+    if (ahead != ReadAhead::Ahead::Whole) {
+        const int folderFd = mayReadAhead ? readAhead.takenFolderFd() : -1;
+        const char* const leaf = folderFd >= 0 ? path.c_str() + slash + 1 : path.c_str();
+        if (ahead == ReadAhead::Ahead::Status || entry.readStatus(folderFd, leaf))
+            entry.readAttributes(folderFd, leaf, path);
+        if (mayReadAhead)
+            readAhead.giveBack(entry);
     }
-    if (ahead != Lookahead::Ahead::Whole && mayReadAhead)
-        lookahead.giveBack(record);
-    if (record.statusError != 0)
-        return record.statusError == EACCES ? nw::kErrAccessDenied : nw::kErrNoSuchFile;
-    if (record.xattrsRefused)
-        return nw::kErrAccessDenied;
-
-    const struct statx& info = record.status;
-    facts.directory = S_ISDIR(info.stx_mode);
-    facts.size = info.stx_size;
-    // A file system without birth times reports none, or an empty one.
-    const bool hasBirth = (info.stx_mask & STATX_BTIME) != 0 && (info.stx_btime.tv_sec != 0 || info.stx_btime.tv_nsec != 0);
-    const std::time_t created = hasBirth ? info.stx_btime.tv_sec : info.stx_ctime.tv_sec;
-    // One conversion to local time per distinct time stamp (it is most of
-    // the cost here): a date is the high half of its date and time.
-    const std::time_t updated = info.stx_mtime.tv_sec;
-    const std::time_t accessed = info.stx_atime.tv_sec;
-    const std::uint32_t createdStamp = dosdate::packLocalDateTime(created);
-    const std::uint32_t updatedStamp = updated == created ? createdStamp : dosdate::packLocalDateTime(updated);
-    const std::uint32_t accessedStamp = accessed == created   ? createdStamp
-                                        : accessed == updated ? updatedStamp
-                                                              : dosdate::packLocalDateTime(accessed);
-    facts.createdDate = static_cast<std::uint16_t>(createdStamp >> 16);
-    facts.createdDateTime = createdStamp;
-    facts.accessedDate = static_cast<std::uint16_t>(accessedStamp >> 16);
-    facts.updatedDateTime = updatedStamp;
-
-    const std::optional<std::int32_t>& owner = record.owner;
-    const std::optional<std::int32_t>& attributes = record.attributes;
-    const std::optional<std::uint16_t>& createdOverride = record.createdOverride;
-    if (attributes) {
-        facts.attributes = static_cast<std::uint32_t>(*attributes);
-    } else {
-        facts.attributes = 0;
-        if ((info.stx_mode & 0222) == 0)
-            facts.attributes |= nw::kAttrReadOnly;
-        if (!name.empty() && name.front() == '.')
-            facts.attributes |= nw::kAttrHidden;
-    }
-    if (facts.directory)
-        facts.attributes |= nw::kAttrDirectory;
-    if (createdOverride) {
-        facts.createdDate = *createdOverride;
-        facts.createdDateTime = static_cast<std::uint32_t>(*createdOverride) << 16;
-    }
-    if (owner) {
-        facts.owner = static_cast<std::uint32_t>(*owner);
-    } else if (const auto mapped = ws.owners.find(info.stx_uid); mapped != ws.owners.end()) {
-        facts.owner = mapped->second;
-    } else {
-        facts.owner = info.stx_uid;
-    }
-    return nw::kSuccess;
+    return entry.facts(name, ws.owners, facts);
 }
 
 // The entry the last part names in the folder of the parts before it: the
@@ -193,7 +137,7 @@ NWCCODE SimClient::State::findEntry(const Target& target, std::uint8_t searchAtt
         return nw::kErrNoSuchFile;
     const std::string_view last = parts.back();
     if (!netnames::hasWildcards(last)) {
-        NWCCODE code = resolveCached(target, parts.size(), found);
+        NWCCODE code = caches.resolve(target.base, parts, parts.size(), found);
         if (code != nw::kSuccess)
             return code;
         code = gatherFacts(found.hostPath, found.name, facts);
@@ -205,7 +149,7 @@ NWCCODE SimClient::State::findEntry(const Target& target, std::uint8_t searchAtt
             *sequence = static_cast<std::uint32_t>(found.position);
         return nw::kSuccess;
     }
-    NWCCODE code = resolveCached(target, parts.size() - 1, found);
+    NWCCODE code = caches.resolve(target.base, parts, parts.size() - 1, found);
     if (code != nw::kSuccess)
         return code;
     if (!found.directory)
@@ -213,8 +157,7 @@ NWCCODE SimClient::State::findEntry(const Target& target, std::uint8_t searchAtt
     const std::string folderHost = found.hostPath;
     const std::string folderDos = found.dosPath;
     const std::string folderLong = found.longPath;
-    const bool trustedStart = parts.size() == 1 && chainWatched;
-    const FolderCache* cache = folderCache(folderHost, !(lastFolderWatched || trustedStart));
+    const FolderCache* cache = caches.folder(folderHost);
     if (cache == nullptr)
         return nw::kErrInvalidPath;
     const std::size_t start = sequence == nullptr || *sequence == 0xFFFFFFFFu ? 0 : std::size_t{*sequence} + 1;
@@ -271,7 +214,7 @@ NWCCODE SimClient::NWIntScanFileInformation2(NWCONN_HANDLE conn, NWDIR_HANDLE di
         code = m->gatherFacts(m->hostPath, m->parts.back(), facts);
         name = m->parts.back();
         if (code != nw::kSuccess) {
-            code = m->resolveCached(target, m->parts.size(), m->resolution);
+            code = m->caches.resolve(target.base, m->parts, m->parts.size(), m->resolution);
             if (code == nw::kSuccess)
                 code = m->gatherFacts(m->resolution.hostPath, m->resolution.name, facts);
             name = m->resolution.name;

@@ -90,7 +90,6 @@ NWCCODE SimClient::State::split(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, std:
         target.volume = &volumes[handle->volume];
         target.base = handle->hostFolder;
         target.fromHandle = true;
-        target.baseReachedIn = handle->reachedIn;
         rest = path;
     }
     splitParts(rest, parts);
@@ -139,7 +138,7 @@ NWCCODE SimClient::State::openNameSpacePath(Operation operation, NWCONN_HANDLE c
 {
     const NWCCODE code = openPath(operation, conn, dirHandle, path, argumentsGiven, LastPart::Name, call,
                                   checkNameSpaces(srcNameSpace, dstNameSpace));
-    return code != nw::kSuccess ? code : resolveCached(call.target, parts.size(), resolution);
+    return code != nw::kSuccess ? code : caches.resolve(call.target.base, parts, parts.size(), resolution);
 }
 
 void SimClient::State::exactHostPath(const Target& target, std::size_t count)
@@ -218,12 +217,9 @@ NWCCODE SimClient::NWAllocateTemporaryDirectoryHandle(NWCONN_HANDLE conn, NWDIR_
     // when that exists (the exact name is always taken first); the host is
     // asked only for what they cannot reach, such as a path through a link.
     std::string hostFolder;
-    std::uint64_t reachedIn = 0;
-    code = m->resolveCached(target, m->parts.size(), m->resolution);
+    code = m->caches.resolve(target.base, m->parts, m->parts.size(), m->resolution);
     if (code == nw::kSuccess && m->resolution.directory) {
         hostFolder = m->resolution.hostPath;
-        if (m->chainWatched)
-            reachedIn = m->trustEpoch;
     } else {
         m->exactHostPath(target, m->parts.size());
         struct stat info {};
@@ -241,7 +237,6 @@ NWCCODE SimClient::NWAllocateTemporaryDirectoryHandle(NWCONN_HANDLE conn, NWDIR_
         handle.volume = static_cast<std::size_t>(target.volume - m->volumes.data());
         handle.hostFolder = std::move(hostFolder);
         handle.volumePath = volumePath;
-        handle.reachedIn = reachedIn;
         ++connection.open;
         *newHandle = static_cast<NWDIR_HANDLE>(slot);
         if (effectiveRights != nullptr)
@@ -282,7 +277,7 @@ NWCCODE SimClient::NWGetOwningNameSpace(NWCONN_HANDLE conn, NWDIR_HANDLE dirHand
     // The caches answer most paths without a system call (a path in other
     // capitals than the host's always needs them); the host is asked only for
     // what they cannot reach, such as a path through a link.
-    code = m->resolveCached(call.target, m->parts.size(), m->resolution);
+    code = m->caches.resolve(call.target.base, m->parts, m->parts.size(), m->resolution);
     if (code != nw::kSuccess) {
         m->exactHostPath(call.target, m->parts.size());
         struct stat info {};

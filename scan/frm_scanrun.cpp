@@ -56,20 +56,16 @@ void Tfrmmain::StartScan()
 
     const std::string startFolder = DirectoryListBox1 ? DirectoryListBox1->directory().toStdString() : std::string();
 
-    currentPath.clear();
-    lblPath->setText(QString());
-    lblFileCount->setText(QStringLiteral("0"));
-    lblMatchCount->setText(QStringLiteral("0"));
-    lblDirCount->setText(QStringLiteral("0"));
-    lblMatchSize->setText(QStringLiteral("0"));
-
-    scanProgress.FilesScanned = 0;
-    scanProgress.MatchingFiles = 0;
-    scanProgress.DirsScanned = 0;
-    scanProgress.MatchingSize = 0;
-    outputErrorReported = false;
-    // Owner names the client kept from an earlier scan may be out of date.
-    nwClient()->beginScan();
+    resetScanProgress();
+    // Owner names and files the client kept from an earlier scan may be out
+    // of date; what it keeps for this one goes when the scan ends, however
+    // it ends.
+    NwClient* const client = nwClient();
+    client->beginScan();
+    struct ScanEnd {
+        NwClient* client;
+        ~ScanEnd() { client->endScan(); }
+    } scanEnd{client};
     m_directoryLossLogged = false;
 
     // The file is opened before anything else changes, so a file that cannot
@@ -128,12 +124,7 @@ void Tfrmmain::StartScan()
     uiServices().setCursor(ScreenCursor::Arrow);
     repaint();
 
-    if (scanProgress.OutputFile) {
-        const int error = scanProgress.OutputFile->close();
-        scanProgress.OutputFile.reset();
-        if (error != 0)
-            ReportOutputWriteError(error);
-    }
+    closeOutputFile();
     ShowProgress();
     ShowScanOutcome(errorRowsAdded - errorsBefore);
     m_scanActive = false;
@@ -143,6 +134,32 @@ void Tfrmmain::StartScan()
         closeAfterScan = false;
         QTimer::singleShot(0, this, &QWidget::close);
     }
+}
+
+void Tfrmmain::resetScanProgress()
+{
+    currentPath.clear();
+    lblPath->setText(QString());
+    lblFileCount->setText(QStringLiteral("0"));
+    lblMatchCount->setText(QStringLiteral("0"));
+    lblDirCount->setText(QStringLiteral("0"));
+    lblMatchSize->setText(QStringLiteral("0"));
+
+    scanProgress.FilesScanned = 0;
+    scanProgress.MatchingFiles = 0;
+    scanProgress.DirsScanned = 0;
+    scanProgress.MatchingSize = 0;
+    outputErrorReported = false;
+}
+
+void Tfrmmain::closeOutputFile()
+{
+    if (!scanProgress.OutputFile)
+        return;
+    const int error = scanProgress.OutputFile->close();
+    scanProgress.OutputFile.reset();
+    if (error != 0)
+        ReportOutputWriteError(error);
 }
 
 void Tfrmmain::ShowScanOutcome(std::int64_t errorRows)

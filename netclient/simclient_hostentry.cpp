@@ -1,0 +1,203 @@
+// The host facts of one entry: its status and NetWare extended attributes,
+// read and decoded (see simclient_hostentry.h).
+
+#include "netclient/simclient_hostentry.h"
+
+#include <fcntl.h>
+#include <sys/syscall.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <vector>
+
+#include "netclient/dosdate.h"
+#include "netclient/simclient.h"
+#include "platform/drives.h"
+#include "platform/profile.h"
+
+using namespace simclient;
+
+namespace {
+
+constexpr std::string_view kOwnerAttribute = "user.nw.owner";
+constexpr std::string_view kAttributesAttribute = "user.nw.attributes";
+constexpr std::string_view kCreatedAttribute = "user.nw.created";
+
+std::string_view trimValue(std::string_view text)
+{
+    while (!text.empty() && (text.back() == '\0' || text.back() == '\n' || text.back() == '\r' ||
+                             text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
+}
+
+// The extended-attribute calls relative to a folder descriptor, where the
+// system has them (Linux 6.13 on); ENOSYS sends every later call by path.
+struct XattrArgs {
+    std::uint64_t value;
+    std::uint32_t size;
+    std::uint32_t flags;
+};
+#if defined(__linux__) && (defined(__x86_64__) || defined(__aarch64__))
+constexpr long kGetXattrAt = 464;
+constexpr long kListXattrAt = 465;
+std::atomic<bool> g_xattrAtMissing{false};
+#endif
+
+ssize_t listXattrs(int folderFd, const char* name, const std::string& path, char* list, std::size_t size)
+{
+#if defined(__linux__) && (defined(__x86_64__) || defined(__aarch64__))
+    if (folderFd >= 0 && !g_xattrAtMissing.load(std::memory_order_relaxed)) {
+        const long length = ::syscall(kListXattrAt, folderFd, name, AT_SYMLINK_NOFOLLOW, list, size);
+        if (length >= 0 || errno != ENOSYS)
+            return static_cast<ssize_t>(length);
+        g_xattrAtMissing = true;
+    }
+#else
+    (void)folderFd;
+    (void)name;
+#endif
+    return ::llistxattr(path.c_str(), list, size);
+}
+
+ssize_t getXattr(int folderFd, const char* name, const std::string& path, const char* attribute, char* value,
+                 std::size_t size)
+{
+#if defined(__linux__) && (defined(__x86_64__) || defined(__aarch64__))
+    if (folderFd >= 0 && !g_xattrAtMissing.load(std::memory_order_relaxed)) {
+        XattrArgs args{reinterpret_cast<std::uintptr_t>(value), static_cast<std::uint32_t>(size), 0};
+        const long length = ::syscall(kGetXattrAt, folderFd, name, AT_SYMLINK_NOFOLLOW, attribute, &args, sizeof args);
+        if (length >= 0 || errno != ENOSYS)
+            return static_cast<ssize_t>(length);
+        g_xattrAtMissing = true;
+    }
+#else
+    (void)folderFd;
+    (void)name;
+#endif
+    return ::lgetxattr(path.c_str(), attribute, value, size);
+}
+
+} // namespace
+
+bool HostEntry::readStatus(int folderFd, const char* name)
+{
+    m_attributesRefused = false;
+    if (::statx(folderFd >= 0 ? folderFd : AT_FDCWD, name, AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME,
+                &m_status) == 0) {
+        m_statusError = 0;
+        return true;
+    }
+    m_statusError = errno;
+    return false;
+}
+
+void HostEntry::readAttributes(int folderFd, const char* name, const std::string& path)
+{
+    m_attributesRefused = false;
+    m_owner.reset();
+    m_attributes.reset();
+    m_createdDate.reset();
+    // One listing of the extended attributes; only those present are read.
+    char names[512];
+    std::vector<char> largeNames;
+    ssize_t namesLength = listXattrs(folderFd, name, path, names, sizeof names);
+    const char* list = names;
+    if (namesLength < 0 && errno == ERANGE) {
+        const ssize_t needed = listXattrs(folderFd, name, path, nullptr, 0);
+        if (needed > 0) {
+            largeNames.resize(static_cast<std::size_t>(needed));
+            namesLength = listXattrs(folderFd, name, path, largeNames.data(), largeNames.size());
+            list = largeNames.data();
+        }
+    }
+    if (namesLength < 0 && errno == EACCES) {
+        m_attributesRefused = true;
+        return;
+    }
+    for (ssize_t offset = 0; namesLength > 0 && offset < namesLength;) {
+        const char* attributeName = list + offset;
+        const std::string_view attribute(attributeName,
+                                         ::strnlen(attributeName, static_cast<std::size_t>(namesLength - offset)));
+        offset += static_cast<ssize_t>(attribute.size()) + 1;
+        const bool isOwner = attribute == kOwnerAttribute;
+        const bool isAttributes = attribute == kAttributesAttribute;
+        const bool isCreated = attribute == kCreatedAttribute;
+        if (!isOwner && !isAttributes && !isCreated)
+            continue;
+        char value[64];
+        const ssize_t valueLength = getXattr(folderFd, name, path, attributeName, value, sizeof value);
+        if (valueLength < 0) {
+            if (errno == EACCES) {
+                m_attributesRefused = true;
+                return;
+            }
+            continue;
+        }
+        const std::string_view text = trimValue(std::string_view(value, static_cast<std::size_t>(valueLength)));
+        if (isOwner)
+            m_owner = profile::parseInteger(text);
+        else if (isAttributes)
+            m_attributes = profile::parseInteger(text);
+        else
+            m_createdDate = dosdate::parseIsoDate(text);
+    }
+}
+
+NWCCODE HostEntry::facts(std::string_view name, const OwnerMap& owners, HostFacts& out) const
+{
+    if (m_statusError != 0)
+        return m_statusError == EACCES ? nw::kErrAccessDenied : nw::kErrNoSuchFile;
+    if (m_attributesRefused)
+        return nw::kErrAccessDenied;
+
+    const struct statx& info = m_status;
+    out.directory = S_ISDIR(info.stx_mode);
+    out.size = info.stx_size;
+    // A file system without birth times reports none, or an empty one.
+    const bool hasBirth = (info.stx_mask & STATX_BTIME) != 0 && (info.stx_btime.tv_sec != 0 || info.stx_btime.tv_nsec != 0);
+    const std::time_t created = hasBirth ? info.stx_btime.tv_sec : info.stx_ctime.tv_sec;
+    // One conversion to local time per distinct time stamp (it is most of
+    // the cost here): a date is the high half of its date and time.
+    const std::time_t updated = info.stx_mtime.tv_sec;
+    const std::time_t accessed = info.stx_atime.tv_sec;
+    const std::uint32_t createdStamp = dosdate::packLocalDateTime(created);
+    const std::uint32_t updatedStamp = updated == created ? createdStamp : dosdate::packLocalDateTime(updated);
+    const std::uint32_t accessedStamp = accessed == created   ? createdStamp
+                                        : accessed == updated ? updatedStamp
+                                                              : dosdate::packLocalDateTime(accessed);
+    out.createdDate = static_cast<std::uint16_t>(createdStamp >> 16);
+    out.createdDateTime = createdStamp;
+    out.accessedDate = static_cast<std::uint16_t>(accessedStamp >> 16);
+    out.updatedDateTime = updatedStamp;
+
+    // Without attributes of its own, an entry nobody may write is read-only
+    // and one whose name begins with a dot is hidden.
+    if (m_attributes) {
+        out.attributes = static_cast<std::uint32_t>(*m_attributes);
+    } else {
+        out.attributes = 0;
+        if ((info.stx_mode & 0222) == 0)
+            out.attributes |= platform::kAttrReadOnly;
+        if (!name.empty() && name.front() == '.')
+            out.attributes |= platform::kAttrHidden;
+    }
+    if (out.directory)
+        out.attributes |= platform::kAttrDirectory;
+    if (m_createdDate) {
+        out.createdDate = *m_createdDate;
+        out.createdDateTime = static_cast<std::uint32_t>(*m_createdDate) << 16;
+    }
+    if (m_owner) {
+        out.owner = static_cast<std::uint32_t>(*m_owner);
+    } else if (const auto mapped = owners.find(info.stx_uid); mapped != owners.end()) {
+        out.owner = mapped->second;
+    } else {
+        out.owner = info.stx_uid;
+    }
+    return nw::kSuccess;
+}
