@@ -1,3 +1,5 @@
+// Packing and unpacking the DOS layout of dates and times (see dosdate.h).
+
 #include "netclient/dosdate.h"
 
 namespace dosdate {

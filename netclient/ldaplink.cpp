@@ -1,3 +1,6 @@
+// The link to an LDAP directory server through OpenLDAP's client library
+// (see ldaplink.h).
+
 #include "netclient/ldaplink.h"
 
 #include <ldap.h>
@@ -5,6 +8,8 @@
 
 #include <algorithm>
 #include <cstring>
+
+#include "netclient/netnames.h"
 
 namespace ldaplink {
 
@@ -70,20 +75,9 @@ std::optional<std::uint32_t> parseUid(std::string_view text)
 
 std::string escapeFilterValue(std::string_view value)
 {
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string escaped;
-    escaped.reserve(value.size());
-    for (char c : value) {
-        if (c == '*' || c == '(' || c == ')' || c == '\\' || c == '\0') {
-            const auto byte = static_cast<unsigned char>(c);
-            escaped += '\\';
-            escaped += kHex[byte >> 4];
-            escaped += kHex[byte & 0x0F];
-        } else {
-            escaped += c;
-        }
-    }
-    return escaped;
+    return netnames::escapeBytes(value, '\\', "0123456789abcdef", [](unsigned char byte) {
+        return byte == '*' || byte == '(' || byte == ')' || byte == '\\' || byte == '\0';
+    });
 }
 
 struct Link::Handle {

@@ -1,3 +1,6 @@
+// The names NetWare holds: which host names a volume serves, and the 8.3
+// short names of name space 0 (see netnames.h).
+
 #include "netclient/netnames.h"
 
 #include <algorithm>

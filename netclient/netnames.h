@@ -33,4 +33,24 @@ bool isShortName(std::string_view name);
 // input; a name for which no free short name remains gets an empty text.
 std::vector<std::string> assignShortNames(const std::vector<std::string_view>& names);
 
+// value with every byte for which escape(byte) holds written as mark and
+// two digits of hex (of the sixteen given, small or capitals).
+template <typename Escape>
+std::string escapeBytes(std::string_view value, char mark, const char (&hex)[17], Escape escape)
+{
+    std::string escaped;
+    escaped.reserve(value.size());
+    for (const char c : value) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (escape(byte)) {
+            escaped += mark;
+            escaped += hex[byte >> 4];
+            escaped += hex[byte & 0x0F];
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+
 } // namespace netnames

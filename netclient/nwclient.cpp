@@ -1,3 +1,5 @@
+// The program-wide pointer to the NetWare client.
+
 #include "netclient/nwclient.h"
 
 namespace {

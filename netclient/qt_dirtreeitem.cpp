@@ -1,3 +1,5 @@
+// A node of the directory tree, sorted by a locale-aware comparison.
+
 #include "netclient/qt_dirtreeitem.h"
 
 #include <QCollator>

@@ -1,3 +1,6 @@
+// The simulated client's loading of a workstation, its start-up, and the
+// calls, connection and locale libraries' operations that touch no file.
+
 #include "netclient/simclient.h"
 
 #include <fcntl.h>
@@ -284,7 +287,6 @@ bool SimClient::State::connectDirectory(std::string& reason)
 
 NWCCODE SimClient::NWCallsInit(void*, void*)
 {
-    const State::CallSpan span(*m);
     std::string error;
     const std::string folder = m->executableFolder.empty() ? folderOfExecutable() : m->executableFolder;
     const auto path = workstation::find(folder, error);
@@ -301,7 +303,6 @@ NWCCODE SimClient::NWCallsInit(void*, void*)
 
 NWCCODE SimClient::NWUnpackDate(std::uint16_t packedDate, DateRecord* date)
 {
-    const State::CallSpan span(*m);
     if (date == nullptr)
         return nw::kErrInvalidParameter;
     NWCCODE code = 0;
@@ -316,7 +317,6 @@ NWCCODE SimClient::NWUnpackDate(std::uint16_t packedDate, DateRecord* date)
 
 NWCCODE SimClient::NWUnpackDateTime(std::uint32_t packedDateTime, DateRecord* date, TimeRecord* time)
 {
-    const State::CallSpan span(*m);
     if (date == nullptr)
         return nw::kErrInvalidParameter;
     TimeRecord unused{};
@@ -335,7 +335,6 @@ NWCCODE SimClient::NWUnpackDateTime(std::uint32_t packedDateTime, DateRecord* da
 
 NWCCODE SimClient::NWCCGetPrimConnRef(std::uint32_t* connRef)
 {
-    const State::CallSpan span(*m);
     NWCCODE code = 0;
     if (m->stops(Operation::CCGetPrimConnRef, connRef != nullptr, code))
         return code;
@@ -347,7 +346,6 @@ NWCCODE SimClient::NWCCGetPrimConnRef(std::uint32_t* connRef)
 
 NWCCODE SimClient::NWCCOpenConnByRef(std::uint32_t connRef, std::uint32_t, std::uint32_t, NWCONN_HANDLE* conn)
 {
-    const State::CallSpan span(*m);
     NWCCODE code = 0;
     if (m->stops(Operation::CCOpenConnByRef, conn != nullptr, code, m->serverOf(connRef)))
         return code;
@@ -359,7 +357,6 @@ NWCCODE SimClient::NWCCOpenConnByRef(std::uint32_t connRef, std::uint32_t, std::
 
 NWCCODE SimClient::NWGetConnectionInformation(NWCONN_HANDLE conn, int level, ConnectionInfoRecord* info)
 {
-    const State::CallSpan span(*m);
     NWCCODE code = 0;
     if (m->stops(Operation::GetConnectionInformation, info != nullptr, code, m->serverOf(conn)))
         return code;
@@ -376,7 +373,6 @@ NWCCODE SimClient::NWGetConnectionInformation(NWCONN_HANDLE conn, int level, Con
 
 NWCCODE SimClient::NWLlocaleconv(LocaleRecord* locale)
 {
-    const State::CallSpan span(*m);
     NWCCODE code = 0;
     if (m->stops(Operation::Llocaleconv, locale != nullptr, code))
         return code;
@@ -388,7 +384,6 @@ NWCCODE SimClient::NWLlocaleconv(LocaleRecord* locale)
 
 NWCCODE SimClient::NWInitUnicodeTables(std::int32_t countryCode, std::int32_t codePage)
 {
-    const State::CallSpan span(*m);
     NWCCODE code = 0;
     if (m->faulted(Operation::InitUnicodeTables, "*", code))
         return code;

@@ -86,21 +86,11 @@ constexpr std::size_t kNameTooLong = static_cast<std::size_t>(-1);
 // reversible, so two objects never come out under the same name.
 std::string componentOfValue(std::string_view value)
 {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     const bool utf8 = netnames::isValidUtf8(value);
-    std::string component;
-    for (char c : value) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F || c == '.' || c == '=' || c == '+' || c == '\\' || c == '%' ||
-            (byte >= 0x80 && !utf8)) {
-            component += '%';
-            component += kHex[byte >> 4];
-            component += kHex[byte & 0x0F];
-        } else {
-            component += c;
-        }
-    }
-    return component;
+    return netnames::escapeBytes(value, '%', "0123456789ABCDEF", [utf8](unsigned char byte) {
+        return byte < 0x20 || byte == 0x7F || byte == '.' || byte == '=' || byte == '+' || byte == '\\' ||
+               byte == '%' || (byte >= 0x80 && !utf8);
+    });
 }
 
 int hexDigit(char c)
@@ -357,7 +347,6 @@ NWCCODE SimClient::State::openListing(bool argumentsGiven, NWDSContextHandle con
 
 NWCCODE SimClient::NWGetObjectName(NWCONN_HANDLE conn, std::uint32_t objectId, char* name, std::uint16_t* objectType)
 {
-    const State::CallSpan span(*m);
     if (name == nullptr)
         return nw::kErrInvalidParameter;
     NWCCODE code = 0;
@@ -389,7 +378,6 @@ NWCCODE SimClient::NWGetObjectName(NWCONN_HANDLE conn, std::uint32_t objectId, c
 
 NWCCODE SimClient::NWDSCreateContextHandle(NWDSContextHandle* context)
 {
-    const State::CallSpan span(*m);
     NWCCODE code = 0;
     if (m->stops(Operation::DSCreateContextHandle, context != nullptr, code))
         return code;
@@ -400,7 +388,6 @@ NWCCODE SimClient::NWDSCreateContextHandle(NWDSContextHandle* context)
 
 NWCCODE SimClient::NWDSGetContext(NWDSContextHandle context, int key, void* value)
 {
-    const State::CallSpan span(*m);
     NWCCODE code = 0;
     const ContextState* state = m->openContext(Operation::DSGetContext, value != nullptr, context, code);
     if (state == nullptr)
@@ -418,7 +405,6 @@ NWCCODE SimClient::NWDSGetContext(NWDSContextHandle context, int key, void* valu
 
 NWCCODE SimClient::NWDSSetContext(NWDSContextHandle context, int key, const void* value)
 {
-    const State::CallSpan span(*m);
     NWCCODE code = 0;
     ContextState* state = m->openContext(Operation::DSSetContext, value != nullptr, context, code);
     if (state == nullptr)
@@ -447,7 +433,6 @@ NWCCODE SimClient::NWDSSetContext(NWDSContextHandle context, int key, const void
 
 NWCCODE SimClient::NWDSDuplicateContextHandle(NWDSContextHandle context, NWDSContextHandle* newContext)
 {
-    const State::CallSpan span(*m);
     NWCCODE code = 0;
     const ContextState* state =
         m->openContext(Operation::DSDuplicateContextHandle, newContext != nullptr, context, code);
@@ -461,7 +446,6 @@ NWCCODE SimClient::NWDSDuplicateContextHandle(NWDSContextHandle context, NWDSCon
 
 NWCCODE SimClient::NWDSAllocBuf(std::size_t size, Buf_T** buffer)
 {
-    const State::CallSpan span(*m);
     NWCCODE code = 0;
     if (m->stops(Operation::DSAllocBuf, buffer != nullptr, code))
         return code;
@@ -478,7 +462,6 @@ NWCCODE SimClient::NWDSAllocBuf(std::size_t size, Buf_T** buffer)
 
 NWCCODE SimClient::NWDSFreeBuf(Buf_T* buffer)
 {
-    const State::CallSpan span(*m);
     NWCCODE code = 0;
     if (m->faulted(Operation::DSFreeBuf, "*", code))
         return code;
@@ -560,7 +543,6 @@ std::string SimClient::State::objectName(const DirObject& object, const ContextS
 NWCCODE SimClient::NWDSList(NWDSContextHandle context, const char* objectName, std::int32_t* iterationHandle,
                             Buf_T* buffer)
 {
-    const State::CallSpan span(*m);
     Listing listing;
     NWCCODE code = m->openListing(objectName != nullptr && iterationHandle != nullptr, context, buffer, listing);
     if (code != nw::kSuccess)
@@ -643,7 +625,6 @@ NWCCODE SimClient::NWDSList(NWDSContextHandle context, const char* objectName, s
 
 NWCCODE SimClient::NWDSGetObjectCount(NWDSContextHandle context, Buf_T* buffer, std::uint32_t* count)
 {
-    const State::CallSpan span(*m);
     NWCCODE code = 0;
     if (m->stops(Operation::DSGetObjectCount, count != nullptr, code))
         return code;
@@ -660,7 +641,6 @@ NWCCODE SimClient::NWDSGetObjectCount(NWDSContextHandle context, Buf_T* buffer, 
 NWCCODE SimClient::NWDSGetObjectName(NWDSContextHandle context, Buf_T* buffer, char* name,
                                      std::uint32_t* attributeCount, ObjectInfoRecord* info)
 {
-    const State::CallSpan span(*m);
     Listing listing;
     NWCCODE code = m->openListing(name != nullptr, context, buffer, listing);
     if (code != nw::kSuccess)
@@ -693,7 +673,6 @@ NWCCODE SimClient::NWDSGetObjectName(NWDSContextHandle context, Buf_T* buffer, c
 
 NWCCODE SimClient::NWDSMapIDToName(NWDSContextHandle context, NWCONN_HANDLE conn, std::uint32_t objectId, char* name)
 {
-    const State::CallSpan span(*m);
     if (name == nullptr)
         return nw::kErrInvalidParameter;
     NWCCODE code = 0;

@@ -185,7 +185,6 @@ NWCCODE SimClient::NWIntScanFileInformation2(NWCONN_HANDLE conn, NWDIR_HANDLE di
                                              std::uint8_t searchAttributes, std::uint8_t* sequence,
                                              FileInfoRecord* info, std::uint8_t)
 {
-    const State::CallSpan span(*m);
     PathCall call;
     NWCCODE code = m->openPath(Operation::ScanFileInformation2, conn, dirHandle, pattern, info != nullptr,
                                LastPart::Pattern, call);
@@ -241,7 +240,6 @@ NWCCODE SimClient::NWIntScanExtendedInfo(NWCONN_HANDLE conn, NWDIR_HANDLE dirHan
                                          std::uint32_t* sequence, const char* pattern, ExtendedInfoRecord* info,
                                          std::uint8_t)
 {
-    const State::CallSpan span(*m);
     PathCall call;
     NWCCODE code = m->openPath(Operation::ScanExtendedInfo, conn, dirHandle, pattern, info != nullptr,
                                LastPart::Pattern, call);

@@ -45,41 +45,40 @@ struct XattrArgs {
 #if defined(__linux__) && (defined(__x86_64__) || defined(__aarch64__))
 constexpr long kGetXattrAt = 464;
 constexpr long kListXattrAt = 465;
-std::atomic<bool> g_xattrAtMissing{false};
+#else
+constexpr long kGetXattrAt = -1;
+constexpr long kListXattrAt = -1;
 #endif
+std::atomic<bool> g_xattrAtMissing{false};
 
-ssize_t listXattrs(int folderFd, const char* name, const std::string& path, char* list, std::size_t size)
+// The call numbered callAt with these arguments, relative to the folder,
+// where it can be; else the call by path.
+template <typename ByPath, typename... Arguments>
+ssize_t relativeOrByPath(long callAt, int folderFd, ByPath byPath, Arguments... arguments)
 {
-#if defined(__linux__) && (defined(__x86_64__) || defined(__aarch64__))
-    if (folderFd >= 0 && !g_xattrAtMissing.load(std::memory_order_relaxed)) {
-        const long length = ::syscall(kListXattrAt, folderFd, name, AT_SYMLINK_NOFOLLOW, list, size);
+    if (callAt >= 0 && folderFd >= 0 && !g_xattrAtMissing.load(std::memory_order_relaxed)) {
+        const long length = ::syscall(callAt, folderFd, arguments...);
         if (length >= 0 || errno != ENOSYS)
             return static_cast<ssize_t>(length);
         g_xattrAtMissing = true;
     }
-#else
-    (void)folderFd;
-    (void)name;
-#endif
-    return ::llistxattr(path.c_str(), list, size);
+    return byPath();
+}
+
+ssize_t listXattrs(int folderFd, const char* name, const std::string& path, char* list, std::size_t size)
+{
+    return relativeOrByPath(
+        kListXattrAt, folderFd, [&] { return ::llistxattr(path.c_str(), list, size); }, name, AT_SYMLINK_NOFOLLOW,
+        list, size);
 }
 
 ssize_t getXattr(int folderFd, const char* name, const std::string& path, const char* attribute, char* value,
                  std::size_t size)
 {
-#if defined(__linux__) && (defined(__x86_64__) || defined(__aarch64__))
-    if (folderFd >= 0 && !g_xattrAtMissing.load(std::memory_order_relaxed)) {
-        XattrArgs args{reinterpret_cast<std::uintptr_t>(value), static_cast<std::uint32_t>(size), 0};
-        const long length = ::syscall(kGetXattrAt, folderFd, name, AT_SYMLINK_NOFOLLOW, attribute, &args, sizeof args);
-        if (length >= 0 || errno != ENOSYS)
-            return static_cast<ssize_t>(length);
-        g_xattrAtMissing = true;
-    }
-#else
-    (void)folderFd;
-    (void)name;
-#endif
-    return ::lgetxattr(path.c_str(), attribute, value, size);
+    XattrArgs args{reinterpret_cast<std::uintptr_t>(value), static_cast<std::uint32_t>(size), 0};
+    return relativeOrByPath(
+        kGetXattrAt, folderFd, [&] { return ::lgetxattr(path.c_str(), attribute, value, size); }, name,
+        AT_SYMLINK_NOFOLLOW, attribute, &args, sizeof args);
 }
 
 } // namespace

@@ -118,6 +118,7 @@ NWCCODE SimClient::State::split(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, std:
 NWCCODE SimClient::State::openPath(Operation operation, NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const char* path,
                                    bool argumentsGiven, LastPart last, PathCall& call, NWCCODE ownCheck)
 {
+    beginCall();
     if (path == nullptr || !argumentsGiven)
         return nw::kErrInvalidParameter;
     call.text = boundedPath(path);
@@ -152,7 +153,6 @@ void SimClient::State::exactHostPath(const Target& target, std::size_t count)
 
 NWCCODE SimClient::NWParseNetwarePath(const char* path, NWCONN_HANDLE* conn, NWDIR_HANDLE* dirHandle, char* volPath)
 {
-    const State::CallSpan span(*m);
     const std::string_view text = boundedPath(path);
     NWCCODE code = 0;
     if (m->stops(Operation::ParseNetwarePath,
@@ -204,7 +204,6 @@ NWCCODE SimClient::NWParseNetwarePath(const char* path, NWCONN_HANDLE* conn, NWD
 NWCCODE SimClient::NWAllocateTemporaryDirectoryHandle(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const char* path,
                                                       NWDIR_HANDLE* newHandle, std::uint8_t* effectiveRights)
 {
-    const State::CallSpan span(*m);
     PathCall call;
     NWCCODE code = m->openPath(Operation::AllocateTemporaryDirectoryHandle, conn, dirHandle, path,
                                newHandle != nullptr, LastPart::Name, call);
@@ -248,7 +247,6 @@ NWCCODE SimClient::NWAllocateTemporaryDirectoryHandle(NWCONN_HANDLE conn, NWDIR_
 
 NWCCODE SimClient::NWDeallocateDirectoryHandle(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle)
 {
-    const State::CallSpan span(*m);
     NWCCODE code = 0;
     if (m->hasFaults(Operation::DeallocateDirectoryHandle)) {
         const HandleState* handle = m->findHandle(conn, dirHandle);
@@ -268,7 +266,6 @@ NWCCODE SimClient::NWDeallocateDirectoryHandle(NWCONN_HANDLE conn, NWDIR_HANDLE 
 NWCCODE SimClient::NWGetOwningNameSpace(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const char* path,
                                         std::uint8_t* nameSpace)
 {
-    const State::CallSpan span(*m);
     PathCall call;
     NWCCODE code = m->openPath(Operation::GetOwningNameSpace, conn, dirHandle, path, nameSpace != nullptr,
                                LastPart::Name, call);
@@ -292,7 +289,6 @@ NWCCODE SimClient::NWGetOwningNameSpace(NWCONN_HANDLE conn, NWDIR_HANDLE dirHand
 NWCCODE SimClient::NWGetNSPath(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, std::uint16_t, std::uint8_t srcNameSpace,
                                std::uint8_t dstNameSpace, NwNsPath* path)
 {
-    const State::CallSpan span(*m);
     const char* srcPath = path != nullptr ? path->srcPath : nullptr;
     PathCall call;
     const NWCCODE code = m->openNameSpacePath(Operation::GetNSPath, conn, dirHandle, srcPath,
@@ -319,7 +315,6 @@ NWCCODE SimClient::NWGetNSPath(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, std::
 NWCCODE SimClient::NWGetLongName(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const char* path,
                                  std::uint8_t srcNameSpace, std::uint8_t dstNameSpace, char* name)
 {
-    const State::CallSpan span(*m);
     PathCall call;
     const NWCCODE code = m->openNameSpacePath(Operation::GetLongName, conn, dirHandle, path, name != nullptr,
                                               srcNameSpace, dstNameSpace, call);

@@ -335,7 +335,7 @@ void ReadAhead::peekFolder(std::string_view folder, bool walk)
     if (!caller.peeked && onTheReadersWay(folder)) {
         dropBefore(m_folders.size());
         wakeReader();
-        waitFor(lock, [&]() TRAWL_REQUIRES(m_mutex) {
+        waitFor([&]() TRAWL_REQUIRES(m_mutex) {
             caller.peeked = findFolder(folder);
             return caller.peeked != nullptr || !onTheReadersWay(folder);
         });
@@ -347,13 +347,14 @@ void ReadAhead::peekFolder(std::string_view folder, bool walk)
         lock.unlock();
         statEntries(*peeked, peeked->generation);
         lock.lock();
-        waitFor(lock, [&] { return peeked->stated.load(std::memory_order_acquire); });
+        waitFor([&] { return peeked->stated.load(std::memory_order_acquire); });
     }
 }
 
-// Waits a bounded time for the reader until ready() holds.
+// Waits a bounded time for the reader until ready() holds: with m_mutex held
+// at the call and at the return, and let go meanwhile.
 template <typename Ready>
-bool ReadAhead::waitFor(platform::UniqueLock& lock, Ready ready)
+bool ReadAhead::waitFor(Ready ready)
 {
     using Clock = std::chrono::steady_clock;
     Caller& caller = m_caller;
@@ -373,21 +374,21 @@ bool ReadAhead::waitFor(platform::UniqueLock& lock, Ready ready)
             // Waiting for the reader, the caller takes a little of its work.
             FolderPtr passed = std::move(m_garbage.back());
             m_garbage.pop_back();
-            lock.unlock();
+            m_mutex.unlock();
             passed.reset();
-            lock.lock();
+            m_mutex.lock();
         } else if (now - start < kSpinWait) {
             const std::uint64_t seen = m_progress.load(std::memory_order_acquire);
-            lock.unlock();
+            m_mutex.unlock();
             for (int spins = 0; spins < 64 && m_progress.load(std::memory_order_acquire) == seen; ++spins)
                 spinPause();
-            lock.lock();
+            m_mutex.lock();
         } else {
             // Past the spin: short sleeps, not a timed wait on a condition
             // (whose end the sanitizers' thread checks do not all follow).
-            lock.unlock();
+            m_mutex.unlock();
             std::this_thread::sleep_for(std::chrono::microseconds(50));
-            lock.lock();
+            m_mutex.lock();
         }
     }
     return true;

@@ -125,7 +125,7 @@ private:
     void dropBefore(std::size_t position) TRAWL_REQUIRES(m_mutex);
     FolderPtr nextToFill() const TRAWL_REQUIRES(m_mutex);
     template <typename Ready>
-    bool waitFor(platform::UniqueLock& lock, Ready ready) TRAWL_REQUIRES(m_mutex);
+    bool waitFor(Ready ready) TRAWL_REQUIRES(m_mutex);
     static Entry* findEntry(Folder& folder, std::string_view name);
     void statEntries(Folder& folder, std::uint64_t generation);
 

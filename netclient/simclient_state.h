@@ -1,18 +1,15 @@
 #pragma once
 
 // The inside of the simulated client, shared by netclient/simclient*.cpp only:
-// the state behind SimClient and the records it keeps.
-
-#include <sys/stat.h>
-#include <sys/types.h>
+// the state behind SimClient (the workstation, its volumes, drives,
+// connections and handles, faults and directory, and the rooms that read the
+// host for it) and the records it keeps.
 
 #include <array>
 #include <cstdint>
-#include <ctime>
 #include <functional>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -174,6 +171,8 @@ struct SimClient::State {
         simclient::HostFacts facts;
     };
     FactsMemo lastFacts;
+    // Every operation that reads the host begins with beginCall() (openPath
+    // calls it).
     void beginCall();
     void setScan(bool scanning);
 
@@ -202,14 +201,6 @@ struct SimClient::State {
         State& m_state;
     };
     ListingStatus listingStatus{*this};
-
-    // Marks the beginning of one client call.
-    class CallSpan {
-    public:
-        explicit CallSpan(State& state) { state.beginCall(); }
-        CallSpan(const CallSpan&) = delete;
-        CallSpan& operator=(const CallSpan&) = delete;
-    };
 
     State();
     ~State();

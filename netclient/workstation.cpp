@@ -1,3 +1,5 @@
+// Finding, reading and checking the workstation file (see workstation.h).
+
 #include "netclient/workstation.h"
 
 #include <dirent.h>
@@ -8,6 +10,7 @@
 #include <cstdlib>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 #include "netclient/netnames.h"
 #include "platform/asciicase.h"
@@ -233,18 +236,14 @@ private:
     bool readEntry(const profile::ProfileEntry& entry)
     {
         const std::string_view value = stripComment(entry.value);
-        if (m_section == "Volumes")
-            return readVolume(entry, value);
-        if (m_section == "Drives")
-            return readDrive(entry, value);
-        if (m_section == "Directory")
-            return readObject(entry, value);
-        if (m_section == "LDAP")
-            return readLdap(entry, value);
-        if (m_section == "Bindery")
-            return readBinderyName(entry, value);
-        if (m_section == "Owners")
-            return readOwner(entry, value);
+        using Read = bool (Reader::*)(const profile::ProfileEntry&, std::string_view);
+        static constexpr std::pair<std::string_view, Read> kSections[] = {
+            {"Volumes", &Reader::readVolume}, {"Drives", &Reader::readDrive},       {"Directory", &Reader::readObject},
+            {"LDAP", &Reader::readLdap},      {"Bindery", &Reader::readBinderyName}, {"Owners", &Reader::readOwner},
+        };
+        for (const auto& [section, read] : kSections)
+            if (m_section == section)
+                return (this->*read)(entry, value);
         return readFault(entry, value);
     }
 
