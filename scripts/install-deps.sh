@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config   # compiler and build
+    clang                                           # the thread-safety analysis (scripts/test-sanitizers.sh)
     qt6-base-dev libgl-dev                          # Qt 6 Widgets (its CMake files need GL)
     libgtest-dev libgmock-dev                       # tests
     libldap-dev                                     # the [LDAP] directory (OpenLDAP's client library)

@@ -1,13 +1,27 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Trawl with AddressSanitizer and
-# UndefinedBehaviorSanitizer in build-asan/ (or $TRAWL_SANITIZE_BUILD_DIR), and
-# runs every test there; then the client's and the window's tests again with
-# ThreadSanitizer in build-tsan/. Ends with CTest's summary line. Any sanitizer report
-# fails the test it happens in. The folder is kept apart from build/, so the
-# build of scripts/test.sh stays as it is.
+# Installs what is missing; compiles the core library and its tests with
+# clang's thread-safety analysis in build-clang/ (or $TRAWL_CLANG_BUILD_DIR);
+# builds Trawl with AddressSanitizer and UndefinedBehaviorSanitizer in
+# build-asan/ (or $TRAWL_SANITIZE_BUILD_DIR), and runs every test there; then
+# the client's and the window's tests again with ThreadSanitizer in build-tsan/.
+# Ends with CTest's summary line. Any sanitizer report fails the test it
+# happens in, any thread-safety warning the build. The folders are kept apart
+# from build/, so the build of scripts/test.sh stays as it is.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 bash "$top/scripts/install-deps.sh"
+
+# The locks and thread roles annotated with platform/threadsafety.h are
+# checked by clang at compile time: a guarded member touched without its lock
+# or off its thread is an error. Compiling is the check, so only the core
+# library (the client, where the threads are) and its tests are built, and only
+# the test that shows the analysis armed is run.
+clang_build=${TRAWL_CLANG_BUILD_DIR:-$top/build-clang}
+cmake -S "$top" -B "$clang_build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug \
+    -DTRAWL_THREAD_SAFETY=ON >/dev/null
+cmake --build "$clang_build" --parallel "$(nproc)" --target trawl_core trawl_core_tests
+(cd "$clang_build" && ctest --output-on-failure -L threadsafety)
+
 build=${TRAWL_SANITIZE_BUILD_DIR:-$top/build-asan}
 TRAWL_BUILD_DIR=$build bash "$top/scripts/build.sh" -DTRAWL_SANITIZE=ON
 cd "$build"
