@@ -6,6 +6,7 @@
 
 #include <QPlainTextEdit>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -303,6 +304,13 @@ public:
     {
         return m_inner.NWDSMapIDToName(context, conn, objectId, name);
     }
+    // The window's scans through the hooks are scans of the client too.
+    void beginScan() override { m_inner.beginScan(); }
+    void endScan() override { m_inner.endScan(); }
+    bool directoryFailure(std::string& directory, std::string& reason) const override
+    {
+        return m_inner.directoryFailure(directory, reason);
+    }
 
 private:
     NwClient& m_inner;
@@ -325,45 +333,66 @@ protected:
     std::unique_ptr<HookedClient> hooked;
 };
 
-// A file removed after its folder was listed is one row of the step that no
-// longer finds it, with the listing's size; never a match with the values of
-// something else. Files and folders that appear after the listing are not
-// seen. Each case removes or adds while the walker parses F:\b.txt.
+// A file removed or changed after its folder was listed in the scan is either
+// reported with its own facts as they were read (a match with its own size)
+// or one row of the step that no longer finds it; never a match with the
+// values of something else, and the counters say what the lists show. Files
+// and folders that appear after the listing are not seen. The next scan sees
+// the tree as it stands. Each case changes the tree while the walker parses
+// F:\b.txt.
 TEST_F(ChangingTrees, EntriesThatVanishOrAppearAfterTheListing)
 {
+    // What may become of a file of the tree in the scan that changes it.
+    enum class Fate {
+        Found,       // a match
+        FoundOrRow,  // a match as read, or a row
+        // Its folder listed after the change, too: also not listed at all, or
+        // listed without a size (gone before the listing could examine it).
+        FoundRowOrUnlisted,
+    };
+    struct File {
+        const char* name;
+        const char* fullPath;
+        const char* volumePath;
+        std::uint64_t size;
+    };
+    // In the walk's order: the root's files, then sub's.
+    const File tree[] = {
+        {"a.txt", "F:\\a.txt", "SYS:a.txt", 10},
+        {"b.txt", "F:\\b.txt", "SYS:b.txt", 20},
+        {"c.txt", "F:\\c.txt", "SYS:c.txt", 30},
+        {"d.txt", "F:\\sub\\d.txt", "SYS:sub\\d.txt", 4},
+    };
+    constexpr Fate kFound = Fate::Found;
+    constexpr Fate kEither = Fate::FoundOrRow;
     struct Case {
         const char* what;
         std::function<void(const std::string& sys)> change;
-        Names found;
-        std::vector<ErrorRow> rows;
-        Status status;
+        std::array<Fate, 4> fates;
+        Names nextScan;
     } cases[] = {
         {"the file itself vanishes",
          [](const std::string& s) { ::unlink((s + "/b.txt").c_str()); },
-         {"a.txt", "c.txt", "d.txt"},
-         {{"SYS:b.txt", "20", "NWIntScanFileInformation2 Code : 89ff"}},
-         {"F:\\sub\\d.txt", "4", "1", "3", "44"}},
+         {kFound, kEither, kFound, kFound},
+         {"a.txt", "c.txt", "d.txt"}},
         {"the file becomes a folder",
          [](const std::string& s) {
              ::unlink((s + "/b.txt").c_str());
              ::mkdir((s + "/b.txt").c_str(), 0755);
          },
-         {"a.txt", "c.txt", "d.txt"},
-         {{"SYS:b.txt", "20", "NWIntScanFileInformation2 Code : 89ff"}},
-         {"F:\\sub\\d.txt", "4", "1", "3", "44"}},
+         {kFound, kEither, kFound, kFound},
+         {"a.txt", "c.txt", "d.txt"}},
         {"the next file vanishes",
          [](const std::string& s) { ::unlink((s + "/c.txt").c_str()); },
-         {"a.txt", "b.txt", "d.txt"},
-         {{"SYS:c.txt", "30", "NWIntScanFileInformation2 Code : 89ff"}},
-         {"F:\\sub\\d.txt", "4", "1", "3", "34"}},
+         {kFound, kFound, kEither, kFound},
+         {"a.txt", "b.txt", "d.txt"}},
         {"a subfolder vanishes",
          [](const std::string& s) {
              ::unlink((s + "/sub/d.txt").c_str());
              ::rmdir((s + "/sub").c_str());
          },
-         {"a.txt", "b.txt", "c.txt"},
-         {},
-         {"F:\\sub", "3", "1", "3", "60"}},
+         {kFound, kFound, kFound, Fate::FoundRowOrUnlisted},
+         {"a.txt", "b.txt", "c.txt"}},
         {"a file and a subfolder appear",
          [](const std::string& s) {
              std::ofstream(s + "/bb.txt") << "new";
@@ -371,19 +400,20 @@ TEST_F(ChangingTrees, EntriesThatVanishOrAppearAfterTheListing)
              ::mkdir((s + "/new").c_str(), 0755);
              std::ofstream(s + "/new/e.txt") << "new";
          },
-         {"a.txt", "b.txt", "c.txt", "d.txt"},
-         {},
-         {"F:\\sub\\d.txt", "4", "1", "4", "64"}},
+         {kFound, kFound, kFound, kFound},
+         {"a.txt", "a0.txt", "b.txt", "bb.txt", "c.txt", "e.txt", "d.txt"}},
     };
+    const std::string owner = "JSMITH.SALES.ACME";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         // A fresh tree for each case.
         std::filesystem::remove_all(sys);
         ws.makeFolder(sys);
-        ws.makeFile(sys + "/a.txt", 10);
-        ws.makeFile(sys + "/b.txt", 20);
-        ws.makeFile(sys + "/c.txt", 30);
-        ws.makeFile(sys + "/sub/d.txt", 4);
+        for (const File& file : tree) {
+            std::string relative = std::string(file.fullPath).substr(3);
+            std::replace(relative.begin(), relative.end(), '\\', '/');
+            ws.makeFile(sys + "/" + relative, file.size);
+        }
         if (!w)
             startWindow();
         hook();
@@ -394,38 +424,118 @@ TEST_F(ChangingTrees, EntriesThatVanishOrAppearAfterTheListing)
                 c.change(sys);
             }
         };
-        // Errors rows stay from one scan to the next; each case reads only its own.
+        // Error rows stay from one scan to the next; each case reads only its own.
         const std::size_t earlierRows = errors().size();
         clickStart();
         EXPECT_TRUE(changed);
-        EXPECT_EQ(resultNames(), c.found);
-        const auto rows = errors();
-        EXPECT_EQ(std::vector<ErrorRow>(rows.begin() + static_cast<std::ptrdiff_t>(earlierRows), rows.end()), c.rows);
-        EXPECT_EQ(status(), c.status);
         EXPECT_FALSE(w->scanProgress.Running);
+
+        // Each file of the tree as its fate allows, the lists and the
+        // counters built from what became of it.
+        const std::vector<Row> found = results();
+        const std::vector<ErrorRow> allRows = errors();
+        const std::vector<ErrorRow> rows(allRows.begin() + static_cast<std::ptrdiff_t>(earlierRows), allRows.end());
+        std::vector<Row> expectedFound;
+        std::vector<ErrorRow> expectedRows;
+        std::size_t examined = 0;
+        std::uint64_t foundSize = 0;
+        std::string current;
+        for (std::size_t i = 0; i < std::size(tree); ++i) {
+            const File& file = tree[i];
+            const Fate fate = c.fates[i];
+            if (i == 3)
+                current = "F:\\sub";  // entered after the root's files
+            const bool isFound =
+                std::any_of(found.begin(), found.end(), [&](const Row& r) { return r[0] == file.name; });
+            const auto row =
+                std::find_if(rows.begin(), rows.end(), [&](const ErrorRow& r) { return r[0] == file.volumePath; });
+            const bool isRow = row != rows.end();
+            EXPECT_TRUE(isFound || fate != Fate::Found) << file.name << " not found";
+            EXPECT_TRUE(isFound || isRow || fate == Fate::FoundRowOrUnlisted) << file.name << " not seen";
+            if (isFound) {
+                expectedFound.push_back({file.name, std::to_string(file.size), owner, file.fullPath});
+                foundSize += file.size;
+            } else if (isRow) {
+                const bool unexamined = fate == Fate::FoundRowOrUnlisted && (*row)[1] == "0";
+                expectedRows.push_back({file.volumePath, unexamined ? "0" : std::to_string(file.size),
+                                        "NWIntScanFileInformation2 Code : 89ff"});
+            }
+            if (isFound || isRow) {
+                ++examined;
+                current = file.fullPath;
+            }
+        }
+        EXPECT_EQ(found, expectedFound);
+        EXPECT_EQ(rows, expectedRows);
+        EXPECT_EQ(status(), (Status{current, std::to_string(examined), "1", std::to_string(expectedFound.size()),
+                                    std::to_string(foundSize)}));
+
+        // The next scan: the tree as it stands, each file with its size.
+        hooked->beforeParse = nullptr;
+        clickStart();
+        EXPECT_EQ(resultNames(), c.nextScan);
+        EXPECT_EQ(errors().size(), allRows.size());
+        for (const Row& r : results()) {
+            std::string relative = r[3].substr(3);
+            std::replace(relative.begin(), relative.end(), '\\', '/');
+            EXPECT_EQ(r[1], std::to_string(std::filesystem::file_size(sys + "/" + relative))) << r[3];
+        }
     }
 }
 
-// With the attributes wanted, a file removed after its information was read
-// is a row of the first extended step, and the file is not recorded: neither
-// in the results nor in the output file.
+// With the attributes wanted, a file's facts are read once in the scan: a
+// file that goes or changes after its information was read is recorded with
+// the facts read then, its extended step taking them too, in the results and
+// in the output file alike. The next scan sees it as it stands.
 TEST_F(ChangingTrees, FileThatVanishesBetweenItsInformationAndItsAttributes)
 {
-    ws.makeFile(sys + "/a.txt", 10);
-    ws.makeFile(sys + "/b.txt", 20);
-    ws.makeFile(sys + "/c.txt", 30);
     startWindow();
     const std::string out = outputTo({w->chkOutputFilename, w->chkOutputSize, w->chkOutputAttributes});
-    hook();
-    hooked->afterFileInformation = [&](std::string_view volumePath) {
-        if (volumePath == "SYS:b.txt")
-            ::unlink((sys + "/b.txt").c_str());
+    const std::string plain = ",[Rw-----------------------]\r\n";
+    const std::string asRead = "a.txt,10" + plain + "b.txt,20" + plain + "c.txt,30" + plain;
+    struct Case {
+        const char* what;
+        std::function<void(const std::string& file)> change;
+        bool needsExtendedAttributes;
+        std::string nextScan;  // the output file
+    } const cases[] = {
+        {"the file is removed", [](const std::string& file) { ::unlink(file.c_str()); }, false,
+         "a.txt,10" + plain + "c.txt,30" + plain},
+        {"the file becomes a folder",
+         [](const std::string& file) {
+             ::unlink(file.c_str());
+             ::mkdir(file.c_str(), 0755);
+         },
+         false, "a.txt,10" + plain + "c.txt,30" + plain},
+        {"its attributes change", [&](const std::string& file) { EXPECT_TRUE(ws.setAttributes(file, 0x21)); }, true,
+         "a.txt,10" + plain + "b.txt,20,[Ro---A-------------------]\r\n" + "c.txt,30" + plain},
     };
-    clickStart();
-    EXPECT_EQ(resultNames(), (Names{"a.txt", "c.txt"}));
-    EXPECT_EQ(errors(), (std::vector<ErrorRow>{{"SYS:B.TXT", "0", "Cannot Get Owning Name Space Code : 89ff"}}));
-    EXPECT_EQ(status(), (Status{"F:\\c.txt", "3", "0", "2", "40"}));
-    EXPECT_EQ(readFile(out), "a.txt,10,[Rw-----------------------]\r\nc.txt,30,[Rw-----------------------]\r\n");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.needsExtendedAttributes && !ws.xattrsSupported())
+            continue;
+        std::filesystem::remove_all(sys);
+        ws.makeFolder(sys);
+        ws.makeFile(sys + "/a.txt", 10);
+        const std::string b = ws.makeFile(sys + "/b.txt", 20);
+        ws.makeFile(sys + "/c.txt", 30);
+        hook();
+        hooked->afterFileInformation = [&](std::string_view volumePath) {
+            if (volumePath == "SYS:b.txt")
+                c.change(b);
+        };
+        const std::size_t earlierRows = errors().size();
+        clickStart();
+        EXPECT_EQ(resultNames(), (Names{"a.txt", "b.txt", "c.txt"}));
+        EXPECT_EQ(errors().size(), earlierRows);
+        EXPECT_EQ(status(), (Status{"F:\\c.txt", "3", "0", "3", "60"}));
+        EXPECT_EQ(readFile(out), asRead);
+
+        hooked->afterFileInformation = nullptr;
+        clickStart();
+        EXPECT_EQ(errors().size(), earlierRows);
+        EXPECT_EQ(readFile(out), c.nextScan);
+    }
 }
 
 } // namespace

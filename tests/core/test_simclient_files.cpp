@@ -377,32 +377,55 @@ TEST_F(ClientFiles, ShortNamesAreStableAndUniqueInTheirFolder)
     }
 }
 
-TEST_F(ClientFiles, FindingByShortNameListsEachFolderOnce)
+// In a scan each folder is listed once and kept, whatever changes on the
+// host meanwhile; outside a scan every call lists afresh.
+TEST_F(ClientFiles, FindingByShortNameListsEachFolderOnceAScan)
 {
     const int kFiles = 60;
     for (int i = 0; i < kFiles; ++i)
         ws.makeFile(sys + "/Shared Documents/Meeting notes number " + std::to_string(i) + ".docx");
     load();
+    // The walker's sequence for each file, in capitals.
+    const auto walkerSteps = [&] {
+        for (int i = 0; i < kFiles; ++i) {
+            const std::string volumePath = "SYS:SHARED DOCUMENTS\\MEETING NOTES NUMBER " + std::to_string(i) + ".DOCX";
+            std::uint8_t nameSpace = 0;
+            ASSERT_EQ(client->NWGetOwningNameSpace(1, 0, volumePath.c_str(), &nameSpace), nw::kSuccess);
+            ASSERT_FALSE(dosPath(volumePath).empty());
+            const std::string name = shortName(volumePath);
+            ExtendedInfoRecord info{};
+            ASSERT_EQ(extendedInfo("SYS:Shared Documents", name, info), nw::kSuccess) << name;
+            EXPECT_EQ(std::string(info.name, info.nameLength), name);
+        }
+    };
+    const std::string first = "SYS:SHARED DOCUMENTS\\MEETING NOTES NUMBER 0.DOCX";
+    const std::string added = "SYS:SHARED DOCUMENTS\\MEETING NOTES ADDENDUM.DOCX";
+
+    client->beginScan();
     const std::uint64_t before = client->folderListings();
-    for (int i = 0; i < kFiles; ++i) {
-        // The walker's sequence for one file in capitals.
-        const std::string volumePath = "SYS:SHARED DOCUMENTS\\MEETING NOTES NUMBER " + std::to_string(i) + ".DOCX";
-        std::uint8_t nameSpace = 0;
-        ASSERT_EQ(client->NWGetOwningNameSpace(1, 0, volumePath.c_str(), &nameSpace), nw::kSuccess);
-        const std::string dos = dosPath(volumePath);
-        ASSERT_FALSE(dos.empty());
-        const std::string name = shortName(volumePath);
-        ExtendedInfoRecord info{};
-        ASSERT_EQ(extendedInfo("SYS:Shared Documents", name, info), nw::kSuccess) << name;
-        EXPECT_EQ(std::string(info.name, info.nameLength), name);
-    }
+    walkerSteps();
     // The volume root and the folder, once each.
     EXPECT_EQ(client->folderListings() - before, 2u);
-
-    // A change to the folder is seen at the next lookup.
+    // A file added to the folder during the scan: the scan keeps the short
+    // names it listed.
     ws.makeFile(sys + "/Shared Documents/Meeting notes addendum.docx");
-    EXPECT_EQ(shortName("SYS:SHARED DOCUMENTS\\MEETING NOTES ADDENDUM.DOCX"), "MEETIN~1.DOC");
-    EXPECT_EQ(client->folderListings() - before, 3u);
+    EXPECT_EQ(shortName(first), "MEETIN~1.DOC");
+    EXPECT_EQ(client->folderListings() - before, 2u);
+    client->endScan();
+
+    // Outside a scan each call lists both folders again, and sees the file.
+    const std::uint64_t outside = client->folderListings();
+    EXPECT_EQ(shortName(added), "MEETIN~1.DOC");
+    EXPECT_EQ(shortName(first), "MEETIN~2.DOC");
+    EXPECT_EQ(client->folderListings() - outside, 4u);
+
+    // The next scan lists each folder once again.
+    client->beginScan();
+    const std::uint64_t next = client->folderListings();
+    walkerSteps();
+    EXPECT_EQ(shortName(added), "MEETIN~1.DOC");
+    EXPECT_EQ(client->folderListings() - next, 2u);
+    client->endScan();
 }
 
 TEST_F(ClientFiles, TemporaryHandlesAreLimitedPerConnection)
