@@ -1,3 +1,6 @@
+// The program's icon, drawn in code at each size, and the window font with its
+// stand-in where MS Sans Serif is missing.
+
 #include "app/appearance.h"
 
 #include <QPainter>

@@ -1,3 +1,6 @@
+// The date picker: the system's short date format with a four-digit year, and
+// its dates to and from day serials.
+
 #include "app/datepicker.h"
 
 #include <QLocale>

@@ -1,3 +1,6 @@
+// The folder list of one drive: its levels read through the drive table's
+// listings, drawn indented, and the entry that a double-click or Enter opens.
+
 #include "app/folderlistbox.h"
 
 #include <QApplication>

@@ -1,3 +1,6 @@
+// The help file read into topics, a topic turned into HTML, and the window
+// that shows the topics and follows their links.
+
 #include "app/helpviewer.h"
 
 #include <QFile>
@@ -66,17 +69,22 @@ QString helpTopicHtml(const HelpTopic& topic)
         }
         block = Block::None;
     };
+    // A line of a block of this kind: it opens the block, or follows the open
+    // one after the joiner.
+    const auto enter = [&](Block kind, const QString& openTag, const QString& joiner) {
+        if (block == kind) {
+            html += joiner;
+            return;
+        }
+        close();
+        html += openTag;
+        block = kind;
+    };
 
     for (const QString& line : topic.lines) {
         const QString trimmed = line.trimmed();
         if (line.startsWith(QLatin1Char('|'))) {
-            if (block != Block::Preformatted) {
-                close();
-                html += QStringLiteral("<pre>");
-                block = Block::Preformatted;
-            } else {
-                html += QLatin1Char('\n');
-            }
+            enter(Block::Preformatted, QStringLiteral("<pre>"), QStringLiteral("\n"));
             html += line.mid(line.startsWith(QStringLiteral("| ")) ? 2 : 1).toHtmlEscaped();
         } else if (trimmed.isEmpty()) {
             close();
@@ -86,20 +94,10 @@ QString helpTopicHtml(const HelpTopic& topic)
             const QString tag = minor ? QStringLiteral("h3") : QStringLiteral("h2");
             html += QStringLiteral("<%1>%2</%1>\n").arg(tag, inlineHtml(trimmed.mid(minor ? 3 : 2).trimmed()));
         } else if (trimmed.startsWith(QStringLiteral("* "))) {
-            if (block != Block::List) {
-                close();
-                html += QStringLiteral("<ul>\n");
-                block = Block::List;
-            }
+            enter(Block::List, QStringLiteral("<ul>\n"), QString());
             html += QStringLiteral("<li>%1</li>\n").arg(inlineHtml(trimmed.mid(2).trimmed()));
         } else {
-            if (block != Block::Paragraph) {
-                close();
-                html += QStringLiteral("<p>");
-                block = Block::Paragraph;
-            } else {
-                html += QLatin1Char(' ');
-            }
+            enter(Block::Paragraph, QStringLiteral("<p>"), QStringLiteral(" "));
             html += inlineHtml(trimmed);
         }
     }

@@ -1,3 +1,6 @@
+// The layout check: each visible, named control against its siblings, the
+// edges of the widget holding it and its own caption.
+
 #include "app/layoutcheck.h"
 
 #include <QAbstractButton>

@@ -1,3 +1,6 @@
+// What a person does with the rows of the lists (sort, select, copy, open with
+// the desktop's programs), and the last column that fills the list's width.
+
 #include "app/listactions.h"
 
 #include <QAction>

@@ -1,3 +1,7 @@
+// The program's start: --help and --version, the platform with or without a
+// display, the simulated workstation, the windows, and the exit status of an
+// unattended run.
+
 #include <QApplication>
 #include <QTimer>
 #include <csignal>

@@ -1,3 +1,5 @@
+// The radio button whose group the program keeps exclusive itself.
+
 #include "app/radiobutton.h"
 
 RadioButton::RadioButton(const QString& text, QWidget* parent) : QRadioButton(text, parent)

@@ -1,3 +1,5 @@
+// The About box: its panels and captions in their designed places.
+
 #include "app/tfrmabout.h"
 
 #include <QApplication>

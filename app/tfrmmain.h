@@ -305,7 +305,6 @@ public:
     void FormClose();
 
     void setStartOptions(StartOptions options) { m_startOptions = std::move(options); }
-    const StartOptions& startOptions() const { return m_startOptions; }
 
     // Shows the counters, the Current File line and the rows appended since the
     // last call; the walker calls it at every message pump and when a scan ends,
@@ -357,6 +356,14 @@ private:
     void buildTotalsPage();
     void buildBatchSettingsPage();
     void connectRules();
+
+    // The date and output parts of ValidateSettings (scan/), with its answers.
+    std::int32_t validateDateSettings();
+    std::int32_t validateOutputSettings();
+    // The counters and their labels back to nothing when a scan starts, and the
+    // output file closed when it ends, a failed write reported (scan/).
+    void resetScanProgress();
+    void closeOutputFile();
 
     StartOptions m_startOptions;
     bool m_shown = false;

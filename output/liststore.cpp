@@ -1,3 +1,6 @@
+// The stored rows of the results and errors lists: the text arena, the tables
+// of shared texts, the rows themselves and their sort.
+
 #include "output/liststore.h"
 
 #include <algorithm>

@@ -1,3 +1,6 @@
+// The texts of the output file, the command file and the lists, each appended
+// to the caller's buffer.
+
 #include "output/outputformat.h"
 
 #include <array>

@@ -1,3 +1,6 @@
+// The Qt models of the results, errors and owner-totals lists, over the rows
+// the list store keeps.
+
 #include "output/qt_listmodels.h"
 
 #include <QFont>

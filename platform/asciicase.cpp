@@ -1,3 +1,6 @@
+// The case rule of a-z and A-Z: text folded to capitals, and the comparisons
+// built on it.
+
 #include "platform/asciicase.h"
 
 namespace ascii {

@@ -1,3 +1,6 @@
+// The drive table and the Windows paths it resolves to host paths, wildcard
+// matching, and the FindFirst/FindNext listing of a folder.
+
 #include "platform/drives.h"
 
 #include "platform/asciicase.h"
@@ -354,13 +357,19 @@ bool DirListing::open(std::string_view windowsPathAndPattern, std::uint32_t attr
     return open(windowsPathAndPattern, attributeRequest, {});
 }
 
-bool DirListing::open(std::string_view windowsPathAndPattern, std::uint32_t attributeRequest,
-                      std::string_view filePattern)
-{
-    m_entries.clear();
-    m_next = 0;
-    m_error = ENOENT;
+namespace {
 
+// A listing's "X:\FOLDER\PATTERN" taken apart: the host folder of the drive,
+// the folder's components below it, and the pattern.
+struct ListingTarget {
+    std::string root;
+    std::vector<std::string_view> components;
+    std::string_view pattern;
+};
+
+// None when there is no pattern, no drive path or no such drive.
+std::optional<ListingTarget> splitListingTarget(std::string_view windowsPathAndPattern)
+{
     std::size_t cut = windowsPathAndPattern.size();
     while (cut > 0 && !isSeparator(windowsPathAndPattern[cut - 1]))
         --cut;
@@ -370,19 +379,144 @@ bool DirListing::open(std::string_view windowsPathAndPattern, std::uint32_t attr
     const std::string_view folderText = windowsPathAndPattern.substr(0, cut);
     const std::string_view pattern = windowsPathAndPattern.substr(cut);
     if (pattern.empty())
-        return false;
+        return std::nullopt;
 
-    const std::optional<DrivePath> parsed = splitDrivePath(folderText);
+    std::optional<DrivePath> parsed = splitDrivePath(folderText);
     if (!parsed)
-        return false;
-    const std::optional<std::string> root = drives().hostFolder(static_cast<char>('A' + parsed->drive));
+        return std::nullopt;
+    std::optional<std::string> root = drives().hostFolder(static_cast<char>('A' + parsed->drive));
     if (!root)
+        return std::nullopt;
+    return ListingTarget{std::move(*root), std::move(parsed->components), pattern};
+}
+
+// Which entries of a folder a listing keeps, as the folder's reader or another
+// reader's listing gives them, and what it reports of each: the entries that
+// the request and the patterns take, with the attributes and the size their
+// status gives. The folder is opened again for status calls only when an entry
+// needs one.
+class EntryFilter {
+public:
+    EntryFilter(const ListingTarget& target, std::uint32_t attributeRequest, std::string_view filePattern,
+                KnownStatus* known, FolderReader& dir, const std::string& folder)
+        : m_pattern(target.pattern),
+          m_filePattern(filePattern),
+          m_atRoot(target.components.empty()),
+          m_wantDirectories((attributeRequest & kAttrDirectory) != 0),
+          m_wantHidden((attributeRequest & kAttrHidden) != 0),
+          m_known(known),
+          m_dir(dir),
+          m_folder(folder)
+    {
+    }
+
+    // Adds the entry to entries when the listing keeps it.
+    void consider(const char* entryName, unsigned char type, std::vector<DirEntry>& entries);
+
+private:
+    int folderFd()
+    {
+        if (!m_dir.isOpen())
+            m_dir.open(m_folder.c_str());
+        return m_dir.isOpen() ? m_dir.fd() : -1;
+    }
+
+    std::string_view m_pattern;
+    std::string_view m_filePattern;
+    bool m_atRoot;
+    bool m_wantDirectories;
+    bool m_wantHidden;
+    KnownStatus* m_known;
+    FolderReader& m_dir;
+    const std::string& m_folder;
+};
+
+void EntryFilter::consider(const char* entryName, unsigned char type, std::vector<DirEntry>& entries)
+{
+    const std::string_view name(entryName);
+    const bool dotEntry = name == "." || name == "..";
+    if (dotEntry && m_atRoot)
+        return;
+    if (!wildcardMatch(m_pattern, name))
+        return;
+    if (dotEntry) {
+        if (m_wantDirectories)
+            entries.push_back(DirEntry{std::string(name), 0, kAttrDirectory});
+        return;
+    }
+    const bool hidden = name.front() == '.';
+    if (hidden && !m_wantHidden)
+        return;
+
+    // Directories are known from d_type; a link is never one, whatever it
+    // points to, so a walk never follows it.
+    struct stat st;
+    bool haveStat = false;
+    bool isDirectory = type == DT_DIR;
+    if (type == DT_UNKNOWN) {
+        if (::fstatat(folderFd(), entryName, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno == ENOENT)
+                return;  // removed since the folder was read
+        } else {
+            haveStat = true;
+            isDirectory = S_ISDIR(st.st_mode);
+        }
+    }
+    if (isDirectory && !m_wantDirectories)
+        return;
+    // Known to be a file (or a link) from d_type alone: a name the caller
+    // does not want costs no status call.
+    if (!isDirectory && !m_filePattern.empty() && !wildcardMatch(m_filePattern, name))
+        return;
+
+    DirEntry result{std::string(name), 0, 0};
+    if (hidden)
+        result.attributes |= kAttrHidden;
+    if (isDirectory) {
+        result.attributes |= kAttrDirectory;
+    } else {
+        std::uint64_t knownSize = 0;
+        std::uint32_t knownMode = 0;
+        if (!haveStat && m_known != nullptr && m_known->status(name, knownSize, knownMode)) {
+            st.st_size = static_cast<off_t>(knownSize);
+            st.st_mode = knownMode;
+            haveStat = true;
+        }
+        if (!haveStat) {
+            if (::fstatat(folderFd(), entryName, &st, AT_SYMLINK_NOFOLLOW) == 0)
+                haveStat = true;
+            else if (errno == ENOENT)
+                return;
+        }
+        // An entry that cannot be examined (a folder readable but not
+        // searchable) is still listed, size 0, so its failure shows later
+        // instead of the file silently disappearing from the scan.
+        if (haveStat) {
+            result.size = static_cast<std::uint64_t>(st.st_size);
+            if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+                result.attributes |= kAttrReadOnly;
+        }
+    }
+    entries.push_back(std::move(result));
+}
+
+} // namespace
+
+bool DirListing::open(std::string_view windowsPathAndPattern, std::uint32_t attributeRequest,
+                      std::string_view filePattern)
+{
+    m_entries.clear();
+    m_next = 0;
+    m_error = ENOENT;
+
+    const std::optional<ListingTarget> target = splitListingTarget(windowsPathAndPattern);
+    if (!target)
         return false;
-    const bool atRoot = parsed->components.empty();
+    const bool atRoot = target->components.empty();
 
     // The spelling as given is tried first; only a folder missing under that
     // spelling costs the case-blind search.
-    std::string folder = joinExact(*root, parsed->components);
+    std::string folder = joinExact(target->root, target->components);
     KnownStatus* const known = g_knownStatus;
     // A folder another reader listed since it was last changed is not read
     // again; its files' status, when needed, comes from the folder opened then.
@@ -394,7 +528,7 @@ bool DirListing::open(std::string_view windowsPathAndPattern, std::uint32_t attr
     FolderReader dir;
     if (given == nullptr) {
         if (!dir.open(folder.c_str()) && (errno == ENOENT || errno == ENOTDIR) && !atRoot) {
-            folder = resolveFolded(*root, parsed->components);
+            folder = resolveFolded(target->root, target->components);
             if (dir.open(folder.c_str()) && known != nullptr)
                 known->beginFolder(folder, filePattern);
         }
@@ -407,86 +541,13 @@ bool DirListing::open(std::string_view windowsPathAndPattern, std::uint32_t attr
     }
     m_error = 0;
 
-    const auto folderFd = [&] {
-        if (!dir.isOpen())
-            dir.open(folder.c_str());
-        return dir.isOpen() ? dir.fd() : -1;
-    };
-    const bool wantDirectories = (attributeRequest & kAttrDirectory) != 0;
-    const bool wantHidden = (attributeRequest & kAttrHidden) != 0;
-    const auto consider = [&](const char* entryName, unsigned char type) {
-        const std::string_view name(entryName);
-        const bool dotEntry = name == "." || name == "..";
-        if (dotEntry && atRoot)
-            return;
-        if (!wildcardMatch(pattern, name))
-            return;
-        if (dotEntry) {
-            if (wantDirectories)
-                m_entries.push_back(DirEntry{std::string(name), 0, kAttrDirectory});
-            return;
-        }
-        const bool hidden = name.front() == '.';
-        if (hidden && !wantHidden)
-            return;
-
-        // Directories are known from d_type; a link is never one, whatever it
-        // points to, so a walk never follows it.
-        struct stat st;
-        bool haveStat = false;
-        bool isDirectory = type == DT_DIR;
-        if (type == DT_UNKNOWN) {
-            if (::fstatat(folderFd(), entryName, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-                if (errno == ENOENT)
-                    return;  // removed since the folder was read
-            } else {
-                haveStat = true;
-                isDirectory = S_ISDIR(st.st_mode);
-            }
-        }
-        if (isDirectory && !wantDirectories)
-            return;
-        // Known to be a file (or a link) from d_type alone: a name the caller
-        // does not want costs no status call.
-        if (!isDirectory && !filePattern.empty() && !wildcardMatch(filePattern, name))
-            return;
-
-        DirEntry result{std::string(name), 0, 0};
-        if (hidden)
-            result.attributes |= kAttrHidden;
-        if (isDirectory) {
-            result.attributes |= kAttrDirectory;
-        } else {
-            std::uint64_t knownSize = 0;
-            std::uint32_t knownMode = 0;
-            if (!haveStat && known != nullptr && known->status(name, knownSize, knownMode)) {
-                st.st_size = static_cast<off_t>(knownSize);
-                st.st_mode = knownMode;
-                haveStat = true;
-            }
-            if (!haveStat) {
-                if (::fstatat(folderFd(), entryName, &st, AT_SYMLINK_NOFOLLOW) == 0)
-                    haveStat = true;
-                else if (errno == ENOENT)
-                    return;
-            }
-            // An entry that cannot be examined (a folder readable but not
-            // searchable) is still listed, size 0, so its failure shows later
-            // instead of the file silently disappearing from the scan.
-            if (haveStat) {
-                result.size = static_cast<std::uint64_t>(st.st_size);
-                if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
-                    result.attributes |= kAttrReadOnly;
-            }
-        }
-        m_entries.push_back(std::move(result));
-    };
+    EntryFilter filter(*target, attributeRequest, filePattern, known, dir, folder);
     if (given != nullptr) {
         for (const ListedName& entry : *given)
-            consider(entry.name.c_str(), entry.type);
+            filter.consider(entry.name.c_str(), entry.type, m_entries);
     } else {
         while (const dirent64* entry = dir.next())
-            consider(entry->d_name, entry->d_type);
+            filter.consider(entry->d_name, entry->d_type, m_entries);
     }
     dir.close();
     if (known != nullptr)

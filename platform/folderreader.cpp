@@ -1,3 +1,5 @@
+// The folder reader: a folder's entries read in blocks with getdents64.
+
 #include "platform/folderreader.h"
 
 #include <fcntl.h>

@@ -1,5 +1,7 @@
 #pragma once
 
+// The reader of a folder's entries that the listings use.
+
 #include <dirent.h>
 
 #include <cstddef>

@@ -1,3 +1,6 @@
+// Where the help file is looked for: beside the executable, then where an
+// installed program keeps it.
+
 #include "platform/helpfile.h"
 
 #include <sys/stat.h>

@@ -1,5 +1,7 @@
 #pragma once
 
+// Where the program finds its help file.
+
 #include <string>
 #include <string_view>
 

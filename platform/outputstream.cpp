@@ -1,3 +1,6 @@
+// The output stream of a scan: stdio with a large buffer, and the first error
+// it meets kept.
+
 #include "platform/outputstream.h"
 
 #include <cerrno>

@@ -1,5 +1,7 @@
 #pragma once
 
+// How the scan joins a folder and a name into one Windows path.
+
 #include <string>
 #include <string_view>
 

@@ -1,3 +1,6 @@
+// The INI reader and writer: the parse, the sections and keys looked up blind
+// to case, the text written back and the file replaced atomically.
+
 #include "platform/profile.h"
 
 #include "platform/asciicase.h"

@@ -1,3 +1,6 @@
+// The UI services of a run without a screen: messages as lines on standard
+// error, and no dialog that waits.
+
 #include "platform/qt_consoleuiservices.h"
 
 #include <QDialog>

@@ -1,3 +1,6 @@
+// Calendar days to day serials and back, through the days of the civil calendar
+// counted from 1 January 1970.
+
 #include "scan/dayserial.h"
 
 namespace {

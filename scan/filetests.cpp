@@ -1,3 +1,5 @@
+// The size, owner, date and attribute tests of one file, apart from the window.
+
 #include "scan/filetests.h"
 
 #include "platform/asciicase.h"

@@ -4,13 +4,12 @@
 #include <cstring>
 
 #include "app/tfrmmain.h"
+#include "netclient/nwclient.h"
 #include "platform/asciicase.h"
 #include "platform/pathjoin.h"
 
 namespace {
 
-constexpr std::uint8_t kLongNameSpace = 4;
-constexpr std::uint8_t kDosNameSpace = 0;
 constexpr std::size_t kNameBufferSize = 256;
 constexpr std::size_t kPathBufferSize = 512;
 
@@ -50,7 +49,7 @@ std::int32_t Tfrmmain::GetShortName(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, 
     char nsPath[kPathBufferSize] = {};
     std::strncpy(nsPath, volumePath, sizeof nsPath - 1);
     NwNsPath pathRecord{volumePath, nsPath, static_cast<std::uint16_t>(sizeof nsPath)};
-    code = client.NWGetNSPath(conn, dirHandle, 1, kLongNameSpace, kDosNameSpace, &pathRecord);
+    code = client.NWGetNSPath(conn, dirHandle, 1, nw::kLongNameSpace, nw::kDosNameSpace, &pathRecord);
     if (code == nw::kInvalidNameSpace)
         return 0;  // no DOS name space: the caller keeps the listing's name
     if (code != nw::kSuccess) {
@@ -59,7 +58,7 @@ std::int32_t Tfrmmain::GetShortName(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, 
     }
 
     char name[kPathBufferSize] = {};
-    code = client.NWGetLongName(conn, 0, volumePath, kLongNameSpace, kDosNameSpace, name);
+    code = client.NWGetLongName(conn, 0, volumePath, nw::kLongNameSpace, nw::kDosNameSpace, name);
     if (code != nw::kSuccess) {
         logFailure(code, "Error with nwgetlongname");
         return 1;

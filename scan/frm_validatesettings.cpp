@@ -1,9 +1,13 @@
+// The check of the window's settings when a scan starts, and their copy into
+// the criteria the scan reads.
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <cmath>
+#include <initializer_list>
 
 #include "app/datepicker.h"
 #include "app/radiobutton.h"
@@ -19,67 +23,57 @@ namespace {
 // than cut: a cut pattern or file name would scan or write something else.
 bool tooLong(const QString& text, std::size_t limit) { return static_cast<std::size_t>(text.size()) > limit; }
 
+// A setting the scan cannot start with: its message, and 1 for the caller.
+std::int32_t refuse(QWidget* window, const QString& text)
+{
+    uiServices().messageBox(window, text, QStringLiteral("Trawl"));
+    return 1;
+}
+
+// A button of a group and the value it stands for.
+struct Choice {
+    const RadioButton* button;
+    std::int32_t value;
+};
+
+// The value of the group's checked button; a later checked button wins, and
+// none checked gives none.
+std::int32_t checkedChoice(std::initializer_list<Choice> group, std::int32_t none)
+{
+    std::int32_t value = none;
+    for (const Choice& choice : group) {
+        if (choice.button->isChecked())
+            value = choice.value;
+    }
+    return value;
+}
+
 } // namespace
 
 std::int32_t Tfrmmain::ValidateSettings()
 {
     ScanCriteria& c = scanCriteria;
-    auto refuse = [this](const QString& text) {
-        uiServices().messageBox(this, text, QStringLiteral("Trawl"));
-        return 1;
-    };
 
     const QString pattern = cboPattern->currentText();
     if (tooLong(pattern, kMaxPatternLength))
-        return refuse(QStringLiteral("The file pattern is longer than %1 characters").arg(kMaxPatternLength));
+        return refuse(this, QStringLiteral("The file pattern is longer than %1 characters").arg(kMaxPatternLength));
     c.Pattern = pattern.isEmpty() ? std::string("*.*") : pattern.toStdString();
 
-    // A later checked button wins; none checked keeps the previous mode.
-    if (optSizeGreater->isChecked())
-        c.SizeMode = 1;
-    if (optSizeLess->isChecked())
-        c.SizeMode = 2;
-    if (optSizeEqual->isChecked())
-        c.SizeMode = 3;
-    if (optSizeIgnore->isChecked())
-        c.SizeMode = 0;
-
+    // None checked keeps the previous mode.
+    c.SizeMode = checkedChoice({{optSizeGreater, 1}, {optSizeLess, 2}, {optSizeEqual, 3}, {optSizeIgnore, 0}},
+                               c.SizeMode);
     if (c.SizeMode > 0) {
         const QString sizeText = txtSizeBytes->text();
         if (sizeText.isEmpty())
-            return refuse(QStringLiteral("A file size must be entered"));
+            return refuse(this, QStringLiteral("A file size must be entered"));
         const double size = parseSizeNumber(sizeText.toStdString());
         if (size == 0.0 || size > 2147483647.0 || std::isnan(size))
-            return refuse(QStringLiteral("Invalid File Size"));
+            return refuse(this, QStringLiteral("Invalid File Size"));
         c.SizeBytes = size;
     }
 
-    c.DateTestOn = 0;
-    if (!optDateIgnore->isChecked()) {
-        c.DateTestOn = 1;
-        c.BeforeDate = dtpBefore->daySerial();
-        c.AfterDate = dtpAfter->daySerial();
-        c.ExactDate = dtpExact->daySerial();
-        c.DateMode = 0;
-        if (optDateBefore->isChecked())
-            c.DateMode = 1;
-        if (optDateExact->isChecked())
-            c.DateMode = 2;
-        if (optDateAfter->isChecked())
-            c.DateMode = 3;
-        if (optDateBetween->isChecked())
-            c.DateMode = 4;
-        if (c.DateMode == 0)
-            return refuse(QStringLiteral("Select Date Range"));
-        if (optDateAccessed->isChecked())
-            c.DateType = 1;
-        if (optDateModified->isChecked())
-            c.DateType = 2;
-        if (optDateCreation->isChecked())
-            c.DateType = 3;
-        if (c.DateMode == 4 && c.BeforeDate >= c.AfterDate)
-            return refuse(QStringLiteral("Before date is not earlier than After Date"));
-    }
+    if (const std::int32_t refused = validateDateSettings(); refused != 0)
+        return refused;
 
     c.AttributeMask = 0;
     for (const AttributeBoxRow& row : kAttributeBoxes) {
@@ -89,64 +83,88 @@ std::int32_t Tfrmmain::ValidateSettings()
 
     c.OwnerTestOn = lstUsers->count() > 0 ? 1 : 0;
 
+    return validateOutputSettings();
+}
+
+std::int32_t Tfrmmain::validateDateSettings()
+{
+    ScanCriteria& c = scanCriteria;
+    c.DateTestOn = 0;
+    if (optDateIgnore->isChecked())
+        return 0;
+    c.DateTestOn = 1;
+    c.BeforeDate = dtpBefore->daySerial();
+    c.AfterDate = dtpAfter->daySerial();
+    c.ExactDate = dtpExact->daySerial();
+    c.DateMode = checkedChoice({{optDateBefore, 1}, {optDateExact, 2}, {optDateAfter, 3}, {optDateBetween, 4}}, 0);
+    if (c.DateMode == 0)
+        return refuse(this, QStringLiteral("Select Date Range"));
+    // None checked keeps the previous type.
+    c.DateType = checkedChoice({{optDateAccessed, 1}, {optDateModified, 2}, {optDateCreation, 3}}, c.DateType);
+    if (c.DateMode == 4 && c.BeforeDate >= c.AfterDate)
+        return refuse(this, QStringLiteral("Before date is not earlier than After Date"));
+    return 0;
+}
+
+std::int32_t Tfrmmain::validateOutputSettings()
+{
+    ScanCriteria& c = scanCriteria;
     c.OutputToFile = 0;
     c.CommandFileOn = 0;
     c.QuoteValues = 0;
     c.HeadingsOn = 0;
     c.OutputFileName.clear();
-    if (chkOutputResults->isChecked()) {
-        const QString fileName = txtOutputFilename->text();
-        if (fileName.isEmpty())
-            return refuse(QStringLiteral("Enter a Output Filename"));
-        if (tooLong(fileName, kMaxPathLength))
-            return refuse(QStringLiteral("The output filename is longer than %1 characters").arg(kMaxPathLength));
-        c.OutputToFile = 1;
-        c.OutputFileName = fileName.toStdString();
+    if (!chkOutputResults->isChecked())
+        return 0;
 
-        if (chkCommandFile->isChecked()) {
-            // The memo's lines joined by carriage return and line feed, as
-            // the memo holds them: a final line break is part of the template.
-            QString text = memCommandFile->toPlainText();
-            text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-            if (tooLong(text, kMaxCommandTextLength))
-                return refuse(QStringLiteral("The command file text is longer than %1 characters")
-                                  .arg(kMaxCommandTextLength));
-            c.CommandFileOn = 1;
-            c.CommandText = text.toStdString();
-        }
+    const QString fileName = txtOutputFilename->text();
+    if (fileName.isEmpty())
+        return refuse(this, QStringLiteral("Enter a Output Filename"));
+    if (tooLong(fileName, kMaxPathLength))
+        return refuse(this, QStringLiteral("The output filename is longer than %1 characters").arg(kMaxPathLength));
+    c.OutputToFile = 1;
+    c.OutputFileName = fileName.toStdString();
 
-        int fieldCount = 0;
-        for (const OutputFieldRow& row : kOutputFields) {
-            c.*row.enabled = m_outputFieldBoxes[index(row.id)]->isChecked() ? 1 : 0;
-            fieldCount += c.*row.enabled;
-        }
+    if (chkCommandFile->isChecked()) {
+        // The memo's lines joined by carriage return and line feed, as
+        // the memo holds them: a final line break is part of the template.
+        QString text = memCommandFile->toPlainText();
+        text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+        if (tooLong(text, kMaxCommandTextLength))
+            return refuse(this, QStringLiteral("The command file text is longer than %1 characters")
+                                    .arg(kMaxCommandTextLength));
+        c.CommandFileOn = 1;
+        c.CommandText = text.toStdString();
+    }
 
-        if (chkOutputSurround->isChecked())
-            c.QuoteValues = 1;
-        if (chkOutputHeadings->isChecked())
-            c.HeadingsOn = 1;
+    int fieldCount = 0;
+    for (const OutputFieldRow& row : kOutputFields) {
+        c.*row.enabled = m_outputFieldBoxes[index(row.id)]->isChecked() ? 1 : 0;
+        fieldCount += c.*row.enabled;
+    }
 
-        if (optOutputSepComma->isChecked())
-            c.Separator = ',';
-        if (optOutputSepTab->isChecked())
-            c.Separator = '\t';
-        if (optOutputSepOther->isChecked()) {
-            const QString other = txtOutputSepOther->text();
-            if (other.isEmpty())
-                return refuse(QStringLiteral("Enter a Separator Character"));
-            // The separator is one byte of the file: a character outside
-            // ASCII would put half of its encoding between the fields.
-            if (other.at(0).unicode() > 0x7F)
-                return refuse(QStringLiteral("The separator must be a single-byte (ASCII) character"));
-            c.Separator = static_cast<char>(other.at(0).unicode());
-        }
+    if (chkOutputSurround->isChecked())
+        c.QuoteValues = 1;
+    if (chkOutputHeadings->isChecked())
+        c.HeadingsOn = 1;
 
-        if (c.CommandFileOn == 1) {
-            if (c.CommandText.empty())
-                return refuse(QStringLiteral("Enter Text for command file"));
-        } else if (fieldCount == 0) {
-            return refuse(QStringLiteral("Select at least one output field"));
-        }
+    c.Separator = static_cast<char>(checkedChoice({{optOutputSepComma, ','}, {optOutputSepTab, '\t'}}, c.Separator));
+    if (optOutputSepOther->isChecked()) {
+        const QString other = txtOutputSepOther->text();
+        if (other.isEmpty())
+            return refuse(this, QStringLiteral("Enter a Separator Character"));
+        // The separator is one byte of the file: a character outside
+        // ASCII would put half of its encoding between the fields.
+        if (other.at(0).unicode() > 0x7F)
+            return refuse(this, QStringLiteral("The separator must be a single-byte (ASCII) character"));
+        c.Separator = static_cast<char>(other.at(0).unicode());
+    }
+
+    if (c.CommandFileOn == 1) {
+        if (c.CommandText.empty())
+            return refuse(this, QStringLiteral("Enter Text for command file"));
+    } else if (fieldCount == 0) {
+        return refuse(this, QStringLiteral("Select at least one output field"));
     }
     return 0;
 }

@@ -49,89 +49,100 @@ bool holdsSeparator(const std::string& name)
     return name.find_first_of("\\/") != std::string::npos;
 }
 
-} // namespace
-
-void Tfrmmain::WalkFolder(const std::string& folder)
-{
-    NwClient& client = *nwClient();
-    ScanProgress& progress = scanProgress;
-    const std::string& pattern = scanCriteria.Pattern;
-    const bool wantExtended =
-        scanCriteria.AttributeMask != 0 || (scanCriteria.OutputToFile == 1 && scanCriteria.OutAttributes == 1);
-
-    // Buffers kept from one file to the next.
+// What the walk of one folder keeps from one file to the next.
+struct FileBuffers {
     std::string fullPath;
     std::string owner;
     std::string shortName;
     FileInfoRecord info;
     ExtendedInfoRecord extended;
     char volumePath[512];
+};
 
-    const auto examineFile = [&](const platform::DirEntry& entry) {
-        // The pump comes before the count is raised, so files 1, 101, 201 ... see one.
-        if (progress.FilesScanned % kFilesPerPump == 0)
-            pump(*this);
-        if (progress.FilesScanned < INT32_MAX)
-            ++progress.FilesScanned;
+// One file of a folder's listing: its path, what the client tells of it, its
+// extended information when the criteria or the output need it, its owner,
+// and whether it is a match.
+void examineFile(Tfrmmain& window, const std::string& folder, const platform::DirEntry& entry, bool wantExtended,
+                 FileBuffers& buffers)
+{
+    NwClient& client = *nwClient();
+    ScanProgress& progress = window.scanProgress;
+    std::string& fullPath = buffers.fullPath;
+    char* const volumePath = buffers.volumePath;
 
-        // The buffer keeps its storage from one file to the next.
-        fullPath.clear();
-        appendJoinedPath(fullPath, folder, entry.name);
-        currentPath = fullPath;
+    // The pump comes before the count is raised, so files 1, 101, 201 ... see one.
+    if (progress.FilesScanned % kFilesPerPump == 0)
+        pump(window);
+    if (progress.FilesScanned < INT32_MAX)
+        ++progress.FilesScanned;
 
-        // A host name holding a backslash would be read back as a folder and a
-        // name, naming another file or none; no volume can hold it anyway.
-        if (holdsSeparator(entry.name)) {
-            LogNWError(fullPath, kInvalidPath, "NWParseNetwarePath", entry.size);
+    // The buffer keeps its storage from one file to the next.
+    fullPath.clear();
+    appendJoinedPath(fullPath, folder, entry.name);
+    window.currentPath = fullPath;
+
+    // A host name holding a backslash would be read back as a folder and a
+    // name, naming another file or none; no volume can hold it anyway.
+    if (holdsSeparator(entry.name)) {
+        window.LogNWError(fullPath, kInvalidPath, "NWParseNetwarePath", entry.size);
+        return;
+    }
+
+    NWCONN_HANDLE conn = 0;
+    NWDIR_HANDLE dirHandle = 0;
+    volumePath[0] = '\0';
+    NWCCODE code = client.NWParseNetwarePath(platform::charToOem(fullPath).c_str(), &conn, &dirHandle, volumePath);
+    volumePath[sizeof buffers.volumePath - 1] = '\0';
+    if (code != nw::kSuccess) {
+        window.LogNWError(fullPath, code, "NWParseNetwarePath", entry.size);
+        return;
+    }
+
+    std::uint8_t sequence[9];
+    std::memset(sequence, 0xFF, sizeof sequence);
+    std::memset(&buffers.info, 0, sizeof buffers.info);
+    code = client.NWIntScanFileInformation2(conn, dirHandle, volumePath, nw::kSearchHiddenAndSystem, sequence,
+                                            &buffers.info, 0);
+    if (code != nw::kSuccess) {
+        window.LogNWError(volumePath, code, "NWIntScanFileInformation2", entry.size);
+        return;
+    }
+
+    std::memset(&buffers.extended, 0, sizeof buffers.extended);
+    if (wantExtended) {
+        // The path goes as the parse gave it, not in capitals: on the host,
+        // names that differ only in case are different files, and the
+        // capitals would find another one's short name and attributes.
+        // The rows of these steps still show it in capitals.
+        if (window.GetShortName(conn, dirHandle, volumePath, buffers.shortName) != 0)
             return;
-        }
-
-        NWCONN_HANDLE conn = 0;
-        NWDIR_HANDLE dirHandle = 0;
-        volumePath[0] = '\0';
-        NWCCODE code = client.NWParseNetwarePath(platform::charToOem(fullPath).c_str(), &conn, &dirHandle, volumePath);
-        volumePath[sizeof volumePath - 1] = '\0';
-        if (code != nw::kSuccess) {
-            LogNWError(fullPath, code, "NWParseNetwarePath", entry.size);
+        // Without a DOS name space the listing's own name finds the file.
+        const std::string& name = buffers.shortName.empty() ? entry.name : buffers.shortName;
+        if (window.ReadExtendedInfo(folder, name, entry.name, entry.size, buffers.extended, conn) != 0)
             return;
-        }
+    }
 
-        std::uint8_t sequence[9];
-        std::memset(sequence, 0xFF, sizeof sequence);
-        std::memset(&info, 0, sizeof info);
-        code = client.NWIntScanFileInformation2(conn, dirHandle, volumePath, nw::kSearchHiddenAndSystem, sequence, &info, 0);
-        if (code != nw::kSuccess) {
-            LogNWError(volumePath, code, "NWIntScanFileInformation2", entry.size);
-            return;
-        }
+    window.GetOwnerName(conn, buffers.info.ownerId, buffers.owner);
+    if (window.MatchFile(buffers.info, buffers.extended, buffers.owner))
+        window.RecordMatch(folder, entry.name, entry.size, buffers.owner, fullPath, buffers.info, buffers.extended);
+}
 
-        std::memset(&extended, 0, sizeof extended);
-        if (wantExtended) {
-            // The path goes as the parse gave it, not in capitals: on the host,
-            // names that differ only in case are different files, and the
-            // capitals would find another one's short name and attributes.
-            // The rows of these steps still show it in capitals.
-            if (GetShortName(conn, dirHandle, volumePath, shortName) != 0)
-                return;
-            // Without a DOS name space the listing's own name finds the file.
-            if (ReadExtendedInfo(folder, shortName.empty() ? entry.name : shortName, entry.name, entry.size, extended,
-                                 conn) != 0)
-                return;
-        }
+bool isSubfolder(const platform::DirEntry& entry)
+{
+    return (entry.attributes & platform::kAttrDirectory) && entry.name != "." && entry.name != "..";
+}
 
-        GetOwnerName(conn, info.ownerId, owner);
-        if (MatchFile(info, extended, owner))
-            RecordMatch(folder, entry.name, entry.size, owner, fullPath, info, extended);
-    };
-    const auto isSubfolder = [](const platform::DirEntry& entry) {
-        return (entry.attributes & platform::kAttrDirectory) && entry.name != "." && entry.name != "..";
-    };
-
-    // Files first, in the listing's order, then the subfolders. When the
-    // pattern names no folder of its own, one listing of every entry serves
-    // both phases: its files that the pattern matches are exactly those a
-    // listing of the pattern returns, in the same order, and the folder is
-    // read once instead of twice.
+// Lists a folder for the walk: each file the pattern selects goes to examine,
+// in the listing's order, while the scan runs; the subfolders are returned,
+// to be walked after the files. When the pattern names no folder of its own,
+// one listing of every entry serves both: its files that the pattern matches
+// are exactly those a listing of the pattern returns, in the same order, and
+// the folder is read once instead of twice.
+template <class Examine>
+std::vector<std::string> listFolder(Tfrmmain& window, const std::string& folder, const Examine& examine)
+{
+    const ScanProgress& progress = window.scanProgress;
+    const std::string& pattern = window.scanCriteria.Pattern;
     std::vector<std::string> subfolders;
     // A folder that exists but cannot be read is a row: its files would
     // otherwise be missing from the scan without a word. One that has gone
@@ -139,41 +150,56 @@ void Tfrmmain::WalkFolder(const std::string& folder)
     const auto checkListing = [&](const platform::DirListing& listing) {
         const int error = listing.error();
         if (error != 0 && error != ENOENT && error != ENOTDIR)
-            LogNWError(folder, static_cast<NWCCODE>(error), kListingFailedProblem, 0);
+            window.LogNWError(folder, static_cast<NWCCODE>(error), kListingFailedProblem, 0);
     };
-    {
-        platform::DirListing listing;
-        platform::DirEntry entry;
-        if (pattern.find_first_of("\\/") == std::string::npos) {
-            if (!listing.open(joinPath(folder, "*.*"), kFolderRequest, pattern))
-                checkListing(listing);
-            while (progress.Running == 1 && listing.next(entry)) {
-                if (entry.attributes & platform::kAttrDirectory) {
-                    if (isSubfolder(entry))
-                        subfolders.push_back(std::move(entry.name));
-                } else if (platform::wildcardMatch(pattern, entry.name)) {
-                    examineFile(entry);
-                }
-            }
-        } else {
-            listing.open(joinPath(folder, pattern), kFileRequest);
-            while (progress.Running == 1 && listing.next(entry))
-                if (!(entry.attributes & platform::kAttrDirectory))
-                    examineFile(entry);
-            platform::DirListing folders;
-            if (!folders.open(joinPath(folder, "*.*"), kFolderRequest))
-                checkListing(folders);
-            while (progress.Running == 1 && folders.next(entry))
+    platform::DirListing listing;
+    platform::DirEntry entry;
+    if (pattern.find_first_of("\\/") == std::string::npos) {
+        if (!listing.open(joinPath(folder, "*.*"), kFolderRequest, pattern))
+            checkListing(listing);
+        while (progress.Running == 1 && listing.next(entry)) {
+            if (entry.attributes & platform::kAttrDirectory) {
                 if (isSubfolder(entry))
                     subfolders.push_back(std::move(entry.name));
+            } else if (platform::wildcardMatch(pattern, entry.name)) {
+                examine(entry);
+            }
         }
+    } else {
+        listing.open(joinPath(folder, pattern), kFileRequest);
+        while (progress.Running == 1 && listing.next(entry))
+            if (!(entry.attributes & platform::kAttrDirectory))
+                examine(entry);
+        platform::DirListing folders;
+        if (!folders.open(joinPath(folder, "*.*"), kFolderRequest))
+            checkListing(folders);
+        while (progress.Running == 1 && folders.next(entry))
+            if (isSubfolder(entry))
+                subfolders.push_back(std::move(entry.name));
     }
+    return subfolders;
+}
+
+} // namespace
+
+void Tfrmmain::WalkFolder(const std::string& folder)
+{
+    const bool wantExtended =
+        scanCriteria.AttributeMask != 0 || (scanCriteria.OutputToFile == 1 && scanCriteria.OutAttributes == 1);
+    // Buffers kept from one file to the next.
+    FileBuffers buffers;
+
+    // Files first, in the listing's order, then the subfolders.
+    const auto examine = [&](const platform::DirEntry& entry) {
+        examineFile(*this, folder, entry, wantExtended, buffers);
+    };
+    const std::vector<std::string> subfolders = listFolder(*this, folder, examine);
 
     for (const std::string& name : subfolders) {
-        if (progress.Running != 1)
+        if (scanProgress.Running != 1)
             break;
-        if (progress.DirsScanned < INT32_MAX)
-            ++progress.DirsScanned;
+        if (scanProgress.DirsScanned < INT32_MAX)
+            ++scanProgress.DirsScanned;
         const std::string subfolder = joinPath(folder, name);
         currentPath = subfolder;
         // Its path would lead into another folder, or nowhere.

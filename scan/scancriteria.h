@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/drives.h"
 #include "platform/outputstream.h"
 
 // Limits of the texts the criteria hold. Longer texts are refused by the
@@ -61,13 +62,14 @@ struct ScanProgress {
     std::unique_ptr<OutputStream> OutputFile;  // open only during a scan with output
 };
 
-// NetWare attribute bits as the extended information reports them.
+// NetWare attribute bits as the extended information reports them. The low
+// byte holds the DOS attributes, which are the host listing's bits.
 namespace nwattr {
-inline constexpr std::uint32_t ReadOnly = 0x00000001;
-inline constexpr std::uint32_t Hidden = 0x00000002;
-inline constexpr std::uint32_t System = 0x00000004;
+inline constexpr std::uint32_t ReadOnly = platform::kAttrReadOnly;
+inline constexpr std::uint32_t Hidden = platform::kAttrHidden;
+inline constexpr std::uint32_t System = platform::kAttrSystem;
 inline constexpr std::uint32_t ExecuteOnly = 0x00000008;
-inline constexpr std::uint32_t ArchiveNeeded = 0x00000020;
+inline constexpr std::uint32_t ArchiveNeeded = platform::kAttrArchive;
 inline constexpr std::uint32_t Shareable = 0x00000080;
 inline constexpr std::uint32_t DontSuballocate = 0x00000800;
 inline constexpr std::uint32_t Transactional = 0x00001000;

@@ -1,3 +1,5 @@
+// The size text of the size test read as a number, whatever the locale.
+
 #include "scan/sizenumber.h"
 
 #include <algorithm>

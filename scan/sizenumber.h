@@ -1,5 +1,7 @@
 #pragma once
 
+// The number the size test reads from its size text.
+
 #include <string_view>
 
 // Reads the size text of the size test as a decimal floating-point number:

@@ -1,3 +1,5 @@
+// The program's command line read one argument at a time.
+
 #include "settings/commandline.h"
 
 #include "platform/asciicase.h"

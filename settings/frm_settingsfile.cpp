@@ -206,6 +206,68 @@ FileDialogRequest settingsDialogRequest(bool fileMustExist)
     return request;
 }
 
+// The reads of one load of a settings file, and its refusals: a message box,
+// after which the load goes no further.
+class SettingsFileReads {
+public:
+    SettingsFileReads(const ProfileSectionReader& file, QWidget* owner) : m_file(file), m_owner(owner) {}
+
+    QString text(std::string_view key) const { return fromUtf8(m_file.readString(key, "")); }
+    std::int32_t integer(std::string_view key) const { return m_file.readInteger(key, 0); }
+    bool flag(std::string_view key, QAbstractButton* button) const
+    {
+        button->setChecked(integer(key) != 0);
+        return true;
+    }
+    bool refuse(const QString& message) const
+    {
+        uiServices().messageBox(m_owner, message, "Trawl");
+        return false;
+    }
+    // A text longer than a settings file holds was not written by Save. Cut,
+    // it could name another output file than the one meant: the load ends there.
+    bool overLong(const std::string& key) const
+    {
+        if (!m_file.overLimit(key))
+            return false;
+        refuse(overLimitMessage(key));
+        return true;
+    }
+
+private:
+    const ProfileSectionReader& m_file;
+    QWidget* m_owner;
+};
+
+// The file's template lines and owners replace those in the window: added
+// to them, a second load would write every command twice and keep the
+// owners of the first file in the owner test. Up to a refused key, the
+// keys before it are applied, as for every other key.
+bool loadListKeys(const SettingsFileReads& file, QPlainTextEdit* memCommandFile, QListWidget* lstUsers)
+{
+    QStringList lines;
+    const int lineCount = listCount(file.integer("memCommandFileCount"));
+    for (int i = 0; i < lineCount; ++i) {
+        const std::string key = "memCommandFile" + std::to_string(i);
+        if (file.overLong(key)) {
+            replaceLines(memCommandFile, lines);
+            return false;
+        }
+        lines << file.text(key.c_str());
+    }
+    replaceLines(memCommandFile, lines);
+
+    lstUsers->clear();
+    const int ownerCount = listCount(file.integer("lstUsersCount"));
+    for (int j = 0; j < ownerCount; ++j) {
+        const std::string key = "lstUsers" + std::to_string(j);
+        if (file.overLong(key))
+            return false;
+        lstUsers->addItem(file.text(key.c_str()));
+    }
+    return true;
+}
+
 } // namespace
 
 void Tfrmmain::Button1Click()
@@ -306,24 +368,7 @@ bool Tfrmmain::LoadSettings(const QString& fileName)
                                 "Trawl");
         return false;
     }
-    const auto readText = [&](std::string_view key) { return fromUtf8(settings.readString(key, "")); };
-    const auto readInteger = [&](std::string_view key) { return settings.readInteger(key, 0); };
-    const auto readFlag = [&](std::string_view key, QAbstractButton* button) {
-        button->setChecked(readInteger(key) != 0);
-        return true;
-    };
-    const auto refuse = [&](const QString& message) {
-        uiServices().messageBox(this, message, "Trawl");
-        return false;
-    };
-    // A text longer than a settings file holds was not written by Save. Cut,
-    // it could name another output file than the one meant: the load ends there.
-    const auto overLong = [&](const std::string& key) {
-        if (!settings.overLimit(key))
-            return false;
-        refuse(overLimitMessage(key));
-        return true;
-    };
+    const SettingsFileReads file(settings, this);
 
     for (const SettingKey& setting : kSettingKeys) {
         const bool applied = std::visit(
@@ -331,47 +376,47 @@ bool Tfrmmain::LoadSettings(const QString& fileName)
                 [&](const ComboText& c) {
                     // The text only: the drive-change rule would list the root of
                     // whatever the text names, and cboPath sets the folder anyway.
-                    if (overLong(setting.key))
+                    if (file.overLong(setting.key))
                         return false;
                     QComboBox* combo = this->*c.control;
                     const QSignalBlocker blocker(combo);
                     if (combo->isEditable())
-                        combo->setEditText(readText(setting.key));
+                        combo->setEditText(file.text(setting.key));
                     else
-                        combo->setCurrentText(readText(setting.key));
+                        combo->setCurrentText(file.text(setting.key));
                     return true;
                 },
                 [&](const FolderPath&) {
-                    if (overLong(setting.key))
+                    if (file.overLong(setting.key))
                         return false;
-                    const QString folder = readText(setting.key);
+                    const QString folder = file.text(setting.key);
                     if (folder.isEmpty() || folder == DirectoryListBox1->directory())
                         return true;
                     if (const int code = DirectoryListBox1->setDirectory(folder); code != 0)
-                        return refuse(QString("I/O error %1").arg(code));
+                        return file.refuse(QString("I/O error %1").arg(code));
                     return true;
                 },
                 // Checking a radio button runs its rule; clearing runs none.
-                [&](const RadioFlag& c) { return readFlag(setting.key, this->*c.control); },
-                [&](const CheckFlag& c) { return readFlag(setting.key, this->*c.control); },
+                [&](const RadioFlag& c) { return file.flag(setting.key, this->*c.control); },
+                [&](const CheckFlag& c) { return file.flag(setting.key, this->*c.control); },
                 [&](const EditText& c) {
-                    if (overLong(setting.key))
+                    if (file.overLong(setting.key))
                         return false;
-                    (this->*c.control)->setText(readText(setting.key));
+                    (this->*c.control)->setText(file.text(setting.key));
                     return true;
                 },
                 [&](const Day& c) {
-                    const QString refusal = (this->*c.control)->setDaySerial(readInteger(setting.key));
-                    return refusal.isEmpty() ? true : refuse(refusal);
+                    const QString refusal = (this->*c.control)->setDaySerial(file.integer(setting.key));
+                    return refusal.isEmpty() ? true : file.refuse(refusal);
                 },
                 [&](const AttributeFlags&) {
                     for (const AttributeBoxRow& row : kAttributeBoxes)
-                        readFlag(row.name, m_attributeBoxes[index(row.id)]);
+                        file.flag(row.name, m_attributeBoxes[index(row.id)]);
                     return true;
                 },
                 [&](const OutputFieldFlags&) {
                     for (const OutputFieldRow* row : kOutputFieldsInSettingsOrder)
-                        readFlag(row->name, m_outputFieldBoxes[index(row->id)]);
+                        file.flag(row->name, m_outputFieldBoxes[index(row->id)]);
                     return true;
                 },
             },
@@ -380,29 +425,5 @@ bool Tfrmmain::LoadSettings(const QString& fileName)
             return false;
     }
 
-    // The file's template lines and owners replace those in the window: added
-    // to them, a second load would write every command twice and keep the
-    // owners of the first file in the owner test. Up to a refused key, the
-    // keys before it are applied, as for every other key.
-    QStringList lines;
-    const int lineCount = listCount(readInteger("memCommandFileCount"));
-    for (int i = 0; i < lineCount; ++i) {
-        const std::string key = "memCommandFile" + std::to_string(i);
-        if (overLong(key)) {
-            replaceLines(memCommandFile, lines);
-            return false;
-        }
-        lines << readText(key.c_str());
-    }
-    replaceLines(memCommandFile, lines);
-
-    lstUsers->clear();
-    const int ownerCount = listCount(readInteger("lstUsersCount"));
-    for (int j = 0; j < ownerCount; ++j) {
-        const std::string key = "lstUsers" + std::to_string(j);
-        if (overLong(key))
-            return false;
-        lstUsers->addItem(readText(key.c_str()));
-    }
-    return true;
+    return loadListKeys(file, memCommandFile, lstUsers);
 }

@@ -1,3 +1,6 @@
+// The profile routines: where a settings or window-state file name leads, the
+// reads of one key and the writes that replace the file whole.
+
 #include "settings/profileroutines.h"
 
 #include <algorithm>
