@@ -42,12 +42,6 @@ inline constexpr NWCCODE kDsErrNameTooLong = static_cast<NWCCODE>(-353);
 inline constexpr NWCCODE kDsErrInvalidIteration = static_cast<NWCCODE>(-359);
 inline constexpr NWCCODE kDsErrInsufficientBuffer = static_cast<NWCCODE>(-649);
 
-// NetWare attribute bits the simulated client sets by itself.
-inline constexpr std::uint32_t kAttrReadOnly = 0x01;
-inline constexpr std::uint32_t kAttrHidden = 0x02;
-inline constexpr std::uint32_t kAttrSystem = 0x04;
-inline constexpr std::uint32_t kAttrDirectory = 0x10;
-
 // Temporary directory handles one connection can hold at once.
 inline constexpr int kMaxDirectoryHandles = 255;
 

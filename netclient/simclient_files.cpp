@@ -31,11 +31,11 @@ std::uint32_t clampSize(std::uint64_t size)
 
 bool fitsSearch(const HostFacts& facts, std::uint8_t searchAttributes)
 {
-    if (facts.directory && (searchAttributes & nw::kAttrDirectory) == 0)
+    if (facts.directory && (searchAttributes & platform::kAttrDirectory) == 0)
         return false;
-    if ((facts.attributes & nw::kAttrHidden) != 0 && (searchAttributes & nw::kAttrHidden) == 0)
+    if ((facts.attributes & platform::kAttrHidden) != 0 && (searchAttributes & platform::kAttrHidden) == 0)
         return false;
-    if ((facts.attributes & nw::kAttrSystem) != 0 && (searchAttributes & nw::kAttrSystem) == 0)
+    if ((facts.attributes & platform::kAttrSystem) != 0 && (searchAttributes & platform::kAttrSystem) == 0)
         return false;
     return true;
 }

@@ -12,6 +12,7 @@
 
 #include "netclient/dosdate.h"
 #include "netclient/simclient.h"
+#include "platform/drives.h"
 #include "support/core_tempworkstation.h"
 
 namespace {
@@ -193,12 +194,12 @@ TEST_F(ClientFiles, WhatIsNotAFileOfTheSearchIsNotFound)
     // Folders only with the directory bit of the search attributes.
     EXPECT_EQ(fileInfo("SYS:Folder", info), nw::kErrNoSuchFile);
     ASSERT_EQ(fileInfo("SYS:Folder", info, 0x16), nw::kSuccess);
-    EXPECT_EQ(info.attributes, nw::kAttrDirectory);
+    EXPECT_EQ(info.attributes, platform::kAttrDirectory);
 
     // Hidden entries only with the hidden bit.
     EXPECT_EQ(fileInfo("SYS:.hidden", info, 0), nw::kErrNoSuchFile);
     ASSERT_EQ(fileInfo("SYS:.hidden", info), nw::kSuccess);
-    EXPECT_EQ(info.attributes, nw::kAttrHidden);
+    EXPECT_EQ(info.attributes, platform::kAttrHidden);
 
     // A link is a file of its own, never the folder it points at.
     ASSERT_EQ(fileInfo("SYS:link-to-etc", info), nw::kSuccess);
@@ -216,9 +217,9 @@ TEST_F(ClientFiles, AttributesWithoutExtendedAttributes)
     load();
     ExtendedInfoRecord info{};
     ASSERT_EQ(extendedInfo("SYS:", "LOCKED.TXT", info), nw::kSuccess);
-    EXPECT_EQ(info.attributes, nw::kAttrReadOnly);
+    EXPECT_EQ(info.attributes, platform::kAttrReadOnly);
     ASSERT_EQ(extendedInfo("SYS:", ".secret", info), nw::kSuccess);
-    EXPECT_EQ(info.attributes, nw::kAttrReadOnly | nw::kAttrHidden);
+    EXPECT_EQ(info.attributes, platform::kAttrReadOnly | platform::kAttrHidden);
     ASSERT_EQ(extendedInfo("SYS:", "PLAIN.TXT", info), nw::kSuccess);
     EXPECT_EQ(info.attributes, 0u);
 }
@@ -549,7 +550,7 @@ TEST(ClientRecords, FieldsStandAtTheClientsByteOffsets)
     std::uint8_t sequence[9];
     std::memset(sequence, 0xFF, sizeof sequence);
     ASSERT_EQ(client->NWIntScanFileInformation2(1, 0, "SYS:.layout", 6, sequence, &info, 0), nw::kSuccess);
-    EXPECT_EQ(readAt<std::uint8_t>(&info, 0), nw::kAttrHidden);
+    EXPECT_EQ(readAt<std::uint8_t>(&info, 0), platform::kAttrHidden);
     EXPECT_EQ(readAt<std::uint32_t>(&info, 4), 0x01020304u);
     EXPECT_EQ(readAt<std::uint32_t>(&info, 16), 0xA1B2C3D4u);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&info) + 24), ".layout");
@@ -559,7 +560,7 @@ TEST(ClientRecords, FieldsStandAtTheClientsByteOffsets)
     std::uint32_t position = 0xFFFFFFFF;
     ExtendedInfoRecord extended{};
     ASSERT_EQ(client->NWIntScanExtendedInfo(1, handle, 6, &position, ".LAYOUT", &extended, 0), nw::kSuccess);
-    EXPECT_EQ(readAt<std::uint32_t>(&extended, 8), nw::kAttrHidden);
+    EXPECT_EQ(readAt<std::uint32_t>(&extended, 8), platform::kAttrHidden);
 
     ConnectionInfoRecord connection{};
     ASSERT_EQ(client->NWGetConnectionInformation(1, 1, &connection), nw::kSuccess);
