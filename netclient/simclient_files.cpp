@@ -133,11 +133,11 @@ NWCCODE SimClient::State::readFacts(const std::string& path, std::string_view na
 NWCCODE SimClient::State::findEntry(const Target& target, std::uint8_t searchAttributes, std::uint32_t* sequence,
                                     bool byShortName, Resolution& found, HostFacts& facts)
 {
-    if (parts.empty())
+    if (parts().empty())
         return nw::kErrNoSuchFile;
-    const std::string_view last = parts.back();
+    const std::string_view last = parts().back();
     if (!netnames::hasWildcards(last)) {
-        NWCCODE code = caches.resolve(target.base, parts, parts.size(), found);
+        NWCCODE code = caches.resolve(target.base, parts(), parts().size(), found);
         if (code != nw::kSuccess)
             return code;
         code = gatherFacts(found.hostPath, found.name, facts);
@@ -149,7 +149,7 @@ NWCCODE SimClient::State::findEntry(const Target& target, std::uint8_t searchAtt
             *sequence = static_cast<std::uint32_t>(found.position);
         return nw::kSuccess;
     }
-    NWCCODE code = caches.resolve(target.base, parts, parts.size() - 1, found);
+    NWCCODE code = caches.resolve(target.base, parts(), parts().size() - 1, found);
     if (code != nw::kSuccess)
         return code;
     if (!found.directory)
@@ -194,10 +194,10 @@ NWCCODE SimClient::NWIntScanFileInformation2(NWCONN_HANDLE conn, NWDIR_HANDLE di
 
     HostFacts facts;
     std::string_view name;
-    if (m->parts.empty()) {
+    if (m->parts().empty()) {
         code = m->gatherFacts(std::string(target.base), "", facts);
         name = target.volume->name;
-    } else if (netnames::hasWildcards(m->parts.back())) {
+    } else if (netnames::hasWildcards(m->parts().back())) {
         // The sequence's first four bytes carry the position of the last match.
         std::uint32_t position = 0xFFFFFFFFu;
         if (sequence != nullptr)
@@ -209,11 +209,11 @@ NWCCODE SimClient::NWIntScanFileInformation2(NWCONN_HANDLE conn, NWDIR_HANDLE di
     } else {
         // The path as the parse gave it names the host file exactly: one
         // status call. Only a path in other capitals goes through the caches.
-        m->exactHostPath(target, m->parts.size());
-        code = m->gatherFacts(m->hostPath, m->parts.back(), facts);
-        name = m->parts.back();
+        m->exactHostPath(target, m->parts().size());
+        code = m->gatherFacts(m->hostPath, m->parts().back(), facts);
+        name = m->parts().back();
         if (code != nw::kSuccess) {
-            code = m->caches.resolve(target.base, m->parts, m->parts.size(), m->resolution);
+            code = m->caches.resolve(target.base, m->parts(), m->parts().size(), m->resolution);
             if (code == nw::kSuccess)
                 code = m->gatherFacts(m->resolution.hostPath, m->resolution.name, facts);
             name = m->resolution.name;

@@ -51,6 +51,43 @@ NWCCODE checkNameSpaces(std::uint8_t srcNameSpace, std::uint8_t dstNameSpace)
 
 } // namespace
 
+bool PathParts::split(std::string_view path, bool wildcardLast)
+{
+    if (m_known && wildcardLast == m_wildcardLast && path == m_text)
+        return m_valid;
+    // What this path shares with the last one, when that was valid: a part
+    // wholly inside it that ended a name there was checked then.
+    m_previous.swap(m_text);
+    const bool previousChecked = m_known && m_valid;
+    const bool previousPatternLast = m_wildcardLast;
+    std::size_t shared = 0;
+    if (previousChecked)
+        while (shared < path.size() && shared < m_previous.size() && path[shared] == m_previous[shared])
+            ++shared;
+    const auto endedANameThen = [&](std::size_t end) {
+        if (end > shared)
+            return false;
+        if (end < m_previous.size())
+            return m_previous[end] == '\\' || m_previous[end] == '/';
+        return end == m_previous.size() && !previousPatternLast;
+    };
+    m_text.assign(path);
+    splitParts(m_text, m_parts);
+    m_known = true;
+    m_wildcardLast = wildcardLast;
+    m_valid = false;
+    for (std::size_t i = 0; i < m_parts.size(); ++i) {
+        const std::string_view part = m_parts[i];
+        const bool pattern = wildcardLast && i + 1 == m_parts.size();
+        if (!pattern && endedANameThen(static_cast<std::size_t>(part.data() - m_text.data()) + part.size()))
+            continue;
+        if (!(pattern ? netnames::isNetWarePattern(part) : netnames::isNetWareName(part)))
+            return false;
+    }
+    m_valid = true;
+    return true;
+}
+
 const HandleState* SimClient::State::findHandle(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle) const
 {
     if (!validConnection(conn) || dirHandle == 0)
@@ -92,23 +129,8 @@ NWCCODE SimClient::State::split(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, std:
         target.fromHandle = true;
         rest = path;
     }
-    splitParts(rest, parts);
-    // A name checked for the last path is not checked again: a walk asks
-    // several things of one file, and of file after file of one folder.
-    const std::size_t names = parts.size() - (wildcardLast && !parts.empty() ? 1 : 0);
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        const bool last = i + 1 == parts.size();
-        if (i < names && i < checkedCount && checkedNames[i] == parts[i])
-            continue;
-        if (!(last && wildcardLast ? netnames::isNetWarePattern(parts[i]) : netnames::isNetWareName(parts[i])))
-            return nw::kErrInvalidPath;
-    }
-    if (checkedNames.size() < names)
-        checkedNames.resize(names);
-    for (std::size_t i = 0; i < names; ++i)
-        checkedNames[i].assign(parts[i]);
-    checkedCount = names;
-    return nw::kSuccess;
+    currentParts = target.fromHandle ? &handleParts : &volumeParts;
+    return currentParts->split(rest, wildcardLast) ? nw::kSuccess : nw::kErrInvalidPath;
 }
 
 // The opening every operation on a volume or handle path shares, in the order
@@ -139,7 +161,7 @@ NWCCODE SimClient::State::openNameSpacePath(Operation operation, NWCONN_HANDLE c
 {
     const NWCCODE code = openPath(operation, conn, dirHandle, path, argumentsGiven, LastPart::Name, call,
                                   checkNameSpaces(srcNameSpace, dstNameSpace));
-    return code != nw::kSuccess ? code : caches.resolve(call.target.base, parts, parts.size(), resolution);
+    return code != nw::kSuccess ? code : caches.resolve(call.target.base, parts(), parts().size(), resolution);
 }
 
 void SimClient::State::exactHostPath(const Target& target, std::size_t count)
@@ -147,7 +169,7 @@ void SimClient::State::exactHostPath(const Target& target, std::size_t count)
     hostPath.assign(target.base);
     for (std::size_t i = 0; i < count; ++i) {
         hostPath += '/';
-        hostPath += parts[i];
+        hostPath += parts()[i];
     }
 }
 
@@ -185,10 +207,9 @@ NWCCODE SimClient::NWParseNetwarePath(const char* path, NWCONN_HANDLE* conn, NWD
     bool first = drive.prefix.empty();
     // A name NetWare cannot hold and a path too long are refused alike, so
     // which of them is found first does not matter.
-    splitParts(text.substr(2), m->parts);
-    for (std::string_view part : m->parts) {
-        if (!netnames::isNetWareName(part))
-            return nw::kErrInvalidPath;
+    if (!m->driveParts.split(text.substr(2), false))
+        return nw::kErrInvalidPath;
+    for (std::string_view part : m->driveParts.parts()) {
         fits = fits && (first || append("\\")) && append(part);
         first = false;
     }
@@ -216,11 +237,11 @@ NWCCODE SimClient::NWAllocateTemporaryDirectoryHandle(NWCONN_HANDLE conn, NWDIR_
     // when that exists (the exact name is always taken first); the host is
     // asked only for what they cannot reach, such as a path through a link.
     std::string hostFolder;
-    code = m->caches.resolve(target.base, m->parts, m->parts.size(), m->resolution);
+    code = m->caches.resolve(target.base, m->parts(), m->parts().size(), m->resolution);
     if (code == nw::kSuccess && m->resolution.directory) {
         hostFolder = m->resolution.hostPath;
     } else {
-        m->exactHostPath(target, m->parts.size());
+        m->exactHostPath(target, m->parts().size());
         struct stat info {};
         if (::lstat(m->hostPath.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
             return nw::kErrInvalidPath;
@@ -274,9 +295,9 @@ NWCCODE SimClient::NWGetOwningNameSpace(NWCONN_HANDLE conn, NWDIR_HANDLE dirHand
     // The caches answer most paths without a system call (a path in other
     // capitals than the host's always needs them); the host is asked only for
     // what they cannot reach, such as a path through a link.
-    code = m->caches.resolve(call.target.base, m->parts, m->parts.size(), m->resolution);
+    code = m->caches.resolve(call.target.base, m->parts(), m->parts().size(), m->resolution);
     if (code != nw::kSuccess) {
-        m->exactHostPath(call.target, m->parts.size());
+        m->exactHostPath(call.target, m->parts().size());
         struct stat info {};
         if (::lstat(m->hostPath.c_str(), &info) != 0)
             return code;
@@ -297,7 +318,7 @@ NWCCODE SimClient::NWGetNSPath(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, std::
     if (code != nw::kSuccess)
         return code;
     const Resolution& found = m->resolution;
-    if (dstNameSpace == nw::kDosNameSpace && !m->parts.empty() && found.shortName.empty())
+    if (dstNameSpace == nw::kDosNameSpace && !m->parts().empty() && found.shortName.empty())
         return nw::kInvalidNameSpace;
 
     // A path relative to a handle stays relative; a volume path keeps its volume.
@@ -321,7 +342,7 @@ NWCCODE SimClient::NWGetLongName(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, con
     if (code != nw::kSuccess)
         return code;
     std::string_view result = dstNameSpace == nw::kDosNameSpace ? m->resolution.shortName : m->resolution.name;
-    if (m->parts.empty())
+    if (m->parts().empty())
         result = call.target.volume->name;
     if (result.empty())
         return nw::kInvalidNameSpace;

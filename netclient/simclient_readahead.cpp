@@ -602,26 +602,29 @@ void ReadAhead::readFolder(const std::string& path, std::uint64_t generation)
     if (dir.open(path.c_str())) {
         bool everyType = true;
         while (const dirent64* entry = dir.next()) {
-            const std::string_view name = entry->d_name;
-            folder->listed.push_back(platform::ListedName{std::string(name), entry->d_type});
+            folder->listed.push_back(platform::ListedName{std::string(entry->d_name), entry->d_type});
             everyType = everyType && entry->d_type != DT_UNKNOWN;
+        }
+        // The end of the folder, not a failed read.
+        folder->listedWhole = errno == 0 && everyType;
+        // In the walk's order, which is the order its listing wants too.
+        std::sort(folder->listed.begin(), folder->listed.end(),
+                  [](const platform::ListedName& a, const platform::ListedName& b) { return walkOrder(a.name, b.name); });
+        for (const platform::ListedName& entry : folder->listed) {
+            const std::string_view name = entry.name;
             if (name == "." || name == "..")
                 continue;
-            if (dir.isFolder(*entry))
+            if (dir.isFolder(entry.name.c_str(), entry.type))
                 subfolders.emplace_back(name);
             else if (netnames::isNetWareName(name) && (pattern.empty() || platform::wildcardMatch(pattern, name)))
                 files.emplace_back(name);
         }
-        // The end of the folder, not a failed read.
-        folder->listedWhole = errno == 0 && everyType;
         if (!folder->listedWhole)
             folder->listed.clear();
         // Kept open while the folder is known, for every read of its files.
         if (!files.empty())
             folder->fd = dir.release();
     }
-    std::sort(files.begin(), files.end(), walkOrder);
-    std::sort(subfolders.begin(), subfolders.end(), walkOrder);
     folder->count = files.size();
     folder->entries = std::make_unique<Entry[]>(files.size());
     for (std::size_t i = 0; i < files.size(); ++i)

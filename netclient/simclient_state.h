@@ -120,6 +120,26 @@ struct PathCall {
     Target target;
 };
 
+// The parts of a path between backslashes or slashes, each checked to be a
+// name NetWare holds (the last may be a pattern). A walk asks several things
+// of one path in a row, and of file after file of one folder: the same path
+// is not split again, and the parts it shares with the last are not checked
+// again.
+class PathParts {
+public:
+    // False when a part is no name (or, the last with wildcardLast, no pattern).
+    bool split(std::string_view path, bool wildcardLast);
+    const std::vector<std::string_view>& parts() const { return m_parts; }
+
+private:
+    std::string m_text;
+    std::string m_previous;                 // the text split before, while this one is split
+    std::vector<std::string_view> m_parts;  // in m_text
+    bool m_known = false;                   // m_text was split
+    bool m_wildcardLast = false;
+    bool m_valid = false;
+};
+
 } // namespace simclient
 
 struct SimClient::State {
@@ -178,11 +198,12 @@ struct SimClient::State {
 
     // Reused between calls so that the per-file operations allocate nothing
     // once they have warmed up.
-    std::vector<std::string_view> parts;
-    // The parts of the last path found valid names, in order (the first
-    // checkedCount; the storage of the others is kept for the next).
-    std::vector<std::string> checkedNames;
-    std::size_t checkedCount = 0;
+    simclient::PathParts volumeParts;  // the last path from a volume
+    simclient::PathParts handleParts;  // the last path from a handle
+    simclient::PathParts driveParts;   // the drive path of the last parse
+    simclient::PathParts* currentParts = &volumeParts;
+    // The parts of the path of the call, after split().
+    const std::vector<std::string_view>& parts() const { return currentParts->parts(); }
     std::string hostPath;
     std::string scratch;
     simclient::Resolution resolution;

@@ -553,7 +553,9 @@ bool DirListing::open(std::string_view windowsPathAndPattern, std::uint32_t attr
     if (known != nullptr)
         known->endFolder();
 
-    std::sort(m_entries.begin(), m_entries.end(), listingOrder);
+    // A listing another reader gave is mostly in this order already.
+    if (!std::is_sorted(m_entries.begin(), m_entries.end(), listingOrder))
+        std::sort(m_entries.begin(), m_entries.end(), listingOrder);
     return !m_entries.empty();
 }
 

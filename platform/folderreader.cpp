@@ -36,12 +36,14 @@ const dirent64* FolderReader::next()
     return entry;
 }
 
-bool FolderReader::isFolder(const dirent64& entry) const
+bool FolderReader::isFolder(const dirent64& entry) const { return isFolder(entry.d_name, entry.d_type); }
+
+bool FolderReader::isFolder(const char* name, unsigned char type) const
 {
-    if (entry.d_type != DT_UNKNOWN)
-        return entry.d_type == DT_DIR;
+    if (type != DT_UNKNOWN)
+        return type == DT_DIR;
     struct stat info {};
-    return ::fstatat(m_fd, entry.d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode);
+    return ::fstatat(m_fd, name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode);
 }
 
 void FolderReader::close()

@@ -28,6 +28,8 @@ public:
     // Whether an entry of this folder is a folder itself: from its type, or
     // from its status where the file system gives no type. A link never is.
     bool isFolder(const dirent64& entry) const;
+    // The same for an entry read before, by its name and d_type.
+    bool isFolder(const char* name, unsigned char type) const;
     void close();
     // Hands the open folder over to the caller, who closes it; the reader is
     // left closed.
