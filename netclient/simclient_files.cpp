@@ -3,6 +3,7 @@
 // read them, one entry per call.
 
 #include <fcntl.h>
+#include <unistd.h>
 #include <sys/sysmacros.h>
 #include <sys/xattr.h>
 
@@ -42,6 +43,23 @@ bool fitsSearch(const HostFacts& facts, std::uint8_t searchAttributes)
 
 } // namespace
 
+int SimClient::State::OwnFolder::open(std::string_view folder)
+{
+    if (fd >= 0 && folder == path)
+        return fd;
+    close();
+    path.assign(folder);
+    fd = ::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    return fd;
+}
+
+void SimClient::State::OwnFolder::close()
+{
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
+}
+
 // Outside a scan nothing read before a call is trusted by it.
 void SimClient::State::beginCall()
 {
@@ -55,6 +73,7 @@ void SimClient::State::beginCall()
 void SimClient::State::setScan(bool scanning)
 {
     readAhead.stop();
+    ownFolder.close();
     caches.forget();
     lastFacts.valid = false;
     inScan = scanning;
@@ -117,7 +136,9 @@ NWCCODE SimClient::State::readFacts(const std::string& path, std::string_view na
     const ReadAhead::Ahead ahead =
         mayReadAhead ? readAhead.take(pathView.substr(0, slash), name, entry) : ReadAhead::Ahead::Nothing;
     if (ahead != ReadAhead::Ahead::Whole) {
-        const int folderFd = mayReadAhead ? readAhead.takenFolderFd() : -1;
+        int folderFd = mayReadAhead ? readAhead.takenFolderFd() : -1;
+        if (folderFd < 0 && mayReadAhead)
+            folderFd = ownFolder.open(pathView.substr(0, slash));
         const char* const leaf = folderFd >= 0 ? path.c_str() + slash + 1 : path.c_str();
         if (ahead == ReadAhead::Ahead::Status || entry.readStatus(folderFd, leaf))
             entry.readAttributes(folderFd, leaf, path);

@@ -191,6 +191,16 @@ struct SimClient::State {
         simclient::HostFacts facts;
     };
     FactsMemo lastFacts;
+    // In a scan, the folder of the files the read-ahead has not read, open
+    // for the client's own reads of them by name.
+    struct OwnFolder {
+        std::string path;
+        int fd = -1;
+        int open(std::string_view folder);
+        void close();
+        ~OwnFolder() { close(); }
+    };
+    OwnFolder ownFolder;
     // Every operation that reads the host begins with beginCall() (openPath
     // calls it).
     void beginCall();
