@@ -36,7 +36,7 @@ QPixmap drawIcon(int size)
     return pixmap;
 }
 
-} // namespace
+}  // namespace
 
 QIcon trawlIcon()
 {

@@ -20,7 +20,7 @@ QString shortDateFormat()
     return format;
 }
 
-} // namespace
+}  // namespace
 
 DatePicker::DatePicker(QWidget* parent) : QDateEdit(parent)
 {

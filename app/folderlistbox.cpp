@@ -80,7 +80,7 @@ QString nameOnDisk(const QString& parent, const QString& name)
     return name;
 }
 
-} // namespace
+}  // namespace
 
 FolderListBox::FolderListBox(QWidget* parent) : QListWidget(parent)
 {

@@ -26,7 +26,8 @@ QString refusalMessage(const QString& typed, int code)
                               "such as F:\\PUBLIC\\REPORTS.")
             .arg(typed);
     default:
-        return QStringLiteral("Cannot open the folder %1\n\n%2").arg(typed, QString::fromLocal8Bit(std::strerror(code)));
+        return QStringLiteral("Cannot open the folder %1\n\n%2")
+            .arg(typed, QString::fromLocal8Bit(std::strerror(code)));
     }
 }
 
@@ -38,7 +39,7 @@ QString breakable(const QString& path)
     return text;
 }
 
-} // namespace
+}  // namespace
 
 void Tfrmmain::txtPathEditingFinished()
 {

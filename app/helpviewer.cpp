@@ -30,7 +30,7 @@ QString inlineHtml(const QString& text)
     return html;
 }
 
-} // namespace
+}  // namespace
 
 QList<HelpTopic> parseHelpTopics(const QString& text)
 {
@@ -62,10 +62,17 @@ QString helpTopicHtml(const HelpTopic& topic)
     enum class Block { None, Paragraph, List, Preformatted } block = Block::None;
     const auto close = [&] {
         switch (block) {
-        case Block::Paragraph: html += QStringLiteral("</p>\n"); break;
-        case Block::List: html += QStringLiteral("</ul>\n"); break;
-        case Block::Preformatted: html += QStringLiteral("</pre>\n"); break;
-        case Block::None: break;
+        case Block::Paragraph:
+            html += QStringLiteral("</p>\n");
+            break;
+        case Block::List:
+            html += QStringLiteral("</ul>\n");
+            break;
+        case Block::Preformatted:
+            html += QStringLiteral("</pre>\n");
+            break;
+        case Block::None:
+            break;
         }
         block = Block::None;
     };
@@ -162,7 +169,8 @@ void HelpViewer::openTopic(QWidget* owner, const QString& helpFile, int context)
                                    [context](const HelpTopic& topic) { return topic.context == context; });
     if (!found) {
         uiServices().messageBox(
-            owner, QStringLiteral("The help file \"%1\" has no topic with context number %2.").arg(helpFile).arg(context),
+            owner,
+            QStringLiteral("The help file \"%1\" has no topic with context number %2.").arg(helpFile).arg(context),
             title);
         return;
     }

@@ -50,7 +50,8 @@ bool captionFits(const QWidget* widget)
         return metrics.horizontalAdvance(button->text()) + 8 <= size.width() && metrics.height() + 4 <= size.height();
     }
     if (qobject_cast<const QAbstractButton*>(widget) || qobject_cast<const QGroupBox*>(widget))
-        return widget->minimumSizeHint().width() <= size.width() && widget->minimumSizeHint().height() <= size.height();
+        return widget->minimumSizeHint().width() <= size.width() &&
+               widget->minimumSizeHint().height() <= size.height();
     if (qobject_cast<const QAbstractSpinBox*>(widget) || qobject_cast<const QComboBox*>(widget) ||
         qobject_cast<const QLineEdit*>(widget))
         return widget->minimumSizeHint().height() <= size.height() &&
@@ -91,7 +92,7 @@ void check(const QWidget* container, QStringList& faults)
     }
 }
 
-} // namespace
+}  // namespace
 
 QStringList findLayoutFaults(const QWidget* root)
 {

@@ -28,7 +28,7 @@ void appendCell(QString& text, const QString& cell)
         text += (c.unicode() < 0x20 || c.unicode() == 0x7F) ? QLatin1Char('?') : c;
 }
 
-} // namespace
+}  // namespace
 
 ListActions::ListActions(QTreeView* view, SortableListModel* model, int pathColumn, const ResultsModel* results)
     : QObject(view), m_view(view), m_model(model), m_pathColumn(pathColumn), m_results(results)
@@ -137,10 +137,10 @@ void ListActions::openWithDesktop(const QString& windowsPath, const QString& wha
     const std::optional<std::string> host = platform::drives().hostPath(windowsPath.toStdString());
     const QString hostPath = host ? QString::fromStdString(*host) : QString();
     if (hostPath.isEmpty() || !QFileInfo::exists(hostPath)) {
-        uiServices().messageBox(m_view->window(),
-                                QStringLiteral("Unable to open %1 %2: it is not there on this workstation")
-                                    .arg(what, windowsPath),
-                                QStringLiteral("Trawl"));
+        uiServices().messageBox(
+            m_view->window(),
+            QStringLiteral("Unable to open %1 %2: it is not there on this workstation").arg(what, windowsPath),
+            QStringLiteral("Trawl"));
         return;
     }
     if (!uiServices().openWithDesktop(hostPath))
@@ -192,8 +192,8 @@ void ListActions::showContextMenu(const QPoint& position)
     // so the menu acts on what the person pointed at.
     const QModelIndex index = m_view->indexAt(position);
     if (index.isValid() && !m_view->selectionModel()->isRowSelected(index.row(), {})) {
-        m_view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
-                                                             QItemSelectionModel::Rows);
+        m_view->selectionModel()->setCurrentIndex(index,
+                                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
     makeContextMenu(index.isValid() ? index.row() : -1)->popup(m_view->viewport()->mapToGlobal(position));
 }
@@ -213,7 +213,9 @@ bool ListActions::eventFilter(QObject* watched, QEvent* event)
 }
 
 LastColumnFill::LastColumnFill(QTreeView* view)
-    : QObject(view), m_view(view), m_viewport(view->viewport()),
+    : QObject(view),
+      m_view(view),
+      m_viewport(view->viewport()),
       m_ownWidth(view->header()->sectionSize(view->header()->count() - 1))
 {
     // Qt's own stretch would override the width the last column is given.

@@ -98,34 +98,33 @@ private:
     std::string m_folder;
 };
 
-constexpr const char* kUsage =
-    "Usage: trawl [/settings=FILE] [/autorun] [/autoclose]\n"
-    "       trawl --help | --version\n"
-    "\n"
-    "Finds files on NetWare volumes served by a simulated NetWare workstation.\n"
-    "\n"
-    "  /settings=FILE  load a settings file (.tws) saved with Save Settings\n"
-    "  /autorun        start the scan half a second after start-up\n"
-    "  /autoclose      close Trawl when that scan ends\n"
-    "  --help          show this text and exit\n"
-    "  --version       show the version and exit\n"
-    "\n"
-    "Without a display, a run with /autorun starts on Qt's offscreen platform:\n"
-    "messages and failed files go to standard error, one summary line to standard\n"
-    "output. Exit status with /autorun /autoclose: 0 the scan ended without errors,\n"
-    "1 it ended with rows on the Errors page, 2 no scan ran, 3 the scan was stopped.\n"
-    "\n"
-    "Environment:\n"
-    "  NWCLIENT_CONFIG   the workstation file; when set, no other place is tried\n"
-    "  XDG_CONFIG_HOME   the user's configuration folder (~/.config when unset)\n"
-    "  XDG_CONFIG_DIRS   the system's configuration folders (/etc/xdg when unset)\n"
-    "  DISPLAY, WAYLAND_DISPLAY  the display; without one only /autorun runs\n"
-    "  QT_QPA_PLATFORM   Qt's platform (offscreen needs no display)\n"
-    "\n"
-    "The workstation file is the first of: $NWCLIENT_CONFIG; workstation.ini beside\n"
-    "the executable; trawl/workstation.ini in the user's configuration folder; then\n"
-    "trawl/workstation.ini in each system configuration folder.\n"
-    "\n";
+constexpr const char* kUsage = "Usage: trawl [/settings=FILE] [/autorun] [/autoclose]\n"
+                               "       trawl --help | --version\n"
+                               "\n"
+                               "Finds files on NetWare volumes served by a simulated NetWare workstation.\n"
+                               "\n"
+                               "  /settings=FILE  load a settings file (.tws) saved with Save Settings\n"
+                               "  /autorun        start the scan half a second after start-up\n"
+                               "  /autoclose      close Trawl when that scan ends\n"
+                               "  --help          show this text and exit\n"
+                               "  --version       show the version and exit\n"
+                               "\n"
+                               "Without a display, a run with /autorun starts on Qt's offscreen platform:\n"
+                               "messages and failed files go to standard error, one summary line to standard\n"
+                               "output. Exit status with /autorun /autoclose: 0 the scan ended without errors,\n"
+                               "1 it ended with rows on the Errors page, 2 no scan ran, 3 the scan was stopped.\n"
+                               "\n"
+                               "Environment:\n"
+                               "  NWCLIENT_CONFIG   the workstation file; when set, no other place is tried\n"
+                               "  XDG_CONFIG_HOME   the user's configuration folder (~/.config when unset)\n"
+                               "  XDG_CONFIG_DIRS   the system's configuration folders (/etc/xdg when unset)\n"
+                               "  DISPLAY, WAYLAND_DISPLAY  the display; without one only /autorun runs\n"
+                               "  QT_QPA_PLATFORM   Qt's platform (offscreen needs no display)\n"
+                               "\n"
+                               "The workstation file is the first of: $NWCLIENT_CONFIG; workstation.ini beside\n"
+                               "the executable; trawl/workstation.ini in the user's configuration folder; then\n"
+                               "trawl/workstation.ini in each system configuration folder.\n"
+                               "\n";
 
 // --help and --version are answered before Qt or the client start, so they
 // work on any terminal, with or without a display. Returns whether one was given.
@@ -153,7 +152,7 @@ bool answerInformationSwitch(int argc, char* argv[])
     return help || version;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char* argv[])
 {
@@ -201,7 +200,8 @@ int main(int argc, char* argv[])
     QStringList arguments = QApplication::arguments();
     if (!arguments.isEmpty())
         arguments.removeFirst();
-    frmmain.setStartOptions({.arguments = arguments, .echoErrorsToStderr = autoRun, .closeWhenAutoRunEnds = headless});
+    frmmain.setStartOptions(
+        {.arguments = arguments, .echoErrorsToStderr = autoRun, .closeWhenAutoRunEnds = headless});
 
     // In an unattended run, SIGTERM or SIGINT (a scheduler's time limit,
     // Ctrl+C) stops the scan as the Stop button does; the run then ends.

@@ -103,7 +103,7 @@ QtUiServices& qtServices()
 
 UiServices* g_services = nullptr;
 
-} // namespace
+}  // namespace
 
 UiServices& uiServices() { return g_services ? *g_services : qtServices(); }
 

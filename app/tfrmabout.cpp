@@ -21,7 +21,7 @@ QFrame* sunkenPanel(const QString& name, const QRect& geometry, QWidget* parent)
     return panel;
 }
 
-} // namespace
+}  // namespace
 
 TfrmAbout::TfrmAbout(QWidget* mainWindow, QWidget* parent) : QDialog(parent), m_mainWindow(mainWindow)
 {

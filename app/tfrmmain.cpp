@@ -52,7 +52,10 @@ constexpr int kStatusPathWidth = 480;
 constexpr int kStatusLineHeight = 15;
 constexpr int kResultsColumnWidth = 110;
 
-QString latin1(std::string_view text) { return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())); }
+QString latin1(std::string_view text)
+{
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 template <typename Widget>
 Widget* named(Widget* widget, std::string_view name)
@@ -175,7 +178,7 @@ public:
     }
 };
 
-} // namespace
+}  // namespace
 
 Tfrmmain::Tfrmmain(QWidget* parent) : QMainWindow(parent)
 {
@@ -472,7 +475,8 @@ void Tfrmmain::buildOwnersPage()
     treends->setPalette(treePalette);
     treends->setFixedWidth(210);
     // Owners no directory names: a menu entry of the tree, as it is no node of it.
-    actAddOutsideDirectory = new QAction(QStringLiteral("Add \"%1\"").arg(QLatin1String(kOutsideDirectoryItem)), treends);
+    actAddOutsideDirectory = new QAction(QStringLiteral("Add \"%1\"").arg(QLatin1String(kOutsideDirectoryItem)),
+                                         treends);
     actAddOutsideDirectory->setObjectName(QStringLiteral("actAddOutsideDirectory"));
     treends->addAction(actAddOutsideDirectory);
     treends->setContextMenuPolicy(Qt::ActionsContextMenu);
@@ -500,8 +504,8 @@ void Tfrmmain::buildOwnersPage()
 void Tfrmmain::buildOutputPage()
 {
     QLayout* fileColumn = buildOutputFileColumn();
-    chkOutputSurround =
-        makeCheck("chkOutputSurround", QStringLiteral("Surround values with quotes (eg \"filename\",\"user1\")"));
+    chkOutputSurround = makeCheck("chkOutputSurround",
+                                  QStringLiteral("Surround values with quotes (eg \"filename\",\"user1\")"));
 
     memCommandFile = named(new QPlainTextEdit, "memCommandFile");
     memCommandFile->setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -655,8 +659,8 @@ void Tfrmmain::buildBatchSettingsPage()
                                                           "soon as  the tws file is loaded."));
     Label18 = makeWrappingLabel("Label18", QStringLiteral("/autoclose - Trawl will shut down when the autorun is "
                                                           "complete"));
-    Label19 = makeWrappingLabel("Label19",
-                                QStringLiteral("Sample : trawl /settings=c:\\trawl\\scanjpegs.tws /autorun /autoclose"));
+    Label19 = makeWrappingLabel(
+        "Label19", QStringLiteral("Sample : trawl /settings=c:\\trawl\\scanjpegs.tws /autorun /autoclose"));
 
     fillTextGroup(GroupBox6, {Label10, Label11}, Button1);
     fillTextGroup(GroupBox7, {Label12, Label13}, Button2);

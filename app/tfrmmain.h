@@ -263,8 +263,9 @@ public:
                               std::string& shortName);
     // conn receives the connection of the folder's parse, used by the owner
     // lookup; fileName (the listing's name) names the file in error rows.
-    std::int32_t ReadExtendedInfo(const std::string& folder, const std::string& shortName, const std::string& fileName,
-                                  std::uint64_t size, ExtendedInfoRecord& extended, NWCONN_HANDLE& conn);
+    std::int32_t ReadExtendedInfo(const std::string& folder, const std::string& shortName,
+                                  const std::string& fileName, std::uint64_t size, ExtendedInfoRecord& extended,
+                                  NWCONN_HANDLE& conn);
     void GetOwnerName(NWCONN_HANDLE conn, std::uint32_t ownerId, std::string& name);
 
     // Result and error lists, output file and command file (output/).

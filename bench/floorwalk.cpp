@@ -42,7 +42,7 @@ void walk(int dirFd)
     closedir(dir);
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char* argv[])
 {

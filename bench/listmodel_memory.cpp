@@ -34,7 +34,7 @@ long residentKiB()
     return kib;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char* argv[])
 {

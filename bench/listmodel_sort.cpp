@@ -40,7 +40,7 @@ void countedRelease(void* block)
     std::free(block);
 }
 
-} // namespace
+}  // namespace
 
 void* operator new(std::size_t bytes) { return countedAllocation(bytes); }
 void* operator new[](std::size_t bytes) { return countedAllocation(bytes); }

@@ -32,17 +32,16 @@ std::uint64_t uniform(std::uint64_t lo, std::uint64_t hi)
     return std::uniform_int_distribution<std::uint64_t>(lo, hi)(rng);
 }
 
-bool chance(double p)
-{
-    return std::uniform_real_distribution<double>(0.0, 1.0)(rng) < p;
-}
+bool chance(double p) { return std::uniform_real_distribution<double>(0.0, 1.0)(rng) < p; }
 
-const char* const kStems[] = {"report",  "Budget 2021", "invoice", "IMG", "data",     "notes",  "Übersicht",
-                              "backup",  "setup",       "README",  "~WRL", "Quarterly Summary", "letter",
-                              "payroll", "archive",     "temp",    "Angebot für Kunden", "index", "x"};
-const char* const kExtensions[] = {"tmp", "tmp", "doc", "txt", "dat", "log", "xls", "pdf", "exe", "bak", "", "TMP", "html"};
-const char* const kFolderStems[] = {"Users", "Projects", "Shared", "apps", "Data", "Reports 2020", "archive", "Büro",
-                                    "public", "system", "mail", "home"};
+const char* const kStems[] = {"report", "Budget 2021",        "invoice", "IMG",     "data",
+                              "notes",  "Übersicht",          "backup",  "setup",   "README",
+                              "~WRL",   "Quarterly Summary",  "letter",  "payroll", "archive",
+                              "temp",   "Angebot für Kunden", "index",   "x"};
+const char* const kExtensions[] = {"tmp", "tmp", "doc", "txt", "dat", "log", "xls",
+                                   "pdf", "exe", "bak", "",    "TMP", "html"};
+const char* const kFolderStems[] = {"Users",   "Projects", "Shared", "apps",   "Data", "Reports 2020",
+                                    "archive", "Büro",     "public", "system", "mail", "home"};
 
 struct Owner {
     std::uint32_t id;
@@ -189,8 +188,8 @@ void makeFolder(const std::string& path, const std::vector<int>& fanout, std::si
     for (int i = 0; i < fanout[level]; ++i) {
         std::string name;
         for (;;) {
-            name = (chance(0.03) ? "." : "") + std::string(kFolderStems[uniform(0, std::size(kFolderStems) - 1)])
-                   + " " + std::to_string(i);
+            name = (chance(0.03) ? "." : "") + std::string(kFolderStems[uniform(0, std::size(kFolderStems) - 1)]) +
+                   " " + std::to_string(i);
             if (used.insert(name).second)
                 break;
         }
@@ -199,7 +198,7 @@ void makeFolder(const std::string& path, const std::vector<int>& fanout, std::si
     }
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char* argv[])
 {

@@ -142,8 +142,8 @@ int runRows(Tfrmmain& w, int rows)
     for (int i = 0; i < rows; ++i) {
         std::snprintf(name, sizeof name, "Quarterly Summary %07d.xls", i);
         const std::string folder = "F:\\Projects 3\\Reports 2020 12\\Shared 7";
-        w.RecordMatch(folder, name, 123456789u + static_cast<unsigned>(i), "USER17.SALES.ACME",
-                      folder + "\\" + name, info, extended);
+        w.RecordMatch(folder, name, 123456789u + static_cast<unsigned>(i), "USER17.SALES.ACME", folder + "\\" + name,
+                      info, extended);
         if (i % 100 == 99)
             w.ShowProgress();
     }
@@ -154,7 +154,7 @@ int runRows(Tfrmmain& w, int rows)
     return 0;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char* argv[])
 {
@@ -218,17 +218,18 @@ int main(int argc, char* argv[])
     if (ui.boxes != boxesBefore)
         return 1;
 
-    std::printf("case %s files %d folders %d matches %d errors %d wall_s %.3f cpu_s %.3f walker_cpu_s %.3f files_per_s %.0f rss_mib %.1f "
-                "peak_rss_mib %.1f pumps %lld longest_gap_ms %.1f ahead_read %llu ahead_answers %llu ahead_listings %llu "
-                "cache_listings %llu\n",
-                mode.c_str(), w.scanProgress.FilesScanned, w.scanProgress.DirsScanned,
-                w.scanProgress.MatchingFiles, w.errorsModel->rowCount(), wall, cpu, walkerCpu,
-                static_cast<double>(w.scanProgress.FilesScanned) / wall, static_cast<double>(residentKiB()) / 1024.0,
-                static_cast<double>(peakResidentKiB()) / 1024.0, pumps.deliveries(),
-                static_cast<double>(pumps.longestGapNs()) / 1e6,
-                static_cast<unsigned long long>(client.entriesReadAhead()),
-                static_cast<unsigned long long>(client.answersReadAhead()),
-                static_cast<unsigned long long>(client.listingsReadAhead()),
-                static_cast<unsigned long long>(client.folderListings()));
+    std::printf(
+        "case %s files %d folders %d matches %d errors %d wall_s %.3f cpu_s %.3f walker_cpu_s %.3f files_per_s %.0f "
+        "rss_mib %.1f "
+        "peak_rss_mib %.1f pumps %lld longest_gap_ms %.1f ahead_read %llu ahead_answers %llu ahead_listings %llu "
+        "cache_listings %llu\n",
+        mode.c_str(), w.scanProgress.FilesScanned, w.scanProgress.DirsScanned, w.scanProgress.MatchingFiles,
+        w.errorsModel->rowCount(), wall, cpu, walkerCpu, static_cast<double>(w.scanProgress.FilesScanned) / wall,
+        static_cast<double>(residentKiB()) / 1024.0, static_cast<double>(peakResidentKiB()) / 1024.0,
+        pumps.deliveries(), static_cast<double>(pumps.longestGapNs()) / 1e6,
+        static_cast<unsigned long long>(client.entriesReadAhead()),
+        static_cast<unsigned long long>(client.answersReadAhead()),
+        static_cast<unsigned long long>(client.listingsReadAhead()),
+        static_cast<unsigned long long>(client.folderListings()));
     return 0;
 }

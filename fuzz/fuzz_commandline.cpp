@@ -67,10 +67,7 @@ std::vector<std::u16string> decodeArguments(const std::uint8_t* data, std::size_
     return arguments;
 }
 
-bool isAsciiLetter(char16_t c)
-{
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
-}
+bool isAsciiLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
 
 // Each character of the word, or its capital when it is a letter a-z.
 bool sameWord(std::u16string_view text, std::string_view lowerWord)
@@ -164,7 +161,7 @@ void checkNothingElseFolds(std::u16string_view argument, const CommandLineAction
     }
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

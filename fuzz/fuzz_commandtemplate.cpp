@@ -58,7 +58,7 @@ std::string referenceBody(std::string_view text, std::string_view folder, std::s
     return body;
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

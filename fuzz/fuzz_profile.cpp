@@ -21,10 +21,7 @@ void require(bool condition)
         std::abort();
 }
 
-char upper(char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-}
+char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 
 bool sameFolded(std::string_view a, std::string_view b)
 {
@@ -93,7 +90,7 @@ void checkIntegers(std::string_view text)
     require(profile::parseInteger(buffer) == value);
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -23,10 +23,7 @@ void require(bool condition)
         std::abort();
 }
 
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Where the leading number starts (after the blanks) and ends; equal when
 // there is no number.
@@ -66,12 +63,9 @@ NumberSpan findNumber(std::string_view text)
     return {start, pos};
 }
 
-bool identical(double a, double b)
-{
-    return std::memcmp(&a, &b, sizeof a) == 0;
-}
+bool identical(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -16,15 +16,9 @@
 
 namespace {
 
-char upper(char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-}
+char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 
-char lower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-}
+char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
 // The pattern as Windows translates it before matching: '?' becomes the DOS
 // question mark '>', a '.' before '?' or '*' the DOS dot '"', and a "*." that
@@ -96,7 +90,7 @@ bool tableMatch(std::string_view pattern, std::string_view name)
     return at(0, 0);
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -122,7 +122,7 @@ void probe(SimClient& client, std::string_view line, std::size_t servers, std::s
     }
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -19,7 +19,7 @@ int daysInMonth(int year, int month)
 
 bool localParts(std::time_t when, std::tm& parts) { return localtime_r(&when, &parts) != nullptr; }
 
-} // namespace
+}  // namespace
 
 bool isCalendarDate(int year, int month, int day)
 {
@@ -101,4 +101,4 @@ std::optional<std::uint16_t> parseIsoDate(std::string_view text)
     return packDate(fields[0], fields[1], fields[2]);
 }
 
-} // namespace dosdate
+}  // namespace dosdate

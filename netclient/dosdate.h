@@ -37,4 +37,4 @@ void unpackDateTime(std::uint32_t packed, DateRecord& date, TimeRecord& time);
 // layout's years gives 0.
 std::optional<std::uint16_t> parseIsoDate(std::string_view text);
 
-} // namespace dosdate
+}  // namespace dosdate

@@ -48,7 +48,7 @@ bool isLeafClass(std::string_view className)
            name.compare(QStringLiteral("NCP Server"), Qt::CaseInsensitive) == 0;
 }
 
-} // namespace
+}  // namespace
 
 void Tfrmmain::treendsExpanding(QTreeWidgetItem* node)
 {
@@ -117,8 +117,7 @@ void Tfrmmain::ListTreeChildren(QTreeWidgetItem* node)
             std::uint32_t attributeCount = 0;
             ObjectInfoRecord info{};
             // A failed read ends this portion: the same read would be tried again.
-            if (client->NWDSGetObjectName(TreeContext, buffer, name.data(), &attributeCount, &info) !=
-                nw::kSuccess)
+            if (client->NWDSGetObjectName(TreeContext, buffer, name.data(), &attributeCount, &info) != nw::kSuccess)
                 break;
             const std::string_view objectName = nw::boundedText(name.data(), name.size());
             const QString text = QString::fromUtf8(objectName.data(), static_cast<qsizetype>(objectName.size()));

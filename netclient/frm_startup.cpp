@@ -37,7 +37,7 @@ std::string cutUtf8(std::string text, std::size_t maxBytes)
     return text;
 }
 
-} // namespace
+}  // namespace
 
 void Tfrmmain::ShowNWError(const QString& label, NWCCODE code)
 {
@@ -165,7 +165,8 @@ void Tfrmmain::FillDriveList()
     // at the drive here instead.
     cboDrives->setCurrentIndex(cboDrives->count() > 0 ? 0 : -1);
     if (cboDrives->currentIndex() >= 0)
-        DirectoryListBox1->setDirectory(cboDrives->itemText(cboDrives->currentIndex()).left(1) + QStringLiteral(":\\"));
+        DirectoryListBox1->setDirectory(cboDrives->itemText(cboDrives->currentIndex()).left(1) +
+                                        QStringLiteral(":\\"));
 }
 
 void Tfrmmain::cboDrivesChange()

@@ -71,7 +71,7 @@ std::optional<std::uint32_t> parseUid(std::string_view text)
     return static_cast<std::uint32_t>(value);
 }
 
-} // namespace
+}  // namespace
 
 std::string escapeFilterValue(std::string_view value)
 {
@@ -318,8 +318,7 @@ Outcome Link::findChild(std::string_view parentDn, std::string_view type, std::s
     // one named by it.
     for (Entry& candidate : found) {
         const std::string& own = candidate.names.front().value;
-        if (own.size() == value.size() &&
-            std::equal(own.begin(), own.end(), value.begin(), [](char a, char b) {
+        if (own.size() == value.size() && std::equal(own.begin(), own.end(), value.begin(), [](char a, char b) {
                 return (a >= 'a' && a <= 'z' ? a - 32 : a) == (b >= 'a' && b <= 'z' ? b - 32 : b);
             })) {
             entry = std::move(candidate);
@@ -339,4 +338,4 @@ Outcome Link::findByUidNumber(std::uint32_t uid, Entry& entry)
     return outcome;
 }
 
-} // namespace ldaplink
+}  // namespace ldaplink

@@ -14,10 +14,10 @@
 namespace ldaplink {
 
 struct Settings {
-    std::string uri;         // ldap://host:port or ldaps://host:port
-    std::string base;        // the objects directly below it are the top of the tree
-    std::string bindDn;      // empty: anonymous
-    std::string password;    // never printed or logged
+    std::string uri;       // ldap://host:port or ldaps://host:port
+    std::string base;      // the objects directly below it are the top of the tree
+    std::string bindDn;    // empty: anonymous
+    std::string password;  // never printed or logged
     bool startTls = false;
     std::string caCertFile;  // empty: the library's default
     int timeoutSeconds = 5;
@@ -83,4 +83,4 @@ private:
     std::string m_lastError;
 };
 
-} // namespace ldaplink
+}  // namespace ldaplink

@@ -23,15 +23,29 @@ bool isShortNameChar(char c)
     if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))
         return true;
     switch (c) {
-    case '!': case '#': case '$': case '%': case '&': case '\'': case '(': case ')':
-    case '-': case '@': case '^': case '_': case '`': case '{': case '}': case '~':
+    case '!':
+    case '#':
+    case '$':
+    case '%':
+    case '&':
+    case '\'':
+    case '(':
+    case ')':
+    case '-':
+    case '@':
+    case '^':
+    case '_':
+    case '`':
+    case '{':
+    case '}':
+    case '~':
         return true;
     default:
         return false;
     }
 }
 
-} // namespace
+}  // namespace
 
 bool isValidUtf8(std::string_view text)
 {
@@ -85,11 +99,18 @@ bool isComponent(std::string_view name, bool wildcards)
         if (byte < 0x20 || byte == 0x7F)
             return false;
         switch (c) {
-        case '*': case '?':
+        case '*':
+        case '?':
             if (!wildcards)
                 return false;
             break;
-        case '\\': case '/': case ':': case '"': case '<': case '>': case '|':
+        case '\\':
+        case '/':
+        case ':':
+        case '"':
+        case '<':
+        case '>':
+        case '|':
             return false;
         default:
             break;
@@ -98,7 +119,7 @@ bool isComponent(std::string_view name, bool wildcards)
     return isValidUtf8(name);
 }
 
-} // namespace
+}  // namespace
 
 bool isNetWareName(std::string_view name) { return isComponent(name, false); }
 
@@ -160,7 +181,8 @@ public:
     unsigned& slot(const ShortKey& key, bool& inserted)
     {
         const std::size_t mask = m_keys.size() - 1;
-        std::size_t at = static_cast<std::size_t>((key.low * 0x9E3779B97F4A7C15ULL) ^ (key.high * 0xC2B2AE3D27D4EB4FULL)) >> 7;
+        std::size_t at =
+            static_cast<std::size_t>((key.low * 0x9E3779B97F4A7C15ULL) ^ (key.high * 0xC2B2AE3D27D4EB4FULL)) >> 7;
         for (;; ++at) {
             ShortKey& held = m_keys[at & mask];
             if (held == key) {
@@ -200,7 +222,7 @@ std::size_t shortNameChars(std::string_view part, std::size_t limit, char* out)
     return size;
 }
 
-} // namespace
+}  // namespace
 
 std::vector<std::string> assignShortNames(const std::vector<std::string_view>& names)
 {
@@ -233,7 +255,8 @@ std::vector<std::string> assignShortNames(const std::vector<std::string_view>& n
             stem.remove_prefix(1);
         const std::size_t lastDot = stem.rfind('.');
         const std::string_view basePart = stem.substr(0, lastDot);
-        const std::string_view extPart = lastDot == std::string_view::npos ? std::string_view{} : stem.substr(lastDot + 1);
+        const std::string_view extPart = lastDot == std::string_view::npos ? std::string_view{}
+                                                                           : stem.substr(lastDot + 1);
         char base[6];
         std::size_t baseSize = shortNameChars(basePart, 6, base);
         if (baseSize == 0)
@@ -275,4 +298,4 @@ std::vector<std::string> assignShortNames(const std::vector<std::string_view>& n
     return result;
 }
 
-} // namespace netnames
+}  // namespace netnames

@@ -53,4 +53,4 @@ std::string escapeBytes(std::string_view value, char mark, const char (&hex)[17]
     return escaped;
 }
 
-} // namespace netnames
+}  // namespace netnames

@@ -53,7 +53,7 @@ inline constexpr std::uint8_t kSearchHiddenAndSystem = 6;
 // past a buffer, but a full one without its NUL must not be read past either.
 inline std::string_view boundedText(const char* buffer, std::size_t size) { return {buffer, strnlen(buffer, size)}; }
 
-} // namespace nw
+}  // namespace nw
 
 #pragma pack(push, 1)
 

@@ -58,7 +58,7 @@ std::string folderOfExecutable()
     return slash == std::string::npos ? std::string() : path.substr(0, slash == 0 ? 1 : slash);
 }
 
-} // namespace
+}  // namespace
 
 bool simclient::copyText(std::string_view text, char* out, std::size_t capacity)
 {
@@ -178,17 +178,17 @@ void SimClient::setExecutableFolder(std::string folder) { m->executableFolder = 
 
 bool SimClient::loadFile(const std::string& path, std::string* error)
 {
-    return m->load([&](workstation::Workstation& model, std::string& reason) {
-        return workstation::load(path, model, reason);
-    }, error);
+    return m->load([&](workstation::Workstation& model,
+                       std::string& reason) { return workstation::load(path, model, reason); },
+                   error);
 }
 
 bool SimClient::loadText(std::string_view text, std::string* error, std::string_view fileName,
                          std::string_view baseFolder)
 {
-    return m->load([&](workstation::Workstation& model, std::string& reason) {
-        return workstation::parse(text, fileName, baseFolder, model, reason);
-    }, error);
+    return m->load([&](workstation::Workstation& model,
+                       std::string& reason) { return workstation::parse(text, fileName, baseFolder, model, reason); },
+                   error);
 }
 
 bool SimClient::isLoaded() const { return m->loaded; }

@@ -19,20 +19,20 @@ namespace nw {
 
 // Codes the simulated client answers, in the client's (0x88xx) and the
 // server's (0x89xx) ranges, and negative directory-services codes.
-inline constexpr NWCCODE kErrInvalidConnection = 0x8801;     // unknown connection handle or reference
-inline constexpr NWCCODE kErrDriveNotMapped = 0x8803;        // no such drive letter, or not a drive path
-inline constexpr NWCCODE kErrNotNetWareDrive = 0x880F;       // a local drive: no server behind it
-inline constexpr NWCCODE kErrNoPrimaryConnection = 0x8810;   // the workstation has no server
-inline constexpr NWCCODE kErrInvalidParameter = 0x8836;      // null pointer, unknown level or name space pair
-inline constexpr NWCCODE kErrBufferTooSmall = 0x8877;        // the answer does not fit the caller's buffer
-inline constexpr NWCCODE kErrWorkstationFile = 0x88FE;       // initialisation: no usable workstation file
+inline constexpr NWCCODE kErrInvalidConnection = 0x8801;    // unknown connection handle or reference
+inline constexpr NWCCODE kErrDriveNotMapped = 0x8803;       // no such drive letter, or not a drive path
+inline constexpr NWCCODE kErrNotNetWareDrive = 0x880F;      // a local drive: no server behind it
+inline constexpr NWCCODE kErrNoPrimaryConnection = 0x8810;  // the workstation has no server
+inline constexpr NWCCODE kErrInvalidParameter = 0x8836;     // null pointer, unknown level or name space pair
+inline constexpr NWCCODE kErrBufferTooSmall = 0x8877;       // the answer does not fit the caller's buffer
+inline constexpr NWCCODE kErrWorkstationFile = 0x88FE;      // initialisation: no usable workstation file
 inline constexpr NWCCODE kErrNoSuchVolume = 0x8998;
 inline constexpr NWCCODE kErrBadDirectoryHandle = 0x899B;
-inline constexpr NWCCODE kErrInvalidPath = 0x899C;           // too long, a name NetWare cannot hold, not a folder
+inline constexpr NWCCODE kErrInvalidPath = 0x899C;  // too long, a name NetWare cannot hold, not a folder
 inline constexpr NWCCODE kErrNoMoreDirectoryHandles = 0x899D;
-inline constexpr NWCCODE kErrAccessDenied = 0x89A8;          // the host refuses to show the entry
-inline constexpr NWCCODE kErrNoSuchObject = 0x89FC;          // bindery: nobody has that ID
-inline constexpr NWCCODE kErrNoSuchFile = 0x89FF;            // no entry matches (or no further one)
+inline constexpr NWCCODE kErrAccessDenied = 0x89A8;  // the host refuses to show the entry
+inline constexpr NWCCODE kErrNoSuchObject = 0x89FC;  // bindery: nobody has that ID
+inline constexpr NWCCODE kErrNoSuchFile = 0x89FF;    // no entry matches (or no further one)
 
 inline constexpr NWCCODE kDsErrBadKey = static_cast<NWCCODE>(-303);
 inline constexpr NWCCODE kDsErrBadContext = static_cast<NWCCODE>(-304);
@@ -45,7 +45,7 @@ inline constexpr NWCCODE kDsErrInsufficientBuffer = static_cast<NWCCODE>(-649);
 // Temporary directory handles one connection can hold at once.
 inline constexpr int kMaxDirectoryHandles = 255;
 
-} // namespace nw
+}  // namespace nw
 
 class SimClient : public NwClient {
 public:

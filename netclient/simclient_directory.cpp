@@ -158,7 +158,7 @@ std::string_view typeOfAttribute(std::string_view attribute)
     return {};
 }
 
-} // namespace
+}  // namespace
 
 std::optional<std::size_t> SimClient::State::serverObject(const ldaplink::Entry& entry)
 {
@@ -434,8 +434,8 @@ NWCCODE SimClient::NWDSSetContext(NWDSContextHandle context, int key, const void
 NWCCODE SimClient::NWDSDuplicateContextHandle(NWDSContextHandle context, NWDSContextHandle* newContext)
 {
     NWCCODE code = 0;
-    const ContextState* state =
-        m->openContext(Operation::DSDuplicateContextHandle, newContext != nullptr, context, code);
+    const ContextState* state = m->openContext(Operation::DSDuplicateContextHandle, newContext != nullptr, context,
+                                               code);
     if (state == nullptr)
         return code;
     ContextState copy = *state;
@@ -524,7 +524,7 @@ std::string SimClient::State::objectName(const DirObject& object, const ContextS
     std::size_t shared = 0;
     while (shared + 1 < count && shared < contextCount &&
            ascii::equalsIgnoringCase(object.components[count - 1 - shared],
-                                    context.components[contextCount - 1 - shared]))
+                                     context.components[contextCount - 1 - shared]))
         ++shared;
     std::string name;
     for (std::size_t i = 0; i < count - shared; ++i) {
@@ -661,8 +661,8 @@ NWCCODE SimClient::NWDSGetObjectName(NWDSContextHandle context, Buf_T* buffer, c
     if (info != nullptr) {
         std::memset(info, 0, sizeof *info);
         // A server's container not yet listed has objects below it all the same.
-        info->subordinateCount =
-            std::max(static_cast<std::uint32_t>(object.children.size()), object.hasSubordinates ? 1u : 0u);
+        info->subordinateCount = std::max(static_cast<std::uint32_t>(object.children.size()),
+                                          object.hasSubordinates ? 1u : 0u);
         const std::string_view type = object.types.front();
         if (!object.children.empty() || type == "O" || type == "OU" || type == "C" || type == "L")
             info->objectFlags = kDsContainerEntry;

@@ -21,7 +21,7 @@ std::string joinVolumePath(std::string_view folder, std::string_view name)
     return joined;
 }
 
-} // namespace
+}  // namespace
 
 void SimClient::State::installFaults()
 {

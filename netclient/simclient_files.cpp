@@ -41,7 +41,7 @@ bool fitsSearch(const HostFacts& facts, std::uint8_t searchAttributes)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 int SimClient::State::OwnFolder::open(std::string_view folder)
 {
@@ -131,10 +131,10 @@ NWCCODE SimClient::State::readFacts(const std::string& path, std::string_view na
     HostEntry& entry = hostEntry;
     const std::size_t slash = path.rfind('/');
     const std::string_view pathView = path;
-    const bool mayReadAhead =
-        inScan && !name.empty() && slash != std::string::npos && slash > 0 && pathView.substr(slash + 1) == name;
-    const ReadAhead::Ahead ahead =
-        mayReadAhead ? readAhead.take(pathView.substr(0, slash), name, entry) : ReadAhead::Ahead::Nothing;
+    const bool mayReadAhead = inScan && !name.empty() && slash != std::string::npos && slash > 0 &&
+                              pathView.substr(slash + 1) == name;
+    const ReadAhead::Ahead ahead = mayReadAhead ? readAhead.take(pathView.substr(0, slash), name, entry)
+                                                : ReadAhead::Ahead::Nothing;
     if (ahead != ReadAhead::Ahead::Whole) {
         int folderFd = mayReadAhead ? readAhead.takenFolderFd() : -1;
         if (folderFd < 0 && mayReadAhead)
@@ -184,7 +184,8 @@ NWCCODE SimClient::State::findEntry(const Target& target, std::uint8_t searchAtt
     const std::size_t start = sequence == nullptr || *sequence == 0xFFFFFFFFu ? 0 : std::size_t{*sequence} + 1;
     for (std::size_t i = start; i < cache->entries.size(); ++i) {
         const FolderEntry& entry = cache->entries[i];
-        if (!platform::wildcardMatch(last, byShortName ? std::string_view(entry.shortName) : std::string_view(entry.name)))
+        if (!platform::wildcardMatch(last,
+                                     byShortName ? std::string_view(entry.shortName) : std::string_view(entry.name)))
             continue;
         found.hostPath = folderHost + "/" + entry.name;
         if (gatherFacts(found.hostPath, entry.name, facts) != nw::kSuccess || !fitsSearch(facts, searchAttributes))

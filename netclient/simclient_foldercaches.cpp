@@ -48,7 +48,7 @@ void nameEntries(FolderCache& cache)
         cache.entries[i].shortName = std::move(shortNames[i]);
 }
 
-} // namespace
+}  // namespace
 
 const FolderEntry* FolderCache::find(std::string_view name, std::string& scratch, std::size_t* position) const
 {
@@ -76,9 +76,10 @@ const FolderEntry* FolderCache::find(std::string_view name, std::string& scratch
                   [&](std::uint32_t a, std::uint32_t b) { return entries[a].shortName < entries[b].shortName; });
         indexed = true;
     }
-    const auto folded = std::lower_bound(byFoldedName.begin(), byFoldedName.end(), name, [&](std::uint32_t i, std::string_view n) {
-        return ascii::compareFolded(entries[i].name, n) < 0;
-    });
+    const auto folded = std::lower_bound(byFoldedName.begin(), byFoldedName.end(), name,
+                                         [&](std::uint32_t i, std::string_view n) {
+                                             return ascii::compareFolded(entries[i].name, n) < 0;
+                                         });
     if (folded != byFoldedName.end() && ascii::compareFolded(entries[*folded].name, name) == 0) {
         *position = *folded;
         return &entries[*folded];
@@ -87,7 +88,9 @@ const FolderEntry* FolderCache::find(std::string_view name, std::string& scratch
     for (char& c : scratch)
         c = ascii::toUpper(c);
     const auto byShort = std::lower_bound(byShortName.begin(), byShortName.end(), scratch,
-                                          [&](std::uint32_t i, const std::string& n) { return entries[i].shortName < n; });
+                                          [&](std::uint32_t i, const std::string& n) {
+                                              return entries[i].shortName < n;
+                                          });
     if (byShort == byShortName.end() || entries[*byShort].shortName != scratch)
         return nullptr;
     *position = *byShort;
@@ -176,8 +179,7 @@ NWCCODE FolderCaches::resolve(std::string_view base, const std::vector<std::stri
     result.directory = true;
     result.position = 0;
 
-    const std::size_t which =
-        m_chains[0].base == base ? 0 : m_chains[1].base == base ? 1 : m_lastChain ^ 1;
+    const std::size_t which = m_chains[0].base == base ? 0 : m_chains[1].base == base ? 1 : m_lastChain ^ 1;
     m_lastChain = which;
     Chain& chain = m_chains[which];
     if (chain.base != base) {

@@ -112,4 +112,4 @@ private:
     std::size_t m_lastChain = 0;
 };
 
-} // namespace simclient
+}  // namespace simclient

@@ -81,7 +81,7 @@ ssize_t getXattr(int folderFd, const char* name, const std::string& path, const 
         AT_SYMLINK_NOFOLLOW, attribute, &args, sizeof args);
 }
 
-} // namespace
+}  // namespace
 
 bool HostEntry::readStatus(int folderFd, const char* name)
 {
@@ -158,7 +158,8 @@ NWCCODE HostEntry::facts(std::string_view name, const OwnerMap& owners, HostFact
     out.directory = S_ISDIR(info.stx_mode);
     out.size = info.stx_size;
     // A file system without birth times reports none, or an empty one.
-    const bool hasBirth = (info.stx_mask & STATX_BTIME) != 0 && (info.stx_btime.tv_sec != 0 || info.stx_btime.tv_nsec != 0);
+    const bool hasBirth = (info.stx_mask & STATX_BTIME) != 0 &&
+                          (info.stx_btime.tv_sec != 0 || info.stx_btime.tv_nsec != 0);
     const std::time_t created = hasBirth ? info.stx_btime.tv_sec : info.stx_ctime.tv_sec;
     // One conversion to local time per distinct time stamp (it is most of
     // the cost here): a date is the high half of its date and time.

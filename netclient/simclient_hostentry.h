@@ -53,7 +53,7 @@ public:
     NWCCODE facts(std::string_view name, const OwnerMap& owners, HostFacts& out) const;
 
 private:
-    int m_statusError = -1;          // errno of the status call; 0 when it worked, -1 before any
+    int m_statusError = -1;            // errno of the status call; 0 when it worked, -1 before any
     bool m_attributesRefused = false;  // the host refused to show an extended attribute
     struct statx m_status {};
     std::optional<std::int32_t> m_owner;
@@ -61,4 +61,4 @@ private:
     std::optional<std::uint16_t> m_createdDate;
 };
 
-} // namespace simclient
+}  // namespace simclient

@@ -49,7 +49,7 @@ NWCCODE checkNameSpaces(std::uint8_t srcNameSpace, std::uint8_t dstNameSpace)
     return known(srcNameSpace) && known(dstNameSpace) ? nw::kSuccess : nw::kInvalidNameSpace;
 }
 
-} // namespace
+}  // namespace
 
 bool PathParts::split(std::string_view path, bool wildcardLast)
 {

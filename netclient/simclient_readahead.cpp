@@ -83,7 +83,7 @@ bool isBelow(std::string_view path, std::string_view top)
     return !top.empty() && path.size() > top.size() && path.substr(0, top.size()) == top && path[top.size()] == '/';
 }
 
-} // namespace
+}  // namespace
 
 ReadAhead::~ReadAhead() { stop(); }
 
@@ -248,7 +248,8 @@ ReadAhead::Ahead ReadAhead::take(std::string_view folder, std::string_view name,
         return Ahead::Nothing;
     const std::size_t index = static_cast<std::size_t>(entry - current->entries.get());
     std::size_t passed = current->skipTo.load(std::memory_order_relaxed);
-    while (passed < index + 1 && !current->skipTo.compare_exchange_weak(passed, index + 1, std::memory_order_relaxed)) {
+    while (passed < index + 1 &&
+           !current->skipTo.compare_exchange_weak(passed, index + 1, std::memory_order_relaxed)) {
     }
 
     // An entry nobody read is the caller's; one whose status alone was read
@@ -310,8 +311,8 @@ ReadAhead::Entry* ReadAhead::findEntry(Folder& folder, std::string_view name)
 {
     Entry* const begin = folder.entries.get();
     Entry* const end = begin + folder.count;
-    Entry* const entry =
-        std::lower_bound(begin, end, name, [](const Entry& e, std::string_view n) { return walkOrder(e.name, n); });
+    Entry* const entry = std::lower_bound(begin, end, name,
+                                          [](const Entry& e, std::string_view n) { return walkOrder(e.name, n); });
     return entry == end || entry->name != name ? nullptr : entry;
 }
 
@@ -609,7 +610,9 @@ void ReadAhead::readFolder(const std::string& path, std::uint64_t generation)
         folder->listedWhole = errno == 0 && everyType;
         // In the walk's order, which is the order its listing wants too.
         std::sort(folder->listed.begin(), folder->listed.end(),
-                  [](const platform::ListedName& a, const platform::ListedName& b) { return walkOrder(a.name, b.name); });
+                  [](const platform::ListedName& a, const platform::ListedName& b) {
+                      return walkOrder(a.name, b.name);
+                  });
         for (const platform::ListedName& entry : folder->listed) {
             const std::string_view name = entry.name;
             if (name == "." || name == "..")

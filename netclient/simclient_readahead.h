@@ -141,18 +141,19 @@ private:
     mutable platform::Mutex m_mutex;
     std::condition_variable m_wake;
     bool m_stopping TRAWL_GUARDED_BY(m_mutex) = false;
-    std::string m_start TRAWL_GUARDED_BY(m_mutex);     // where the reader is to start again
-    std::string m_walkRoot TRAWL_GUARDED_BY(m_mutex);  // where the walk it serves began
+    std::string m_start TRAWL_GUARDED_BY(m_mutex);              // where the reader is to start again
+    std::string m_walkRoot TRAWL_GUARDED_BY(m_mutex);           // where the walk it serves began
     std::vector<std::string> m_plan TRAWL_GUARDED_BY(m_mutex);  // folders still to read, the next at the back
     std::string m_listing TRAWL_GUARDED_BY(m_mutex);            // the folder being listed
     std::string m_filePattern TRAWL_GUARDED_BY(m_mutex);
     std::deque<FolderPtr> m_folders TRAWL_GUARDED_BY(m_mutex);  // in the walk's order
-    std::vector<FolderPtr> m_garbage TRAWL_GUARDED_BY(m_mutex);  // passed: freed by the reader, or by a waiting caller
+    std::vector<FolderPtr>
+        m_garbage TRAWL_GUARDED_BY(m_mutex);  // passed: freed by the reader, or by a waiting caller
     std::size_t m_entriesAhead TRAWL_GUARDED_BY(m_mutex) = 0;
     bool m_readerAsleep TRAWL_GUARDED_BY(m_mutex) = false;
-    bool m_full TRAWL_GUARDED_BY(m_mutex) = false;  // the reader was as far ahead as it may be
+    bool m_full TRAWL_GUARDED_BY(m_mutex) = false;                   // the reader was as far ahead as it may be
     std::uint64_t m_readerGeneration TRAWL_GUARDED_BY(m_mutex) = 0;  // the start the reader works from
-    std::atomic<std::uint64_t> m_generation{0};  // raised at every new start
+    std::atomic<std::uint64_t> m_generation{0};                      // raised at every new start
     std::atomic<std::uint64_t> m_entriesRead{0};
     std::atomic<std::uint64_t> m_progress{0};  // raised at every folder listed and every folder stated
 
@@ -160,15 +161,15 @@ private:
     struct Caller {
         std::uint64_t answered = 0;
         std::uint64_t listingsGiven = 0;
-        FolderPtr peeked;        // the folder of the last peekFolder()
-        FolderPtr current;       // the folder of the last answer
-        FolderPtr takenFolder;   // the folder of the entry take() left to the caller
-        Entry* taken = nullptr;  // that entry
-        FolderPtr given;         // the folder of the last listingOf()
-        std::string pattern;     // the caller's copy of m_filePattern
+        FolderPtr peeked;                      // the folder of the last peekFolder()
+        FolderPtr current;                     // the folder of the last answer
+        FolderPtr takenFolder;                 // the folder of the entry take() left to the caller
+        Entry* taken = nullptr;                // that entry
+        FolderPtr given;                       // the folder of the last listingOf()
+        std::string pattern;                   // the caller's copy of m_filePattern
         std::uint64_t stalledAt = UINT64_MAX;  // m_progress when a wait was in vain
     };
     Caller m_caller;
 };
 
-} // namespace simclient
+}  // namespace simclient

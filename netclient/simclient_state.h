@@ -78,7 +78,7 @@ struct ServerListing {
 
 struct DirObject {
     std::vector<std::string> components;  // object first
-    std::vector<std::string_view> types;   // "CN", "OU", ... per component
+    std::vector<std::string_view> types;  // "CN", "OU", ... per component
     std::string className;
     std::vector<std::size_t> children;
     // Objects of a directory server: its DN, whether it has objects below
@@ -140,7 +140,7 @@ private:
     bool m_valid = false;
 };
 
-} // namespace simclient
+}  // namespace simclient
 
 struct SimClient::State {
     std::string executableFolder;
@@ -296,4 +296,3 @@ struct SimClient::State {
     // The next page of a container's listing (the top's without one) into its children.
     NWCCODE readServerPage(std::optional<std::size_t> container);
 };
-

@@ -238,8 +238,9 @@ private:
         const std::string_view value = stripComment(entry.value);
         using Read = bool (Reader::*)(const profile::ProfileEntry&, std::string_view);
         static constexpr std::pair<std::string_view, Read> kSections[] = {
-            {"Volumes", &Reader::readVolume}, {"Drives", &Reader::readDrive},       {"Directory", &Reader::readObject},
-            {"LDAP", &Reader::readLdap},      {"Bindery", &Reader::readBinderyName}, {"Owners", &Reader::readOwner},
+            {"Volumes", &Reader::readVolume},      {"Drives", &Reader::readDrive},
+            {"Directory", &Reader::readObject},    {"LDAP", &Reader::readLdap},
+            {"Bindery", &Reader::readBinderyName}, {"Owners", &Reader::readOwner},
         };
         for (const auto& [section, read] : kSections)
             if (m_section == section)
@@ -288,8 +289,8 @@ private:
         const std::size_t colon = value.find(':');
         const std::size_t slash = value.find('/');
         const bool netware = colon != std::string_view::npos && slash != std::string_view::npos && slash > 0 &&
-                             slash < colon && value.substr(0, colon).find_first_of("/\\", slash + 1) ==
-                                                  std::string_view::npos;
+                             slash < colon &&
+                             value.substr(0, colon).find_first_of("/\\", slash + 1) == std::string_view::npos;
         if (!netware) {
             drive.hostFolder = hostFolderOf(value, m_baseFolder);
             if (!isFolder(drive.hostFolder))
@@ -300,9 +301,8 @@ private:
 
         const std::string server = ascii::toUpper(trim(value.substr(0, slash)));
         const std::string volumeName = ascii::toUpper(trim(value.substr(slash + 1, colon - slash - 1)));
-        const auto volume = std::find_if(m_ws.volumes.begin(), m_ws.volumes.end(), [&](const Volume& v) {
-            return v.server == server && v.name == volumeName;
-        });
+        const auto volume = std::find_if(m_ws.volumes.begin(), m_ws.volumes.end(),
+                                         [&](const Volume& v) { return v.server == server && v.name == volumeName; });
         if (volume == m_ws.volumes.end())
             return fail(entry, "unknown volume " + quoted(server) + "/" + quoted(volumeName));
         drive.netware = true;
@@ -339,7 +339,8 @@ private:
         const std::string_view className = trim(value.substr(0, comma));
         if (className.empty())
             return fail(entry, "no class");
-        if (className.size() > kMaxClassName || hasControlChar(className) || className.find('=') != std::string_view::npos)
+        if (className.size() > kMaxClassName || hasControlChar(className) ||
+            className.find('=') != std::string_view::npos)
             return fail(entry, "bad class " + quoted(className));
         DirectoryObject object;
         object.fullName = std::string(name);
@@ -553,7 +554,7 @@ const char* environment(const char* name)
     return value != nullptr && *value != '\0' ? value : nullptr;
 }
 
-} // namespace
+}  // namespace
 
 std::string_view operationName(Operation operation)
 {
@@ -644,4 +645,4 @@ std::optional<std::string> find(std::string_view executableFolder, std::string& 
     return std::nullopt;
 }
 
-} // namespace workstation
+}  // namespace workstation

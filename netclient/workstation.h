@@ -65,9 +65,9 @@ struct Volume {
 struct Drive {
     char letter = 0;  // 'A' to 'Z'
     bool netware = false;
-    std::size_t volume = 0;             // NetWare drive: index into volumes
-    std::vector<std::string> path;      // NetWare drive: folders below the volume root, as on the host
-    std::string hostFolder;             // the folder the letter stands for
+    std::size_t volume = 0;         // NetWare drive: index into volumes
+    std::vector<std::string> path;  // NetWare drive: folders below the volume root, as on the host
+    std::string hostFolder;         // the folder the letter stands for
     int line = 0;
 };
 
@@ -85,9 +85,9 @@ struct LdapSection {
     std::string bindDn;        // empty: anonymous
     std::string passwordFile;  // absolute, or as written when no folder was known
     bool startTls = false;
-    std::string caCertFile;    // absolute, or as written when no folder was known
+    std::string caCertFile;  // absolute, or as written when no folder was known
     int timeoutSeconds = 5;
-    int line = 0;              // the section's first line
+    int line = 0;  // the section's first line
 };
 
 struct Fault {
@@ -99,10 +99,10 @@ struct Fault {
 
 struct Workstation {
     std::string fileName;
-    std::vector<Volume> volumes;              // in file order
-    std::vector<Drive> drives;                // in letter order
-    std::vector<DirectoryObject> directory;   // in file order
-    std::optional<LdapSection> ldap;          // instead of directory
+    std::vector<Volume> volumes;             // in file order
+    std::vector<Drive> drives;               // in letter order
+    std::vector<DirectoryObject> directory;  // in file order
+    std::optional<LdapSection> ldap;         // instead of directory
     std::map<std::uint32_t, std::string> bindery;
     std::map<std::uint32_t, std::uint32_t> owners;  // host user ID -> object ID
     std::vector<Fault> faults;
@@ -131,4 +131,4 @@ bool load(const std::string& path, Workstation& result, std::string& error);
 // looked at in error, when none exists.
 std::optional<std::string> find(std::string_view executableFolder, std::string& error);
 
-} // namespace workstation
+}  // namespace workstation

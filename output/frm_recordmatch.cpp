@@ -43,7 +43,7 @@ std::string lineSafe(std::string_view text)
     return safe;
 }
 
-} // namespace
+}  // namespace
 
 void Tfrmmain::LogNWError(const std::string& path, NWCCODE code, const char* problem, std::uint64_t size)
 {

@@ -29,7 +29,7 @@ DateRecord unpackDateOfDateTime(std::uint32_t packed)
     return date;
 }
 
-} // namespace
+}  // namespace
 
 void Tfrmmain::WriteHeadings()
 {

@@ -95,7 +95,7 @@ void release(Container& container)
     Container().swap(container);
 }
 
-} // namespace
+}  // namespace
 
 int compareNames(std::string_view a, std::string_view b) { return ascii::compareListingOrder(a, b); }
 
@@ -286,7 +286,7 @@ void sortRunsByText(std::vector<std::uint64_t>& order, const TextOf& textOf, std
     sortByTextFrom(run, end, textOf, position);
 }
 
-} // namespace
+}  // namespace
 
 void sortRows(const RowStore& rows, std::size_t count, SortKey key, bool descending,
               std::vector<std::uint64_t>& order)
@@ -360,7 +360,8 @@ void sortRows(const RowStore& rows, std::size_t count, SortKey key, bool descend
     case SortKey::Path:
         fillByPlace(rows.folders(), compareFolders, [&](std::size_t row) { return rows.folderId(row); });
         std::sort(order.begin(), order.end());
-        sortRunsByText(order, [&](std::uint32_t row) { return rows.second(row); }, 0);
+        sortRunsByText(
+            order, [&](std::uint32_t row) { return rows.second(row); }, 0);
         break;
     case SortKey::Text: {
         // Keys taken after the folded start all texts share ("FILE" of
@@ -377,7 +378,8 @@ void sortRows(const RowStore& rows, std::size_t count, SortKey key, bool descend
         }
         fill([&](std::size_t row) { return textKey(rows.text(row), shared); });
         std::sort(order.begin(), order.end());
-        sortRunsByText(order, [&](std::uint32_t row) { return rows.text(row); }, shared + 4);
+        sortRunsByText(
+            order, [&](std::uint32_t row) { return rows.text(row); }, shared + 4);
         break;
     }
     }
@@ -385,4 +387,4 @@ void sortRows(const RowStore& rows, std::size_t count, SortKey key, bool descend
         std::reverse(order.begin(), order.end());
 }
 
-} // namespace liststore
+}  // namespace liststore

@@ -122,4 +122,4 @@ enum class SortKey {
 void sortRows(const RowStore& rows, std::size_t count, SortKey key, bool descending,
               std::vector<std::uint64_t>& order);
 
-} // namespace liststore
+}  // namespace liststore

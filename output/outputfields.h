@@ -15,7 +15,18 @@
 
 // In the order of the fields in an output line, which is also the order of the
 // boxes on the page (down the first column, then the second).
-enum class OutputField { Server, FullPath, FileName, Extension, Size, Owner, Accessed, Modified, Creation, Attributes };
+enum class OutputField {
+    Server,
+    FullPath,
+    FileName,
+    Extension,
+    Size,
+    Owner,
+    Accessed,
+    Modified,
+    Creation,
+    Attributes
+};
 
 constexpr std::size_t index(OutputField field) { return static_cast<std::size_t>(field); }
 

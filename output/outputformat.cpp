@@ -100,7 +100,7 @@ void appendField(DelimitedLine& line, OutputField field, const OutputRecord& rec
     }
 }
 
-} // namespace
+}  // namespace
 
 std::int32_t FormatAttributes(std::uint32_t attributes, char* buffer)
 {
@@ -183,10 +183,7 @@ void DelimitedLine::addField(std::string_view value)
     endField();
 }
 
-void DelimitedLine::finish()
-{
-    m_line.append("\r\n");
-}
+void DelimitedLine::finish() { m_line.append("\r\n"); }
 
 void buildHeadingsLine(std::string& line, const ScanCriteria& criteria)
 {

@@ -12,10 +12,7 @@ namespace {
 
 using liststore::SortKey;
 
-QString decimalText(std::uint64_t value)
-{
-    return QString::number(static_cast<qulonglong>(value));
-}
+QString decimalText(std::uint64_t value) { return QString::number(static_cast<qulonglong>(value)); }
 
 QString utf8Text(std::string_view text)
 {
@@ -31,10 +28,7 @@ QString joinedText(std::string_view folder, std::string_view rest)
 
 // The views see only announced rows; rows stored since are announced in one
 // insertion by the next flush.
-int announcedCount(std::size_t stored)
-{
-    return static_cast<int>(std::min<std::size_t>(stored, INT_MAX));
-}
+int announcedCount(std::size_t stored) { return static_cast<int>(std::min<std::size_t>(stored, INT_MAX)); }
 
 constexpr std::array<const char*, 4> kResultsHeadings{"FileName", "Size", "Owner", "Full Path"};
 constexpr std::array<SortKey, 4> kResultsKeys{SortKey::Text, SortKey::Number, SortKey::Shared, SortKey::Path};
@@ -44,7 +38,7 @@ constexpr std::array<const char*, 3> kTotalsHeadings{"Owner", "Matching Files", 
 
 constexpr Qt::Alignment kNumberAlignment = Qt::AlignRight | Qt::AlignVCenter;
 
-} // namespace
+}  // namespace
 
 QVariant SortableListModel::data(const QModelIndex& index, int role) const
 {
@@ -119,10 +113,7 @@ int CompactListModel::sortedColumn() const
     return m_order.size() == static_cast<std::size_t>(m_announced) ? m_sortColumn : -1;
 }
 
-int CompactListModel::rowCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : m_announced;
-}
+int CompactListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_announced; }
 
 void CompactListModel::sort(int column, Qt::SortOrder order)
 {
@@ -171,8 +162,8 @@ void ResultsModel::appendRow(std::string_view fileName, std::uint64_t size, std:
 {
     const std::size_t folderEnd = liststore::folderLength(fullPath);
     const std::string_view last = fullPath.substr(folderEnd);
-    const std::uint32_t ownerId =
-        rows().append(fullPath.substr(0, folderEnd), fileName, last == fileName ? nullptr : &last, owner, size);
+    const std::uint32_t ownerId = rows().append(fullPath.substr(0, folderEnd), fileName,
+                                                last == fileName ? nullptr : &last, owner, size);
     if (ownerId >= m_ownerTotals.size())
         m_ownerTotals.resize(ownerId + 1);
     OwnerTotal& total = m_ownerTotals[ownerId];

@@ -93,8 +93,7 @@ public:
     explicit ResultsModel(QObject* parent = nullptr);
 
     // Columns "FileName", "Size", "Owner", "Full Path".
-    void appendRow(std::string_view fileName, std::uint64_t size, std::string_view owner,
-                   std::string_view fullPath);
+    void appendRow(std::string_view fileName, std::uint64_t size, std::string_view owner, std::string_view fullPath);
 
     // The folder part of a shown row's full path ("F:\DATA\"), and the path.
     QString folderPath(int row) const;

@@ -35,4 +35,4 @@ int compareListingOrder(std::string_view a, std::string_view b)
     return bytes < 0 ? -1 : bytes > 0 ? 1 : 0;
 }
 
-} // namespace ascii
+}  // namespace ascii

@@ -27,15 +27,17 @@ int compareListingOrder(std::string_view a, std::string_view b);
 
 constexpr bool equalsIgnoringCase(std::string_view a, std::string_view b)
 {
-    return std::ranges::equal(a, b, {}, [](char c) { return toUpper(c); }, [](char c) { return toUpper(c); });
+    return std::ranges::equal(
+        a, b, {}, [](char c) { return toUpper(c); }, [](char c) { return toUpper(c); });
 }
 
 // A UTF-16 text (an argument of the command line) against a word of ASCII
 // letters, nothing else folded: "/ſettings" (a long s) is not "/settings".
 constexpr bool equalsIgnoringCase(std::u16string_view text, std::string_view word)
 {
-    return std::ranges::equal(text, word, {}, [](char16_t c) { return toUpper(c); },
-                              [](char c) { return toUpper(char16_t(static_cast<unsigned char>(c))); });
+    return std::ranges::equal(
+        text, word, {}, [](char16_t c) { return toUpper(c); },
+        [](char c) { return toUpper(char16_t(static_cast<unsigned char>(c))); });
 }
 
-} // namespace ascii
+}  // namespace ascii

@@ -24,10 +24,7 @@ namespace {
 // Bytes of the listing order compare unsigned, so names beyond ASCII sort after Z.
 constexpr unsigned char foldByte(char c) { return static_cast<unsigned char>(ascii::toUpper(c)); }
 
-bool isSeparator(char c)
-{
-    return c == '\\' || c == '/';
-}
+bool isSeparator(char c) { return c == '\\' || c == '/'; }
 
 int driveIndex(char letter)
 {
@@ -35,10 +32,7 @@ int driveIndex(char letter)
     return (c >= 'A' && c <= 'Z') ? c - 'A' : -1;
 }
 
-bool beginsWithDrive(std::string_view text)
-{
-    return text.size() >= 2 && driveIndex(text[0]) >= 0 && text[1] == ':';
-}
+bool beginsWithDrive(std::string_view text) { return text.size() >= 2 && driveIndex(text[0]) >= 0 && text[1] == ':'; }
 
 void appendComponent(std::string& path, std::string_view name)
 {
@@ -139,10 +133,7 @@ std::string joinExact(const std::string& hostFolder, const std::vector<std::stri
 }
 
 // Sort order of the listing: a-z folded to capitals, ties by the bytes.
-bool listingOrder(const DirEntry& a, const DirEntry& b)
-{
-    return ascii::compareListingOrder(a.name, b.name) < 0;
-}
+bool listingOrder(const DirEntry& a, const DirEntry& b) { return ascii::compareListingOrder(a.name, b.name) < 0; }
 
 // What one character of a pattern stands for, after the translation Windows
 // makes before it matches: '?' becomes the DOS question mark, a '.' before a
@@ -276,7 +267,7 @@ bool matchTranslated(const WildPattern& pattern, std::string_view name)
     return current[states - 1] != 0;
 }
 
-} // namespace
+}  // namespace
 
 void DriveTable::clear()
 {
@@ -347,7 +338,8 @@ bool wildcardMatch(std::string_view pattern, std::string_view name)
         return ascii::equalsIgnoringCase(pattern, name);
     if (pattern.front() == '*' && pattern.back() != '.' && plain(pattern.substr(1))) {
         const std::string_view ending = pattern.substr(1);
-        return name.size() >= ending.size() && ascii::equalsIgnoringCase(name.substr(name.size() - ending.size()), ending);
+        return name.size() >= ending.size() &&
+               ascii::equalsIgnoringCase(name.substr(name.size() - ending.size()), ending);
     }
     return matchTranslated(WildPattern(pattern), name);
 }
@@ -500,7 +492,7 @@ void EntryFilter::consider(const char* entryName, unsigned char type, std::vecto
     entries.push_back(std::move(result));
 }
 
-} // namespace
+}  // namespace
 
 bool DirListing::open(std::string_view windowsPathAndPattern, std::uint32_t attributeRequest,
                       std::string_view filePattern)
@@ -567,10 +559,7 @@ bool DirListing::next(DirEntry& entry)
     return true;
 }
 
-std::string charToOem(std::string_view text)
-{
-    return std::string(text);
-}
+std::string charToOem(std::string_view text) { return std::string(text); }
 
 int setCurrentFolder(std::string_view windowsPath)
 {
@@ -590,4 +579,4 @@ std::string resolveUserPath(std::string_view name)
     return host ? std::move(*host) : std::string(name);
 }
 
-} // namespace platform
+}  // namespace platform

@@ -120,4 +120,4 @@ int setCurrentFolder(std::string_view windowsPath);
 // the current folder.
 std::string resolveUserPath(std::string_view name);
 
-} // namespace platform
+}  // namespace platform

@@ -63,4 +63,4 @@ int FolderReader::release()
     return fd;
 }
 
-} // namespace platform
+}  // namespace platform

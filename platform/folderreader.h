@@ -42,4 +42,4 @@ private:
     alignas(dirent64) char m_buffer[32 * 1024];
 };
 
-} // namespace platform
+}  // namespace platform

@@ -24,7 +24,7 @@ std::string inFolder(std::string_view folder, std::string_view name)
     return path;
 }
 
-} // namespace
+}  // namespace
 
 std::string findHelpFile(std::string_view executableFolder)
 {

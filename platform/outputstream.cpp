@@ -12,12 +12,9 @@ namespace {
 constexpr std::size_t kBufferSize = 64 * 1024;
 
 // errno after a failed stdio call, or EIO when the library left none.
-int lastError()
-{
-    return errno != 0 ? errno : EIO;
-}
+int lastError() { return errno != 0 ? errno : EIO; }
 
-} // namespace
+}  // namespace
 
 std::unique_ptr<OutputStream> OutputStream::open(const std::string& path, bool append, int* error)
 {

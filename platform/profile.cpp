@@ -31,10 +31,7 @@ std::size_t foldedHash(std::string_view text)
 // the document's sections: four bytes a slot and no allocation per header.
 class SectionIndex {
 public:
-    explicit SectionIndex(const std::vector<ProfileSection>& sections)
-        : m_sections(sections), m_slots(64, 0)
-    {
-    }
+    explicit SectionIndex(const std::vector<ProfileSection>& sections) : m_sections(sections), m_slots(64, 0) {}
 
     // The index of the section of that name, or SIZE_MAX.
     std::size_t find(std::string_view name) const
@@ -78,10 +75,7 @@ private:
     std::vector<std::uint32_t> m_slots;
 };
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 std::string_view trimmed(std::string_view text)
 {
@@ -142,7 +136,7 @@ int writeAll(int fd, std::string_view text)
     return 0;
 }
 
-} // namespace
+}  // namespace
 
 std::optional<std::int32_t> parseInteger(std::string_view text)
 {
@@ -210,7 +204,8 @@ ProfileDocument ProfileDocument::parse(std::string_view text)
         if (key.empty())
             continue;
         const std::string_view value = unquoted(trimmed(line.substr(equals + 1)));
-        document.m_sections[current].entries.push_back(ProfileEntry{std::string(key), std::string(value), lineNumber});
+        document.m_sections[current].entries.push_back(
+            ProfileEntry{std::string(key), std::string(value), lineNumber});
     }
     return document;
 }
@@ -338,8 +333,8 @@ int writeFileAtomically(const std::string& path, std::string_view text)
     int fd = -1;
     static unsigned counter = 0;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = folder + (folder == "/" ? "" : "/") + ".trawl-" + std::to_string(::getpid()) + "-"
-                    + std::to_string(++counter) + ".tmp";
+        temporary = folder + (folder == "/" ? "" : "/") + ".trawl-" + std::to_string(::getpid()) + "-" +
+                    std::to_string(++counter) + ".tmp";
         fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
             return errno;
@@ -372,4 +367,4 @@ int writeFileAtomically(const std::string& path, std::string_view text)
     return 0;
 }
 
-} // namespace profile
+}  // namespace profile

@@ -69,4 +69,4 @@ std::optional<std::string> readFile(const std::string& path);
 // half-written file. Returns 0 or the system's error code.
 int writeFileAtomically(const std::string& path, std::string_view text);
 
-} // namespace profile
+}  // namespace profile

@@ -32,7 +32,4 @@ void ConsoleUiServices::showHelp(QWidget*, const QString& helpFile, int context)
         QStringLiteral("Help topic %1 of %2 cannot be shown without a screen").arg(context).arg(helpFile)));
 }
 
-int ConsoleUiServices::execModal(QDialog&)
-{
-    return QDialog::Rejected;
-}
+int ConsoleUiServices::execModal(QDialog&) { return QDialog::Rejected; }

@@ -37,12 +37,9 @@ constexpr CalendarDay civilFromDays(std::int64_t z)
 static_assert(daysFromCivil(1970, 1, 1) == 0);
 static_assert(daysFromCivil(1899, 12, 30) == -kUnixEpochDaySerial);
 
-} // namespace
+}  // namespace
 
-bool isLeapYear(int year)
-{
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
+bool isLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
 int daysInMonth(int year, int month)
 {
@@ -58,8 +55,8 @@ std::optional<std::int32_t> daySerial(int year, int month, int day)
 {
     if (year < kMinYear || year > kMaxYear || day < 1 || day > daysInMonth(year, month))
         return std::nullopt;
-    return static_cast<std::int32_t>(daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day))
-                                     + kUnixEpochDaySerial);
+    return static_cast<std::int32_t>(daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) +
+                                     kUnixEpochDaySerial);
 }
 
 std::optional<CalendarDay> calendarDay(std::int32_t serial)

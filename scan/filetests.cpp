@@ -7,12 +7,9 @@
 
 namespace {
 
-std::optional<std::int32_t> serialOf(const DateRecord& date)
-{
-    return daySerial(date.year, date.month, date.day);
-}
+std::optional<std::int32_t> serialOf(const DateRecord& date) { return daySerial(date.year, date.month, date.day); }
 
-} // namespace
+}  // namespace
 
 bool sizeTestPasses(std::int32_t sizeMode, double sizeBytes, std::uint32_t fileSize)
 {
@@ -85,7 +82,4 @@ bool dateTestPasses(const ScanCriteria& criteria, std::optional<std::int32_t> fi
     }
 }
 
-bool attributeTestPasses(std::uint32_t mask, std::uint32_t attributes)
-{
-    return (attributes & mask) == mask;
-}
+bool attributeTestPasses(std::uint32_t mask, std::uint32_t attributes) { return (attributes & mask) == mask; }

@@ -43,8 +43,7 @@ std::int32_t Tfrmmain::MatchFile(const FileInfoRecord& info, const ExtendedInfoR
             return 0;
     }
 
-    if (criteria.DateTestOn
-        && !dateTestPasses(criteria, fileDaySerial(*nwClient(), criteria.DateType, info)))
+    if (criteria.DateTestOn && !dateTestPasses(criteria, fileDaySerial(*nwClient(), criteria.DateType, info)))
         return 0;
 
     if (!attributeTestPasses(criteria.AttributeMask, extended.attributes))

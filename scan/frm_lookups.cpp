@@ -26,7 +26,7 @@ std::string fileInFolder(std::string_view folder, std::string_view name)
     return joinPath(folder, name);
 }
 
-} // namespace
+}  // namespace
 
 std::int32_t Tfrmmain::GetShortName(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const char* volumePath,
                                     std::string& shortName)

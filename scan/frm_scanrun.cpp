@@ -40,7 +40,7 @@ bool readServerName(const std::string& folder, std::string& serverName, NWCCODE&
     return true;
 }
 
-} // namespace
+}  // namespace
 
 void Tfrmmain::StartScan()
 {
@@ -166,20 +166,13 @@ void Tfrmmain::ShowScanOutcome(std::int64_t errorRows)
 {
     if (lastScanOutcome == ScanOutcome::NotRun)
         return;
-    lblMessage->setText(lastScanOutcome == ScanOutcome::Completed
-                            ? QString("Scan complete: %1 matching files, %2 errors")
-                                  .arg(scanProgress.MatchingFiles)
-                                  .arg(errorRows)
-                            : QString("Scan stopped: the results are partial"));
+    lblMessage->setText(
+        lastScanOutcome == ScanOutcome::Completed
+            ? QString("Scan complete: %1 matching files, %2 errors").arg(scanProgress.MatchingFiles).arg(errorRows)
+            : QString("Scan stopped: the results are partial"));
     m_outcomeShown = true;
 }
 
-void Tfrmmain::cmdStartClick()
-{
-    StartScan();
-}
+void Tfrmmain::cmdStartClick() { StartScan(); }
 
-void Tfrmmain::cmdStopClick()
-{
-    scanProgress.Running = 0;
-}
+void Tfrmmain::cmdStopClick() { scanProgress.Running = 0; }

@@ -48,7 +48,7 @@ std::int32_t checkedChoice(std::initializer_list<Choice> group, std::int32_t non
     return value;
 }
 
-} // namespace
+}  // namespace
 
 std::int32_t Tfrmmain::ValidateSettings()
 {
@@ -131,8 +131,9 @@ std::int32_t Tfrmmain::validateOutputSettings()
         QString text = memCommandFile->toPlainText();
         text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
         if (tooLong(text, kMaxCommandTextLength))
-            return refuse(this, QStringLiteral("The command file text is longer than %1 characters")
-                                    .arg(kMaxCommandTextLength));
+            return refuse(
+                this,
+                QStringLiteral("The command file text is longer than %1 characters").arg(kMaxCommandTextLength));
         c.CommandFileOn = 1;
         c.CommandText = text.toStdString();
     }

@@ -44,10 +44,7 @@ void pump(Tfrmmain& window)
     QCoreApplication::processEvents();
 }
 
-bool holdsSeparator(const std::string& name)
-{
-    return name.find_first_of("\\/") != std::string::npos;
-}
+bool holdsSeparator(const std::string& name) { return name.find_first_of("\\/") != std::string::npos; }
 
 // What the walk of one folder keeps from one file to the next.
 struct FileBuffers {
@@ -180,12 +177,12 @@ std::vector<std::string> listFolder(Tfrmmain& window, const std::string& folder,
     return subfolders;
 }
 
-} // namespace
+}  // namespace
 
 void Tfrmmain::WalkFolder(const std::string& folder)
 {
-    const bool wantExtended =
-        scanCriteria.AttributeMask != 0 || (scanCriteria.OutputToFile == 1 && scanCriteria.OutAttributes == 1);
+    const bool wantExtended = scanCriteria.AttributeMask != 0 ||
+                              (scanCriteria.OutputToFile == 1 && scanCriteria.OutAttributes == 1);
     // Buffers kept from one file to the next.
     FileBuffers buffers;
 

@@ -85,4 +85,4 @@ inline constexpr std::uint32_t ImmedCompress = 0x02000000;
 inline constexpr std::uint32_t Compressed = 0x04000000;
 inline constexpr std::uint32_t DontCompress = 0x08000000;
 inline constexpr std::uint32_t CantCompress = 0x20000000;
-} // namespace nwattr
+}  // namespace nwattr

@@ -11,7 +11,7 @@ namespace {
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-} // namespace
+}  // namespace
 
 double parseSizeNumber(std::string_view text)
 {

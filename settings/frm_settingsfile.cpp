@@ -268,7 +268,7 @@ bool loadListKeys(const SettingsFileReads& file, QPlainTextEdit* memCommandFile,
     return true;
 }
 
-} // namespace
+}  // namespace
 
 void Tfrmmain::Button1Click()
 {
@@ -279,7 +279,9 @@ void Tfrmmain::Button1Click()
     const std::string fileName = utf8(*chosen);
 
     ProfileEntries entries;
-    const auto addText = [&](std::string key, const QString& value) { entries.emplace_back(std::move(key), utf8(value)); };
+    const auto addText = [&](std::string key, const QString& value) {
+        entries.emplace_back(std::move(key), utf8(value));
+    };
     const auto addInteger = [&](std::string key, std::int32_t value) {
         entries.emplace_back(std::move(key), std::to_string(value));
     };

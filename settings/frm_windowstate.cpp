@@ -17,7 +17,7 @@ enum StoredState : std::int32_t { Normal = 0, Minimised = 1, Maximised = 2 };
 
 std::string columnKey(int column) { return "Column" + std::to_string(column); }
 
-} // namespace
+}  // namespace
 
 void Tfrmmain::RestoreWindowState()
 {
@@ -55,8 +55,7 @@ void Tfrmmain::RestoreWindowState()
     setWindowState(state);
 
     for (int column = 0; column < kStoredColumns; ++column) {
-        std::int32_t columnWidth =
-            IniReadInteger(kStateFile, "Columns", columnKey(column), kDefaultColumnWidth);
+        std::int32_t columnWidth = IniReadInteger(kStateFile, "Columns", columnKey(column), kDefaultColumnWidth);
         if (columnWidth < 0)
             columnWidth = kDefaultColumnWidth;  // no width to give a column
         lvwResults->setColumnWidth(column, columnWidth);

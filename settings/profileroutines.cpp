@@ -127,7 +127,9 @@ std::string withKeySet(const std::string& text, std::string_view section, std::s
         return result;
     };
     const auto lineEnd = [](const std::string& line) {
-        return line.ends_with("\r\n") ? std::string("\r\n") : line.ends_with('\n') ? std::string("\n") : std::string();
+        return line.ends_with("\r\n") ? std::string("\r\n")
+               : line.ends_with('\n') ? std::string("\n")
+                                      : std::string();
     };
 
     const profile::ProfileDocument document = profile::ProfileDocument::parse(text);
@@ -157,7 +159,7 @@ std::string withKeySet(const std::string& text, std::string_view section, std::s
     return joined();
 }
 
-} // namespace
+}  // namespace
 
 namespace profile {
 
@@ -199,7 +201,7 @@ std::string limitProfileValue(std::string_view text)
     return std::string(text.substr(0, end));
 }
 
-} // namespace profile
+}  // namespace profile
 
 std::string ResolveProfilePath(std::string_view fileName) { return resolve(fileName).path; }
 
@@ -270,7 +272,7 @@ ProfileWriteResult prepareWrite(const ResolvedProfile& resolved)
     return std::nullopt;
 }
 
-} // namespace
+}  // namespace
 
 ProfileWriteResult IniWriteString(std::string_view fileName, std::string_view section, std::string_view key,
                                   std::string_view value)

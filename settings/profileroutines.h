@@ -100,4 +100,4 @@ void setConfigFolder(std::string folder);
 // Cuts a text to the value limit without splitting a UTF-8 sequence.
 std::string limitProfileValue(std::string_view text);
 
-} // namespace profile
+}  // namespace profile

@@ -55,14 +55,14 @@ struct Person {
 };
 
 constexpr std::array kPeople{
-    Person{"JSMITH", "EAST.SALES.ACME", 0x1001},  Person{"MJONES", "EAST.SALES.ACME", 0x1002},
-    Person{"PBROWN", "WEST.SALES.ACME", 0x1003},  Person{"AGARCIA", "WEST.SALES.ACME", 0x1004},
-    Person{"KLEE", "SALES.ACME", 0x1005},         Person{"RWILSON", "DEV.ENG.ACME", 0x1006},
-    Person{"SNGUYEN", "DEV.ENG.ACME", 0x1007},    Person{"TMULLER", "DEV.ENG.ACME", 0x1008},
-    Person{"HCHEN", "QA.ENG.ACME", 0x1009},       Person{"LDUBOIS", "QA.ENG.ACME", 0x100A},
-    Person{"ADMIN", "ADMIN.ACME", 0x1010},        Person{"BACKUP", "ADMIN.ACME", 0x1011},
-    Person{"ETAYLOR", "ADMIN.ACME", 0x1012},      Person{"OKOWALSKI", "ENG.ACME", 0x1013},
-    Person{"VROSSI", "RESEARCH.LABS", 0x1020},    Person{"ZAHMED", "RESEARCH.LABS", 0x1021},
+    Person{"JSMITH", "EAST.SALES.ACME", 0x1001}, Person{"MJONES", "EAST.SALES.ACME", 0x1002},
+    Person{"PBROWN", "WEST.SALES.ACME", 0x1003}, Person{"AGARCIA", "WEST.SALES.ACME", 0x1004},
+    Person{"KLEE", "SALES.ACME", 0x1005},        Person{"RWILSON", "DEV.ENG.ACME", 0x1006},
+    Person{"SNGUYEN", "DEV.ENG.ACME", 0x1007},   Person{"TMULLER", "DEV.ENG.ACME", 0x1008},
+    Person{"HCHEN", "QA.ENG.ACME", 0x1009},      Person{"LDUBOIS", "QA.ENG.ACME", 0x100A},
+    Person{"ADMIN", "ADMIN.ACME", 0x1010},       Person{"BACKUP", "ADMIN.ACME", 0x1011},
+    Person{"ETAYLOR", "ADMIN.ACME", 0x1012},     Person{"OKOWALSKI", "ENG.ACME", 0x1013},
+    Person{"VROSSI", "RESEARCH.LABS", 0x1020},   Person{"ZAHMED", "RESEARCH.LABS", 0x1021},
 };
 // Owners the directory does not know: one only the bindery names, one nobody does.
 constexpr std::uint32_t kGuestId = 0x3001;
@@ -77,9 +77,15 @@ public:
     std::uint32_t below(std::uint32_t n) { return n == 0 ? 0 : static_cast<std::uint32_t>(m_engine() % n); }
     bool chance(std::uint32_t percent) { return below(100) < percent; }
     template <typename T, std::size_t N>
-    const T& pick(const std::array<T, N>& items) { return items[below(N)]; }
+    const T& pick(const std::array<T, N>& items)
+    {
+        return items[below(N)];
+    }
     template <typename T>
-    const T& pick(const std::vector<T>& items) { return items[below(static_cast<std::uint32_t>(items.size()))]; }
+    const T& pick(const std::vector<T>& items)
+    {
+        return items[below(static_cast<std::uint32_t>(items.size()))];
+    }
 
 private:
     std::mt19937 m_engine;
@@ -136,17 +142,18 @@ private:
     std::vector<fs::path> m_folders;
 };
 
-const std::array kWords{"report", "budget", "invoice", "letter", "memo", "minutes", "plan", "schedule",
-                        "notes",  "draft",  "photo",   "scan",   "contract", "summary", "timesheet", "inventory",
-                        "payroll", "readme", "forecast", "agenda", "proposal", "survey", "price list", "handbook"};
-const std::array kLongNames{"Quarterly Report Q3 2021",      "Team Photo - Christmas Party",
-                            "Minutes of the Board Meeting",  "Customer List (do not share)",
-                            "Sales figures East and West",   "Holiday schedule 2023",
-                            "New starter checklist",         "Office move - floor plan",
-                            "Product launch presentation",   "Expenses claim form v2",
-                            "Backup of old intranet site",   "Very long file name that would never fit in eight dot three"};
-const std::vector<std::string> kOfficeExtensions{"doc", "xls", "txt", "pdf", "ppt", "jpg", "bak", "tmp", "zip", "csv",
-                                                 "docx", "xlsx", "msg", "wpd", "rtf"};
+const std::array kWords{"report",  "budget", "invoice",  "letter", "memo",     "minutes", "plan",       "schedule",
+                        "notes",   "draft",  "photo",    "scan",   "contract", "summary", "timesheet",  "inventory",
+                        "payroll", "readme", "forecast", "agenda", "proposal", "survey",  "price list", "handbook"};
+const std::array kLongNames{
+    "Quarterly Report Q3 2021",     "Team Photo - Christmas Party",
+    "Minutes of the Board Meeting", "Customer List (do not share)",
+    "Sales figures East and West",  "Holiday schedule 2023",
+    "New starter checklist",        "Office move - floor plan",
+    "Product launch presentation",  "Expenses claim form v2",
+    "Backup of old intranet site",  "Very long file name that would never fit in eight dot three"};
+const std::vector<std::string> kOfficeExtensions{"doc", "xls", "txt",  "pdf",  "ppt", "jpg", "bak", "tmp",
+                                                 "zip", "csv", "docx", "xlsx", "msg", "wpd", "rtf"};
 
 fs::path DemoBuilder::folder(const fs::path& volumeFolder, const std::string& relative)
 {
@@ -229,12 +236,11 @@ void DemoBuilder::stampDates(const fs::path& path, bool withCreation)
     constexpr std::time_t kLast = 1735603200;   // 2024-12-31 00:00 UTC
     const std::time_t span = kLast - kFirst;
     const std::time_t modified = kFirst + static_cast<std::time_t>(m_dice.below(static_cast<std::uint32_t>(span)));
-    const std::time_t accessed =
-        std::min<std::time_t>(kLast, modified + static_cast<std::time_t>(m_dice.below(400)) * 86400);
+    const std::time_t accessed = std::min<std::time_t>(kLast, modified + static_cast<std::time_t>(m_dice.below(400)) *
+                                                                             86400);
     if (withCreation) {
-        const std::time_t created =
-            std::max<std::time_t>(kFirst - 3 * 365 * 86400,
-                                  modified - static_cast<std::time_t>(m_dice.below(900)) * 86400);
+        const std::time_t created = std::max<std::time_t>(
+            kFirst - 3 * 365 * 86400, modified - static_cast<std::time_t>(m_dice.below(900)) * 86400);
         std::tm parts{};
         gmtime_r(&created, &parts);
         std::array<char, 16> text{};
@@ -420,8 +426,7 @@ void DemoBuilder::makeApps(const fs::path& root)
     const std::vector<std::string> binaries{"exe", "dll", "ini", "hlp", "cnt", "dat", "ocx"};
     for (const char* application : {"OFFICE", "WPWIN", "ACROBAT", "ANTIVIR", "TOOLS", "Legacy Accounting"}) {
         fillFolder(folder(root, application), 70, binaries, kAdminId, true);
-        fillFolder(folder(root, std::string(application) + "/TEMPLATE"), 15, {"dot", "wpt", "xlt"}, kAdminId,
-                   false);
+        fillFolder(folder(root, std::string(application) + "/TEMPLATE"), 15, {"dot", "wpt", "xlt"}, kAdminId, false);
     }
     fillFolder(folder(root, "INSTALL/Images"), 10, {"img", "iso", "zip"}, kAdminId, false);
 }
@@ -573,7 +578,7 @@ bool writeDemoJob(const fs::path& top)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char* argv[])
 {

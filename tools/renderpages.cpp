@@ -58,8 +58,9 @@ const char* const kPageFiles[] = {"page1-path-file.png", "page2-dates-size.png",
 
 int usage()
 {
-    std::fprintf(stderr, "usage: trawl_renderpages <outdir> [--size WIDTHxHEIGHT] [--folder HOSTFOLDER [WINDOWSPATH]] "
-                         "[--rows]\n");
+    std::fprintf(stderr,
+                 "usage: trawl_renderpages <outdir> [--size WIDTHxHEIGHT] [--folder HOSTFOLDER [WINDOWSPATH]] "
+                 "[--rows]\n");
     return 2;
 }
 
@@ -95,7 +96,7 @@ void addSampleRows(Tfrmmain& window)
                                                 QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char* argv[])
 {

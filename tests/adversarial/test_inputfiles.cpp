@@ -66,12 +66,20 @@ using Keys = std::vector<std::pair<std::string, std::string>>;
 // the extra lines end the file.
 std::string settingsText(const Keys& changes = {}, const std::string& extra = {})
 {
-    Keys keys = {{"cboDrives", "F:"},        {"cboPattern", "*.DAT"},       {"cboPath", "F:\\"},
-                 {"optSizeIgnore", "1"},     {"txtSizeBytes", ""},          {"optDateIgnore", "1"},
-                 {"dtpBefore", "40000"},     {"dtpAfter", "40000"},         {"dtpExact", "40000"},
-                 {"optOutputSepComma", "1"}, {"txtOutputFilename", "found.csv"}};
+    Keys keys = {{"cboDrives", "F:"},
+                 {"cboPattern", "*.DAT"},
+                 {"cboPath", "F:\\"},
+                 {"optSizeIgnore", "1"},
+                 {"txtSizeBytes", ""},
+                 {"optDateIgnore", "1"},
+                 {"dtpBefore", "40000"},
+                 {"dtpAfter", "40000"},
+                 {"dtpExact", "40000"},
+                 {"optOutputSepComma", "1"},
+                 {"txtOutputFilename", "found.csv"}};
     for (const auto& change : changes) {
-        const auto found = std::find_if(keys.begin(), keys.end(), [&](const auto& k) { return k.first == change.first; });
+        const auto found = std::find_if(keys.begin(), keys.end(),
+                                        [&](const auto& k) { return k.first == change.first; });
         if (found != keys.end())
             found->second = change.second;
         else
@@ -124,8 +132,10 @@ TEST_F(SettingsFiles, ARelativeNameLoadsWholeThoughTheFolderListMoves)
 {
     const std::string start = ws.makeFolder("start");
     std::filesystem::create_directories(start + "/sub");
-    writeAll(start + "/sub/a.tws", settingsText({{"memCommandFileCount", "1"}, {"memCommandFile0", "echo !2"},
-                                                 {"lstUsersCount", "1"}, {"lstUsers0", "JSMITH.SALES.ACME"}}));
+    writeAll(start + "/sub/a.tws", settingsText({{"memCommandFileCount", "1"},
+                                                 {"memCommandFile0", "echo !2"},
+                                                 {"lstUsersCount", "1"},
+                                                 {"lstUsers0", "JSMITH.SALES.ACME"}}));
     ws.makeFolder(sys + "/OTHER");
     ASSERT_EQ(w->DirectoryListBox1->setDirectory(QStringLiteral("F:\\OTHER")), 0);
     std::filesystem::current_path(start);
@@ -145,47 +155,80 @@ TEST_F(SettingsFiles, AMegabyteLineIsRefusedAtItsKeyOrPassedOver)
     const std::string huge(kMegabyte, 'Q');
     struct Case {
         const char* what;
-        Keys changes;        // keys changed or added in a file that loads
-        std::string extra;   // lines after them
-        QString refusal;     // the one message, empty when the load succeeds
+        Keys changes;       // keys changed or added in a file that loads
+        std::string extra;  // lines after them
+        QString refusal;    // the one message, empty when the load succeeds
         std::function<void(Tfrmmain&)> check;
     };
     const Case cases[] = {
-        {"a megabyte output file name", {{"txtOutputFilename", huge}}, {},
+        {"a megabyte output file name",
+         {{"txtOutputFilename", huge}},
+         {},
          "The value of txtOutputFilename is longer than 255 bytes",
          [](Tfrmmain& w) { EXPECT_EQ(w.txtOutputFilename->text(), QStringLiteral("earlier.csv")); }},
-        {"a megabyte pattern", {{"cboPattern", huge}}, {}, "The value of cboPattern is longer than 255 bytes",
+        {"a megabyte pattern",
+         {{"cboPattern", huge}},
+         {},
+         "The value of cboPattern is longer than 255 bytes",
          [](Tfrmmain& w) { EXPECT_EQ(w.cboPattern->currentText(), QStringLiteral("EARLIER.*")); }},
-        {"a megabyte folder", {{"cboPath", "F:\\" + huge}}, {}, "The value of cboPath is longer than 255 bytes",
-         [](Tfrmmain& w) { EXPECT_EQ(w.cboPattern->currentText(), QStringLiteral("*.DAT")) << "keys before it apply"; }},
+        {"a megabyte folder",
+         {{"cboPath", "F:\\" + huge}},
+         {},
+         "The value of cboPath is longer than 255 bytes",
+         [](Tfrmmain& w) {
+             EXPECT_EQ(w.cboPattern->currentText(), QStringLiteral("*.DAT")) << "keys before it apply";
+         }},
         {"a megabyte template line",
-         {{"memCommandFileCount", "3"}, {"memCommandFile0", "echo !1"}, {"memCommandFile1", huge}, {"memCommandFile2", "x"}},
+         {{"memCommandFileCount", "3"},
+          {"memCommandFile0", "echo !1"},
+          {"memCommandFile1", huge},
+          {"memCommandFile2", "x"}},
          {},
          "The value of memCommandFile1 is longer than 255 bytes",
          [](Tfrmmain& w) { EXPECT_EQ(w.memCommandFile->toPlainText(), QStringLiteral("echo !1")); }},
-        {"a megabyte owner", {{"lstUsersCount", "2"}, {"lstUsers0", "ADMIN"}, {"lstUsers1", huge}}, {},
+        {"a megabyte owner",
+         {{"lstUsersCount", "2"}, {"lstUsers0", "ADMIN"}, {"lstUsers1", huge}},
+         {},
          "The value of lstUsers1 is longer than 255 bytes",
          [](Tfrmmain& w) {
              ASSERT_EQ(w.lstUsers->count(), 1);
              EXPECT_EQ(w.lstUsers->item(0)->text(), QStringLiteral("ADMIN"));
          }},
-        {"255 bytes, the most a value holds", {{"cboPattern", std::string(251, 'P') + ".DAT"}}, {}, {},
+        {"255 bytes, the most a value holds",
+         {{"cboPattern", std::string(251, 'P') + ".DAT"}},
+         {},
+         {},
          [](Tfrmmain& w) { EXPECT_EQ(w.cboPattern->currentText().size(), 255); }},
-        {"a megabyte of blanks around a value", {{"cboPattern", std::string(kMegabyte, ' ') + "*.TXT \t"}}, {}, {},
+        {"a megabyte of blanks around a value",
+         {{"cboPattern", std::string(kMegabyte, ' ') + "*.TXT \t"}},
+         {},
+         {},
          [](Tfrmmain& w) { EXPECT_EQ(w.cboPattern->currentText(), QStringLiteral("*.TXT")); }},
-        {"a megabyte line without '='", {}, "chkOutputSize=1\r\n" + huge + "\r\nchkOutputOwner=1\r\n", {},
+        {"a megabyte line without '='",
+         {},
+         "chkOutputSize=1\r\n" + huge + "\r\nchkOutputOwner=1\r\n",
+         {},
          [](Tfrmmain& w) {
              EXPECT_TRUE(w.chkOutputSize->isChecked());
              EXPECT_TRUE(w.chkOutputOwner->isChecked());
          }},
-        {"a megabyte key", {}, huge + "=1\r\nchkOutputSize=1\r\n", {},
+        {"a megabyte key",
+         {},
+         huge + "=1\r\nchkOutputSize=1\r\n",
+         {},
          [](Tfrmmain& w) { EXPECT_TRUE(w.chkOutputSize->isChecked()); }},
-        {"a megabyte section name after the keys", {}, "[" + huge + "]\r\ncboPattern=WRONG\r\nchkOutputSize=1\r\n", {},
+        {"a megabyte section name after the keys",
+         {},
+         "[" + huge + "]\r\ncboPattern=WRONG\r\nchkOutputSize=1\r\n",
+         {},
          [](Tfrmmain& w) {
              EXPECT_EQ(w.cboPattern->currentText(), QStringLiteral("*.DAT"));
              EXPECT_FALSE(w.chkOutputSize->isChecked());
          }},
-        {"a megabyte flag value", {{"chkOutputSize", std::string(kMegabyte, '1')}}, {}, {},
+        {"a megabyte flag value",
+         {{"chkOutputSize", std::string(kMegabyte, '1')}},
+         {},
+         {},
          [](Tfrmmain& w) { EXPECT_TRUE(w.chkOutputSize->isChecked()) << "any integer but 0 checks"; }},
     };
     for (const Case& c : cases) {
@@ -233,7 +276,8 @@ TEST_F(SettingsFiles, AHundredMegabytesOfRandomBytesAreRefusedThroughTheLoadButt
 
     // Random bytes hold no [TRAWL] section, so every key reads as missing and
     // the load ends at the first date, as for a file that does not exist.
-    EXPECT_EQ(ui.messageTexts(), std::vector<QString>{QStringLiteral("You must be in ShowCheckbox mode to set to this date")});
+    EXPECT_EQ(ui.messageTexts(),
+              std::vector<QString>{QStringLiteral("You must be in ShowCheckbox mode to set to this date")});
     EXPECT_EQ(fingerprint(readAll(file)), before) << "the file was changed";
     EXPECT_EQ(w->memCommandFile->toPlainText(), QString());
 }
@@ -282,9 +326,9 @@ TEST_F(WorkstationFiles, AMegabyteLineIsRefusedWithItsLineOrPassedOver)
         std::string refusal;  // what follows "Trawl: <file>:" on standard error; empty when accepted
     };
     const Case cases[] = {
-        {"a megabyte host folder", head + "[Volumes]\nFS1/DATA=/" + huge + "\n", "6: [Volumes] FS1/DATA: no such folder /QQQ"},
-        {"a megabyte directory name", head + "[Directory]\n" + huge + "=User\n",
-         "6: [Directory] QQQ"},
+        {"a megabyte host folder", head + "[Volumes]\nFS1/DATA=/" + huge + "\n",
+         "6: [Volumes] FS1/DATA: no such folder /QQQ"},
+        {"a megabyte directory name", head + "[Directory]\n" + huge + "=User\n", "6: [Directory] QQQ"},
         {"a megabyte line without '='", head + huge + "\n",
          "5: neither a [Section] header, a key=value line nor a ; comment"},
         {"a megabyte section header left open", head + "[" + huge + "\n", "5: a section header without ']'"},
@@ -485,4 +529,4 @@ TEST_F(FullDisk, AppendingKeepsTheEarlierLinesWhole)
     EXPECT_EQ(readAll(file), std::string(kRoom - 6, 'E') + "\r\nEND\r\n");
 }
 
-} // namespace
+}  // namespace

@@ -75,9 +75,8 @@ TEST_F(LargeFolder, HundredThousandFilesInOneFolder)
 
     EXPECT_FALSE(w->scanProgress.Running);
     EXPECT_TRUE(errors().empty());
-    EXPECT_EQ(status(),
-              (std::array<std::string, 5>{"G:\\zend\\last.txt", std::to_string(kFiles + 1), "1",
-                                          std::to_string(kFiles + 1), "3"}));
+    EXPECT_EQ(status(), (std::array<std::string, 5>{"G:\\zend\\last.txt", std::to_string(kFiles + 1), "1",
+                                                    std::to_string(kFiles + 1), "3"}));
     ASSERT_EQ(w->resultsModel->rowCount(), kFiles + 1);
     // In listing order, each file once: every row checked, not a sample.
     for (int i = 0; i < kFiles; ++i) {
@@ -90,12 +89,12 @@ TEST_F(LargeFolder, HundredThousandFilesInOneFolder)
     std::string line;
     int lines = 0;
     while (std::getline(in, line)) {
-        const std::string expected =
-            (lines < kFiles ? "G:\\" + fileName(lines) : std::string("G:\\zend\\last.txt")) + "\r";
+        const std::string expected = (lines < kFiles ? "G:\\" + fileName(lines) : std::string("G:\\zend\\last.txt")) +
+                                     "\r";
         ASSERT_EQ(line, expected) << "line " << lines;
         ++lines;
     }
     EXPECT_EQ(lines, kFiles + 1);
 }
 
-} // namespace
+}  // namespace

@@ -36,10 +36,10 @@ const std::vector<std::string> kHeldNames = {"com,ma.txt", "na\xC3\xAFve caf\xC3
                                              "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E.txt"};
 // Names it cannot hold: control characters, bytes that are not UTF-8, and the
 // characters NetWare reserves, the backslash included.
-const std::vector<std::string> kRefusedNames = {
-    "tab\tname.txt", "new\nline.txt", "cr\rname.txt", "ctl\x01.txt", "del\x7F.txt",
-    "bad\xFF.txt",   "dq\"uote.txt",  "back\\slash.txt", "star*.txt", "what?.txt",
-    "co:lon.txt",    "lt<.txt",       "gt>.txt",        "pi|pe.txt"};
+const std::vector<std::string> kRefusedNames = {"tab\tname.txt", "new\nline.txt", "cr\rname.txt", "ctl\x01.txt",
+                                                "del\x7F.txt",   "bad\xFF.txt",   "dq\"uote.txt", "back\\slash.txt",
+                                                "star*.txt",     "what?.txt",     "co:lon.txt",   "lt<.txt",
+                                                "gt>.txt",       "pi|pe.txt"};
 
 class Names : public ScanFixture {
 protected:
@@ -151,8 +151,8 @@ TEST_F(Names, OutputFileHoldsOneWholeLinePerMatch)
         for (const Row& row : expectedResults()) {
             const std::string& name = row[0];
             const std::string extension = name.substr(name.rfind('.') + 1);
-            expected += quote + row[3] + quote + c.separator + quote + name + quote + c.separator + quote + extension +
-                        quote + "\r\n";
+            expected += quote + row[3] + quote + c.separator + quote + name + quote + c.separator + quote +
+                        extension + quote + "\r\n";
         }
         const std::string written = readFile(out);
         EXPECT_EQ(written, expected);
@@ -214,7 +214,7 @@ TEST_F(Names, EachErrorsRowIsOneLineOnStandardError)
               lines.end());
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
@@ -271,4 +271,4 @@ TEST_F(NamesByCase, EachFileReadAsItself)
     EXPECT_EQ(resultNames(), std::vector<std::string>{"CASE.TXT"});
 }
 
-} // namespace
+}  // namespace

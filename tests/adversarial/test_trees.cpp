@@ -55,7 +55,7 @@ TEST_F(Trees, LinksAreFilesOfTheirOwnAndNeverEntered)
     ws.makeSymlink("self", sys + "/self");  // to itself
     ws.makeSymlink("pong", sys + "/ping");  // two links to each other
     ws.makeSymlink("ping", sys + "/pong");
-    ws.makeSymlink("..", sys + "/up");      // the folder above the volume
+    ws.makeSymlink("..", sys + "/up");  // the folder above the volume
     ws.makeFile(sys + "/sub/b.txt", 7);
     ws.makeSymlink(sys, sys + "/sub/root");  // an ancestor, by its absolute path
     ws.makeSymlink(".", sys + "/sub/here");  // the folder itself
@@ -177,7 +177,8 @@ TEST_F(Trees, NamesOfTwoHundredFiftyFiveBytes)
     EXPECT_EQ(results(), expected);
     EXPECT_TRUE(errors().empty()) << errors().front()[0] << ' ' << errors().front()[2];
     EXPECT_EQ(readFile(out), ascii + ",txt,[Rw-----------------------]\r\n" + accented +
-                                 ",,[Rw-----------------------]\r\n" + ascii + ",txt,[Rw-----------------------]\r\n");
+                                 ",,[Rw-----------------------]\r\n" + ascii +
+                                 ",txt,[Rw-----------------------]\r\n");
 }
 
 // --- Entries that change between the listing and the reads ----------------
@@ -202,8 +203,8 @@ public:
                                       std::uint8_t searchAttributes, std::uint8_t* sequence, FileInfoRecord* info,
                                       std::uint8_t augmentFlag) override
     {
-        const NWCCODE code =
-            m_inner.NWIntScanFileInformation2(conn, dirHandle, pattern, searchAttributes, sequence, info, augmentFlag);
+        const NWCCODE code = m_inner.NWIntScanFileInformation2(conn, dirHandle, pattern, searchAttributes, sequence,
+                                                               info, augmentFlag);
         if (afterFileInformation)
             afterFileInformation(pattern);
         return code;
@@ -217,8 +218,7 @@ public:
                                   std::uint32_t* sequence, const char* pattern, ExtendedInfoRecord* info,
                                   std::uint8_t augmentFlag) override
     {
-        return m_inner.NWIntScanExtendedInfo(conn, dirHandle, searchAttributes, sequence, pattern, info,
-                                             augmentFlag);
+        return m_inner.NWIntScanExtendedInfo(conn, dirHandle, searchAttributes, sequence, pattern, info, augmentFlag);
     }
     NWCCODE NWDeallocateDirectoryHandle(NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle) override
     {
@@ -445,10 +445,10 @@ TEST_F(ChangingTrees, EntriesThatVanishOrAppearAfterTheListing)
             const Fate fate = c.fates[i];
             if (i == 3)
                 current = "F:\\sub";  // entered after the root's files
-            const bool isFound =
-                std::any_of(found.begin(), found.end(), [&](const Row& r) { return r[0] == file.name; });
-            const auto row =
-                std::find_if(rows.begin(), rows.end(), [&](const ErrorRow& r) { return r[0] == file.volumePath; });
+            const bool isFound = std::any_of(found.begin(), found.end(),
+                                             [&](const Row& r) { return r[0] == file.name; });
+            const auto row = std::find_if(rows.begin(), rows.end(),
+                                          [&](const ErrorRow& r) { return r[0] == file.volumePath; });
             const bool isRow = row != rows.end();
             EXPECT_TRUE(isFound || fate != Fate::Found) << file.name << " not found";
             EXPECT_TRUE(isFound || isRow || fate == Fate::FoundRowOrUnlisted) << file.name << " not seen";
@@ -538,4 +538,4 @@ TEST_F(ChangingTrees, FileThatVanishesBetweenItsInformationAndItsAttributes)
     }
 }
 
-} // namespace
+}  // namespace

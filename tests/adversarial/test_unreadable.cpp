@@ -73,22 +73,26 @@ INSTANTIATE_TEST_SUITE_P(
     Faults, UnreadableByFault,
     ::testing::Values(
         // Every path in and below the folder refused by the parse.
-        FaultCase{"EveryPathInTheFolder", "NWParseNetwarePath, F:\\LOCKED\\*, 89A8",
+        FaultCase{"EveryPathInTheFolder",
+                  "NWParseNetwarePath, F:\\LOCKED\\*, 89A8",
                   {{"F:\\LOCKED\\one.txt", "10", "NWParseNetwarePath Code : 89a8"},
                    {"F:\\LOCKED\\two.txt", "20", "NWParseNetwarePath Code : 89a8"},
                    {"F:\\LOCKED\\deep\\three.txt", "30", "NWParseNetwarePath Code : 89a8"}},
                   {"top.txt", "ok.txt"}},
         // The folder's own handle refused: each of its files, named, none below it.
-        FaultCase{"TheFoldersHandle", "NWAllocateTemporaryDirectoryHandle, SYS:LOCKED, 89A8",
+        FaultCase{"TheFoldersHandle",
+                  "NWAllocateTemporaryDirectoryHandle, SYS:LOCKED, 89A8",
                   {{"SYS:LOCKED\\one.txt", "10", "NWAllocateTemporaryDirectoryHandle Code : 89a8"},
                    {"SYS:LOCKED\\two.txt", "20", "NWAllocateTemporaryDirectoryHandle Code : 89a8"}},
                   {"top.txt", "three.txt", "ok.txt"}},
         // One file's information refused.
-        FaultCase{"OneFilesInformation", "NWIntScanFileInformation2, SYS:LOCKED\\two.txt, 89A8",
+        FaultCase{"OneFilesInformation",
+                  "NWIntScanFileInformation2, SYS:LOCKED\\two.txt, 89A8",
                   {{"SYS:LOCKED\\two.txt", "20", "NWIntScanFileInformation2 Code : 89a8"}},
                   {"top.txt", "one.txt", "three.txt", "ok.txt"}},
         // Every file's extended information in the folder refused.
-        FaultCase{"ExtendedInformation", "NWIntScanExtendedInfo, SYS:LOCKED\\*, 89A8",
+        FaultCase{"ExtendedInformation",
+                  "NWIntScanExtendedInfo, SYS:LOCKED\\*, 89A8",
                   {{"SYS:LOCKED\\one.txt", "10", "NWIntScanExtendedInfo Code : 89a8"},
                    {"SYS:LOCKED\\two.txt", "20", "NWIntScanExtendedInfo Code : 89a8"},
                    {"SYS:LOCKED\\deep\\three.txt", "30", "NWIntScanExtendedInfo Code : 89a8"}},
@@ -199,4 +203,4 @@ TEST_F(Unreadable, FolderTooDeepForTheHostIsARow)
     EXPECT_EQ(status()[2], std::to_string(failing));
 }
 
-} // namespace
+}  // namespace

@@ -32,10 +32,10 @@ TEST(CommandLine, SwitchesFoldOnlyAsciiLettersAndNamesComeBackUnchanged)
         Kind kind;
         std::u16string name;
     } cases[] = {
-        {u"/\u017Fettings=a.tws", Kind::Ignored, u""},      // long s folds to "s" in Unicode
-        {u"/sett\u0130ngs=a.tws", Kind::Ignored, u""},      // dotted capital I
+        {u"/\u017Fettings=a.tws", Kind::Ignored, u""},                 // long s folds to "s" in Unicode
+        {u"/sett\u0130ngs=a.tws", Kind::Ignored, u""},                 // dotted capital I
         {u"/autorun" + std::u16string(1, u'\0'), Kind::Ignored, u""},  // an embedded NUL is part of the argument
-        {u"\uFF0Fautorun", Kind::Ignored, u""},             // full-width solidus
+        {u"\uFF0Fautorun", Kind::Ignored, u""},                        // full-width solidus
         {u"/AuToClOsE", Kind::AutoClose, u""},
         {u"/settings==x", Kind::LoadSettings, u"=x"},
         {u"/SETTINGS\u00E9=" + loneSurrogate + u"\u00E9.tws", Kind::LoadSettings, loneSurrogate + u"\u00E9.tws"},
@@ -65,4 +65,4 @@ TEST(CommandLine, OneActionPerArgumentInOrder)
     EXPECT_TRUE(readCommandLine({}).empty());
 }
 
-} // namespace
+}  // namespace

@@ -127,8 +127,8 @@ TEST_F(DriveTest, ExactSpellingWinsOverCaseBlindOnes)
 
 TEST_F(DriveTest, ListingIsSortedCaseFoldedWithTiesByBytes)
 {
-    const Strings expected = {"1.txt", "Alpha.txt", "alpha.TXT", "alpha.txt", "b.txt", "Zeta.txt", "zz.txt",
-                              "_under.txt"};
+    const Strings expected = {"1.txt", "Alpha.txt", "alpha.TXT", "alpha.txt",
+                              "b.txt", "Zeta.txt",  "zz.txt",    "_under.txt"};
     Strings reversed(expected.rbegin(), expected.rend());
     for (std::string& name : reversed)
         name = "One/" + name;
@@ -170,9 +170,8 @@ TEST_F(DriveTest, HiddenReadOnlyAndLinkedEntries)
     ASSERT_EQ(::symlink("Real", host("Sub/toReal").c_str()), 0);
 
     // Links are files, whatever they point to, so no walk follows them.
-    EXPECT_EQ(list("F:\\Sub\\*.*", 0x17, true),
-              (Strings{".:D", "..:D", ".cache:DH", ".profile:H", "group:", "locked:R", "loop:", "Real:D",
-                       "toReal:", "up:"}));
+    EXPECT_EQ(list("F:\\Sub\\*.*", 0x17, true), (Strings{".:D", "..:D", ".cache:DH", ".profile:H",
+                                                         "group:", "locked:R", "loop:", "Real:D", "toReal:", "up:"}));
     EXPECT_EQ(list("F:\\Sub\\*", 7), (Strings{".profile", "group", "locked", "loop", "toReal", "up"}));
     // Hidden entries only when asked for.
     EXPECT_EQ(list("F:\\Sub\\*", 0x11), (Strings{".", "..", "group", "locked", "loop", "Real", "toReal", "up"}));
@@ -231,4 +230,4 @@ TEST_F(DriveTest, CurrentFolderAndUserPaths)
         EXPECT_EQ(platform::resolveUserPath(unchanged), unchanged);
 }
 
-} // namespace
+}  // namespace

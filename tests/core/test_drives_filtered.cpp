@@ -30,7 +30,8 @@ protected:
         platform::drives().setDrive('F', m_root);
         for (const char* folder : {"Sub", "Sub/Reports.tmp", "Sub/data"})
             fs::create_directories(m_root + "/" + folder);
-        for (const char* file : {"Sub/a.tmp", "Sub/B.TMP", "Sub/c.txt", "Sub/.hidden.tmp", "Sub/readme", "Sub/x.tmpl"})
+        for (const char* file :
+             {"Sub/a.tmp", "Sub/B.TMP", "Sub/c.txt", "Sub/.hidden.tmp", "Sub/readme", "Sub/x.tmpl"})
             std::ofstream(m_root + "/" + file) << "12345";
         fs::create_symlink(m_root + "/Sub/data", m_root + "/Sub/link.tmp");
         fs::create_symlink(m_root + "/Sub/data", m_root + "/Sub/link.doc");
@@ -69,8 +70,8 @@ TEST_F(FilteredListing, KeepsFoldersAndTheFilesThePatternMatches)
         std::string filePattern;
     };
     const Case cases[] = {
-        {kAll, "*.tmp"}, {kAll, "*.*"}, {kAll, "nothing"}, {kAll, ""}, {kFilesOnly, "*.TMP"}, {kAll, "?.tmp"},
-        {kAll, "link.*"},
+        {kAll, "*.tmp"},       {kAll, "*.*"},   {kAll, "nothing"}, {kAll, ""},
+        {kFilesOnly, "*.TMP"}, {kAll, "?.tmp"}, {kAll, "link.*"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.filePattern + " request " + std::to_string(c.request));
@@ -86,12 +87,13 @@ TEST_F(FilteredListing, KeepsFoldersAndTheFilesThePatternMatches)
     }
     // The files themselves, with their sizes: links count as files.
     const std::string tmp = "*.tmp";
-    EXPECT_EQ(list("F:\\Sub\\*.*", kAll, &tmp),
-              (Strings{".:0:16", "..:0:16", ".hidden.tmp:5:2", "a.tmp:5:0", "B.TMP:5:0", "data:0:16",
-                       "link.tmp:" + std::to_string(fs::read_symlink(m_root + "/Sub/link.tmp").string().size()) + ":0",
-                       "Reports.tmp:0:16"}));
+    EXPECT_EQ(
+        list("F:\\Sub\\*.*", kAll, &tmp),
+        (Strings{".:0:16", "..:0:16", ".hidden.tmp:5:2", "a.tmp:5:0", "B.TMP:5:0", "data:0:16",
+                 "link.tmp:" + std::to_string(fs::read_symlink(m_root + "/Sub/link.tmp").string().size()) + ":0",
+                 "Reports.tmp:0:16"}));
     // The listing's own pattern still applies first.
     EXPECT_EQ(list("F:\\Sub\\*.txt", kAll, &tmp), Strings{});
 }
 
-} // namespace
+}  // namespace

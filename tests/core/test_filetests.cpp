@@ -120,15 +120,22 @@ TEST(DateTest, DayBoundaries)
         bool passes;
     } cases[] = {
         // Before: on or before.
-        {1, day, true}, {1, day - 1, true}, {1, day + 1, false},
+        {1, day, true},
+        {1, day - 1, true},
+        {1, day + 1, false},
         // Exact.
-        {2, day, true}, {2, day - 1, false}, {2, day + 1, false},
+        {2, day, true},
+        {2, day - 1, false},
+        {2, day + 1, false},
         // After: on or after.
-        {3, day, true}, {3, day + 1, true}, {3, day - 1, false},
+        {3, day, true},
+        {3, day + 1, true},
+        {3, day - 1, false},
     };
     for (const Case& c : cases) {
         const ScanCriteria criteria = dateCriteria(c.mode, day, day, day);
-        EXPECT_EQ(dateTestPasses(criteria, c.fileDay), c.passes) << "mode " << c.mode << " offset " << c.fileDay - day;
+        EXPECT_EQ(dateTestPasses(criteria, c.fileDay), c.passes)
+            << "mode " << c.mode << " offset " << c.fileDay - day;
     }
 }
 
@@ -162,12 +169,14 @@ TEST(FileDay, EachDateTypeUnpacksItsOwnField)
     info.creationDate = 0x4444;
 
     NiceMock<MockNwClient> client;
-    EXPECT_CALL(client, NWUnpackDate(0x1111, _)).WillRepeatedly(DoAll(SetArgPointee<1>(dateOf(2020, 1, 2)), Return(0)));
-    EXPECT_CALL(client, NWUnpackDate(0x4444, _)).WillRepeatedly(DoAll(SetArgPointee<1>(dateOf(2021, 5, 6)), Return(0)));
+    EXPECT_CALL(client, NWUnpackDate(0x1111, _))
+        .WillRepeatedly(DoAll(SetArgPointee<1>(dateOf(2020, 1, 2)), Return(0)));
+    EXPECT_CALL(client, NWUnpackDate(0x4444, _))
+        .WillRepeatedly(DoAll(SetArgPointee<1>(dateOf(2021, 5, 6)), Return(0)));
     // The time of the last update is dropped: late in the evening is the same day.
     EXPECT_CALL(client, NWUnpackDateTime(0x22223333u, _, _))
-        .WillRepeatedly(DoAll(SetArgPointee<1>(dateOf(2022, 7, 8)), SetArgPointee<2>(TimeRecord{58, 59, 23}),
-                              Return(0)));
+        .WillRepeatedly(
+            DoAll(SetArgPointee<1>(dateOf(2022, 7, 8)), SetArgPointee<2>(TimeRecord{58, 59, 23}), Return(0)));
 
     EXPECT_EQ(fileDaySerial(client, 1, info), daySerial(2020, 1, 2));
     EXPECT_EQ(fileDaySerial(client, 2, info), daySerial(2022, 7, 8));
@@ -205,4 +214,4 @@ TEST(AttributeTest, EveryMaskBitMustBeSet)
     EXPECT_FALSE(attributeTestPasses(CantCompress | ReadOnly, 0xFFFFFFFFu & ~ReadOnly));
 }
 
-} // namespace
+}  // namespace

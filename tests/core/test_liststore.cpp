@@ -21,11 +21,11 @@ TEST(ListOrder, NamesAndFoldersCompareAsTheListingAndTheWalk)
         int names;    // compareNames(a, b)
         int folders;  // compareFolders(a, b)
     } cases[] = {
-        {"readme", "README", 1, 1},        // the same blind to case, then by bytes
+        {"readme", "README", 1, 1},  // the same blind to case, then by bytes
         {"a.txt", "B.TXT", -1, -1},
-        {"FILE", "FILE1", -1, -1},         // a name before the longer ones it begins
-        {"Z", "\xC3\xA9", -1, -1},         // bytes beyond ASCII after Z
-        {"_x", "AX", 1, 1},                // '_' stands after the capitals
+        {"FILE", "FILE1", -1, -1},  // a name before the longer ones it begins
+        {"Z", "\xC3\xA9", -1, -1},  // bytes beyond ASCII after Z
+        {"_x", "AX", 1, 1},         // '_' stands after the capitals
         {"F:\\A\\", "F:\\A\\SUB\\", -1, -1},
         // A folder comes before the folders below it, whatever their names.
         {"F:\\A\\", "F:\\A B\\", 1, -1},
@@ -95,11 +95,11 @@ TEST(SortRows, EachKeyUpAndDownWithTiesInArrivalOrder)
     };
     // Rows in the order a walk of F:\ finds them.
     const Row input[] = {
-        {"F:\\", "b.txt", "GUEST", 100},          // 0
-        {"F:\\", "C", "admin", 9},                // 1
-        {"F:\\A\\", "Z.DOC", "ADMIN", 100},       // 2
-        {"F:\\A\\SUB\\", "A.DOC", "guest", 10},   // 3
-        {"F:\\A B\\", "a.txt", "GUEST", 1},       // 4
+        {"F:\\", "b.txt", "GUEST", 100},         // 0
+        {"F:\\", "C", "admin", 9},               // 1
+        {"F:\\A\\", "Z.DOC", "ADMIN", 100},      // 2
+        {"F:\\A\\SUB\\", "A.DOC", "guest", 10},  // 3
+        {"F:\\A B\\", "a.txt", "GUEST", 1},      // 4
     };
     for (const Row& row : input)
         rows.append(row.folder, row.name, nullptr, row.owner, row.size);
@@ -157,8 +157,9 @@ TEST(SortRows, AgreesWithAPlainSortOnNamesThatBeginAlike)
     for (std::uint32_t i = 0; i < byName.size(); ++i)
         byName[i] = i;
     Rows byPath = byName;
-    std::stable_sort(byName.begin(), byName.end(),
-                     [&](std::uint32_t a, std::uint32_t b) { return liststore::compareNames(names[a], names[b]) < 0; });
+    std::stable_sort(byName.begin(), byName.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return liststore::compareNames(names[a], names[b]) < 0;
+    });
     std::stable_sort(byPath.begin(), byPath.end(), [&](std::uint32_t a, std::uint32_t b) {
         if (const int order = liststore::compareFolders(folders[a], folders[b]); order != 0)
             return order < 0;
@@ -168,4 +169,4 @@ TEST(SortRows, AgreesWithAPlainSortOnNamesThatBeginAlike)
     EXPECT_EQ(sorted(rows, SortKey::Path, false), byPath);
 }
 
-} // namespace
+}  // namespace

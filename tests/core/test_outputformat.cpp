@@ -71,7 +71,7 @@ OutputRecord recordOf(std::string_view folder, std::string_view name, std::uint3
 TEST(RecordLine, FieldsSeparatorsAndQuotes)
 {
     using SC = ScanCriteria;
-    const auto allFields = {&SC::OutAttributes, &SC::OutCreation, &SC::OutModified, &SC::OutAccessed,
+    const auto allFields = {&SC::OutAttributes, &SC::OutCreation, &SC::OutModified,  &SC::OutAccessed,
                             &SC::OutOwner,      &SC::OutSize,     &SC::OutExtension, &SC::OutFileName,
                             &SC::OutFullPath,   &SC::OutServer};
     const OutputRecord report = recordOf("F:\\DATA", "REPORT.TXT");
@@ -82,7 +82,8 @@ TEST(RecordLine, FieldsSeparatorsAndQuotes)
         const char* expected;
     };
     const std::vector<Case> cases{
-        {"size, owner", criteriaWith({&SC::OutSize, &SC::OutOwner}, ',', false), report, "1234,JSMITH.SALES.ACME\r\n"},
+        {"size, owner", criteriaWith({&SC::OutSize, &SC::OutOwner}, ',', false), report,
+         "1234,JSMITH.SALES.ACME\r\n"},
         {"quoted", criteriaWith({&SC::OutSize, &SC::OutOwner}, ',', true), report,
          "\"1234\",\"JSMITH.SALES.ACME\"\r\n"},
         {"tab", criteriaWith({&SC::OutFileName, &SC::OutSize}, '\t', false), report, "REPORT.TXT\t1234\r\n"},
@@ -92,7 +93,8 @@ TEST(RecordLine, FieldsSeparatorsAndQuotes)
         {"last dot", criteriaWith({&SC::OutExtension}, ',', false), recordOf("F:\\", "archive.tar.gz"), "gz\r\n"},
         {"drive root", criteriaWith({&SC::OutFullPath}, ',', false), recordOf("F:\\", "name"), "F:\\name\r\n"},
         {"3 GiB", criteriaWith({&SC::OutSize}, ',', false), recordOf("F:\\", "a", 0xC0000000u), "3221225472\r\n"},
-        {"unescaped", criteriaWith({&SC::OutOwner}, ',', true), recordOf("F:\\", "a", 1, "a,\"b\""), "\"a,\"b\"\"\r\n"},
+        {"unescaped", criteriaWith({&SC::OutOwner}, ',', true), recordOf("F:\\", "a", 1, "a,\"b\""),
+         "\"a,\"b\"\"\r\n"},
         {"file order", criteriaWith(allFields, '|', false), report,
          "FS1|F:\\DATA\\REPORT.TXT|REPORT.TXT|TXT|1234|JSMITH.SALES.ACME|3/7/2001|2/1/2000|12/25/1995|"
          "[Ro-----------------------]\r\n"},
@@ -137,4 +139,4 @@ TEST(CommandLines, TemplateEscapes)
     }
 }
 
-} // namespace
+}  // namespace

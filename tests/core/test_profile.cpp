@@ -25,14 +25,34 @@ TEST(ParseInteger, DecimalAndHexadecimalFormsWrappingTo32Bits)
         const char* text;
         std::optional<std::int32_t> expected;
     } cases[] = {
-        {"42", 42},          {"-1", -1},          {"+7", 7},           {" \t12 ", 12},
-        {"$1", 1},           {"$ff", 255},        {"$FFFFFFFF", -1},   {"0x10", 16},
-        {"0X1f", 31},        {"-$10", -16},       {"-0x10", -16},      {"2147483648", INT32_MIN},
-        {"-2147483648", INT32_MIN},               {"99999999999", 1215752191},
-        {"", {}},            {"  ", {}},          {"word", {}},        {"12abc", {}},
-        {"1 2", {}},         {"$", {}},           {"0x", {}},          {"-", {}},
-        {"0x-1", {}},        {"--1", {}},         {"1.5", {}},         {"$-1", {}},
-        {"\xd9\xa1", {}},    {"1\n", {}},
+        {"42", 42},
+        {"-1", -1},
+        {"+7", 7},
+        {" \t12 ", 12},
+        {"$1", 1},
+        {"$ff", 255},
+        {"$FFFFFFFF", -1},
+        {"0x10", 16},
+        {"0X1f", 31},
+        {"-$10", -16},
+        {"-0x10", -16},
+        {"2147483648", INT32_MIN},
+        {"-2147483648", INT32_MIN},
+        {"99999999999", 1215752191},
+        {"", {}},
+        {"  ", {}},
+        {"word", {}},
+        {"12abc", {}},
+        {"1 2", {}},
+        {"$", {}},
+        {"0x", {}},
+        {"-", {}},
+        {"0x-1", {}},
+        {"--1", {}},
+        {"1.5", {}},
+        {"$-1", {}},
+        {"\xd9\xa1", {}},
+        {"1\n", {}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(profile::parseInteger(c.text), c.expected) << '"' << c.text << '"';
@@ -40,28 +60,27 @@ TEST(ParseInteger, DecimalAndHexadecimalFormsWrappingTo32Bits)
 
 TEST(ProfileParse, ReadingRules)
 {
-    const ProfileDocument doc = ProfileDocument::parse(
-        "orphan=before any header\n"
-        "; a comment\n"
-        "[Trawl]\n"
-        "cboPattern = *.tmp \n"
-        "CBOPATTERN=second\n"
-        "  txtA  =\t\"quoted value\"\t\n"
-        "txtB='single'\n"
-        "txtC=\"mismatched'\n"
-        "txtD=\"\n"
-        "txtE=\"\"\n"
-        "txtF='a' and 'b'\n"
-        "txtG=a=b\n"
-        "txtH=\" kept blanks \"\n"
-        "no equals sign here\n"
-        "=no key\n"
-        ";txtI=commented out\n"
-        "[Other]\n"
-        "x=1\n"
-        "[ TRAWL ]\n"
-        "later=continued\n"
-        "[Empty]\n");
+    const ProfileDocument doc = ProfileDocument::parse("orphan=before any header\n"
+                                                       "; a comment\n"
+                                                       "[Trawl]\n"
+                                                       "cboPattern = *.tmp \n"
+                                                       "CBOPATTERN=second\n"
+                                                       "  txtA  =\t\"quoted value\"\t\n"
+                                                       "txtB='single'\n"
+                                                       "txtC=\"mismatched'\n"
+                                                       "txtD=\"\n"
+                                                       "txtE=\"\"\n"
+                                                       "txtF='a' and 'b'\n"
+                                                       "txtG=a=b\n"
+                                                       "txtH=\" kept blanks \"\n"
+                                                       "no equals sign here\n"
+                                                       "=no key\n"
+                                                       ";txtI=commented out\n"
+                                                       "[Other]\n"
+                                                       "x=1\n"
+                                                       "[ TRAWL ]\n"
+                                                       "later=continued\n"
+                                                       "[Empty]\n");
 
     const struct {
         const char* section;
@@ -107,8 +126,8 @@ TEST(ProfileParse, AnyBytesAndAnyLength)
     std::string noise;
     for (int i = 0; i < (1 << 20); ++i)
         noise.push_back(alphabet[random() % (sizeof alphabet - 1)]);
-    const ProfileDocument doc = ProfileDocument::parse(noise + "\n[S]\r\na=1\r\nb=2 \r\nc=x\0y\nlong="s + longValue
-                                                       + "\nlast=3");
+    const ProfileDocument doc = ProfileDocument::parse(noise + "\n[S]\r\na=1\r\nb=2 \r\nc=x\0y\nlong="s + longValue +
+                                                       "\nlast=3");
     EXPECT_EQ(doc.value("S", "a"), "1");
     EXPECT_EQ(doc.value("s", "B"), "2");
     EXPECT_EQ(doc.value("S", "c"), "x\0y"s);
@@ -126,14 +145,13 @@ TEST(ProfileParse, AnyBytesAndAnyLength)
 TEST(ProfileSetValue, InPlaceAppendedOrInANewSection)
 {
     ProfileDocument doc = ProfileDocument::parse("[Size]\nWidth=10\nHeight=20\n[Columns]\nc0=100\n");
-    doc.setValue("SIZE", "height", "25");   // in place, spelling of the file kept
-    doc.setValue("size", "Left", "$10");    // appended at the end of its section
+    doc.setValue("SIZE", "height", "25");            // in place, spelling of the file kept
+    doc.setValue("size", "Left", "$10");             // appended at the end of its section
     doc.setValue("Trawl", "cboPath", "F:\\PUBLIC");  // a new section at the end
     doc.setValue("Trawl", "memCommandFile0", " spaced ");
-    EXPECT_EQ(doc.serialize(),
-              "[Size]\r\nWidth=10\r\nHeight=25\r\nLeft=$10\r\n"
-              "[Columns]\r\nc0=100\r\n"
-              "[Trawl]\r\ncboPath=F:\\PUBLIC\r\nmemCommandFile0= spaced \r\n");
+    EXPECT_EQ(doc.serialize(), "[Size]\r\nWidth=10\r\nHeight=25\r\nLeft=$10\r\n"
+                               "[Columns]\r\nc0=100\r\n"
+                               "[Trawl]\r\ncboPath=F:\\PUBLIC\r\nmemCommandFile0= spaced \r\n");
 
     const ProfileDocument again = ProfileDocument::parse(doc.serialize());
     EXPECT_EQ(again.value("Size", "Height"), "25");
@@ -242,4 +260,4 @@ TEST_F(ProfileFileTest, FailedWritesLeaveNothingAndTouchNothing)
     }
 }
 
-} // namespace
+}  // namespace

@@ -65,9 +65,12 @@ TEST_F(ProfileRoutines, NamesResolveBesideTheExecutableThenInTheConfigFolder)
     platform::drives().setDrive('F', (root / "vol").string());
 
     const std::pair<std::string, std::string> cases[] = {
-        {"TRAWL.INI", (exe() / "TRAWL.INI").string()},   {"sub/a.tws", (exe() / "sub" / "a.tws").string()},
-        {"new.tws", (config / "new.tws").string()},      {"folder.tws", (config / "folder.tws").string()},
-        {"other/new.tws", "other/new.tws"},              {absolute, absolute},
+        {"TRAWL.INI", (exe() / "TRAWL.INI").string()},
+        {"sub/a.tws", (exe() / "sub" / "a.tws").string()},
+        {"new.tws", (config / "new.tws").string()},
+        {"folder.tws", (config / "folder.tws").string()},
+        {"other/new.tws", "other/new.tws"},
+        {absolute, absolute},
         {"F:\\SETS\\A.TWS", (root / "vol" / "SETS" / "A.TWS").string()},
     };
     for (const auto& [name, expected] : cases)
@@ -76,17 +79,20 @@ TEST_F(ProfileRoutines, NamesResolveBesideTheExecutableThenInTheConfigFolder)
 
 TEST_F(ProfileRoutines, ReadsFollowTheProfileRules)
 {
-    const std::string file = spit(root / "r.tws",
-                                  "[Other]\r\nkey=wrong section\r\n[trawl]\r\n  KEY  =  *.jpg  \r\nq=\"  in quotes  \"\r\n"
-                                  "long=" + std::string(300, 'x') + "\r\nutf8=" + std::string(254, 'a') + "\xC3\xA9\r\n"
-                                  "i1=$1F\r\ni2=0X10\r\ni3= -1 \r\ni4=word\r\ni5=12abc\r\ni6=\r\n");
+    const std::string file = spit(
+        root / "r.tws", "[Other]\r\nkey=wrong section\r\n[trawl]\r\n  KEY  =  *.jpg  \r\nq=\"  in quotes  \"\r\n"
+                        "long=" +
+                            std::string(300, 'x') + "\r\nutf8=" + std::string(254, 'a') +
+                            "\xC3\xA9\r\n"
+                            "i1=$1F\r\ni2=0X10\r\ni3= -1 \r\ni4=word\r\ni5=12abc\r\ni6=\r\n");
     EXPECT_EQ(IniReadString(file, "TRAWL", "key", "-"), "*.jpg");
     EXPECT_EQ(IniReadString(file, "TRAWL", "q", "-"), "  in quotes  ");
     EXPECT_EQ(IniReadString(file, "TRAWL", "long", "-"), std::string(255, 'x'));
     EXPECT_EQ(IniReadString(file, "TRAWL", "utf8", "-"), std::string(254, 'a')) << "a character is never split";
     EXPECT_EQ(IniReadString(file, "TRAWL", "missing", "-"), "-");
     EXPECT_EQ(IniReadString((root / "none.tws").string(), "TRAWL", "key", "dflt"), "dflt");
-    const std::pair<const char*, std::int32_t> integers[] = {{"i1", 31}, {"i2", 16}, {"i3", -1}, {"i4", 7}, {"i5", 7}, {"i6", 7}};
+    const std::pair<const char*, std::int32_t> integers[] = {{"i1", 31}, {"i2", 16}, {"i3", -1},
+                                                             {"i4", 7},  {"i5", 7},  {"i6", 7}};
     for (const auto& [key, expected] : integers)
         EXPECT_EQ(IniReadInteger(file, "TRAWL", key, 7), expected) << key;
     platform::drives().setDrive('F', root.string());
@@ -96,14 +102,16 @@ TEST_F(ProfileRoutines, ReadsFollowTheProfileRules)
 TEST_F(ProfileRoutines, AWriteChangesOnlyItsOwnLine)
 {
     // Quotes and blanks that reading removes survive later writes of other keys.
-    const std::string file = spit(root / "w.tws", "; note\n[TRAWL]\nquoted='x'\nblanks=   \n  Old Key = v \n[Size]\r\nWidth=1");
+    const std::string file = spit(root / "w.tws",
+                                  "; note\n[TRAWL]\nquoted='x'\nblanks=   \n  Old Key = v \n[Size]\r\nWidth=1");
     ASSERT_FALSE(IniWriteString(file, "trawl", "OLD KEY", "new").has_value());
     ASSERT_FALSE(IniWriteInteger(file, "TRAWL", "added", -5).has_value());
     ASSERT_FALSE(IniWriteInteger(file, "Size", "Height", 2).has_value());
     ASSERT_FALSE(IniWriteString(file, "Columns", "long", std::string(300, 'y')).has_value());
     ASSERT_FALSE(IniWriteString(file, "Columns", "evil", "a.txt\r\n[Size]\r\nWidth=9").has_value());
     EXPECT_EQ(slurp(file), "; note\n[TRAWL]\nquoted='x'\nblanks=   \nOld Key=new\nadded=-5\r\n[Size]\r\nWidth=1\r\n"
-                           "Height=2\r\n[Columns]\r\nlong=" + std::string(255, 'y') + "\r\nevil=a.txt\r\n");
+                           "Height=2\r\n[Columns]\r\nlong=" +
+                               std::string(255, 'y') + "\r\nevil=a.txt\r\n");
 }
 
 TEST_F(ProfileRoutines, AFailedWriteIsAValueNamingTheFile)
@@ -194,4 +202,4 @@ TEST_F(ProfileRoutines, AFailedReplacementLeavesTheOldFileAlone)
     EXPECT_EQ(IniReplaceFile("Q:\\A.TWS", "TRAWL", entries).value().message(), "Unable to write to Q:\\A.TWS");
 }
 
-} // namespace
+}  // namespace

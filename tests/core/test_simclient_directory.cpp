@@ -21,9 +21,10 @@ protected:
     {
         ws.addVolume("FS1", "SYS");
         ws.addVolume("FS2", "APPS");
-        for (const char* line : {"ACME=Organization", "SALES.ACME=Organizational Unit", "JSMITH.SALES.ACME=User, 0x1001",
-                                 "FS1.ACME=NCP Server, 0x2001", "MKT.ACME=Organizational Unit",
-                                 "PQ1.MKT.ACME=Print Queue", "LABS=Organization, 0x500", "KEYS.ACME=Organizational Unit, 77"})
+        for (const char* line :
+             {"ACME=Organization", "SALES.ACME=Organizational Unit", "JSMITH.SALES.ACME=User, 0x1001",
+              "FS1.ACME=NCP Server, 0x2001", "MKT.ACME=Organizational Unit", "PQ1.MKT.ACME=Print Queue",
+              "LABS=Organization, 0x500", "KEYS.ACME=Organizational Unit, 77"})
             ws.addLine("Directory", line);
         ws.addLine("Bindery", "0x3001=GUEST");
         ws.addLine("Bindery", "0x2001=FS1");
@@ -359,4 +360,4 @@ TEST_F(ClientDirectory, UnpacksDatesAndTimes)
     EXPECT_EQ(time.seconds, 58);
 }
 
-} // namespace
+}  // namespace

@@ -24,8 +24,8 @@ protected:
         ws.makeFile(sys + "/PUBLIC/file.txt");
         ws.makeFile(sys + "/OTHER/other.dat");
         ws.mapDrive('F', "FS1/SYS:");
-        for (const char* line : {"ACME=Organization", "SALES.ACME=Organizational Unit", "JSMITH.SALES.ACME=User, 0x1001",
-                                 "FS1.ACME=NCP Server, 0x2001"})
+        for (const char* line : {"ACME=Organization", "SALES.ACME=Organizational Unit",
+                                 "JSMITH.SALES.ACME=User, 0x1001", "FS1.ACME=NCP Server, 0x2001"})
             ws.addLine("Directory", line);
         ws.addLine("Bindery", "0x3001=GUEST");
         ws.addLine("Bindery", "0x3002=SUPERVISOR");
@@ -133,7 +133,8 @@ TEST_F(ClientFaults, EveryOperationFailsWhereItsFaultMatches)
     const FaultCase cases[] = {
         {Operation::ParseNetwarePath, "F:\\PUBLIC\\*", [](SimClient& c) { return parse(c, "f:\\public\\file.txt"); },
          [](SimClient& c) { return parse(c, "F:\\OTHER\\other.dat"); }},
-        {Operation::ScanFileInformation2, "SYS:PUBLIC\\*.TXT", [](SimClient& c) { return fileInfo(c, "SYS:PUBLIC\\file.txt"); },
+        {Operation::ScanFileInformation2, "SYS:PUBLIC\\*.TXT",
+         [](SimClient& c) { return fileInfo(c, "SYS:PUBLIC\\file.txt"); },
          [](SimClient& c) { return fileInfo(c, "SYS:OTHER\\other.dat"); }},
         {Operation::AllocateTemporaryDirectoryHandle, "SYS:PUBLIC",
          [](SimClient& c) {
@@ -308,7 +309,8 @@ TEST_F(ClientFaults, InitialisationCanBeFaulted)
 TEST_F(ClientFaults, FailedHandleCallsLeaveTheCountRight)
 {
     SimClient allocation;
-    ASSERT_TRUE(allocation.loadText(ws.text() + "[Faults]\nF=NWAllocateTemporaryDirectoryHandle, *, 899D\n", nullptr));
+    ASSERT_TRUE(
+        allocation.loadText(ws.text() + "[Faults]\nF=NWAllocateTemporaryDirectoryHandle, *, 899D\n", nullptr));
     NWDIR_HANDLE handle = 0;
     EXPECT_EQ(allocation.NWAllocateTemporaryDirectoryHandle(1, 0, "SYS:PUBLIC", &handle, nullptr), 0x899Du);
     EXPECT_EQ(allocation.openTemporaryHandles(1), 0);
@@ -340,7 +342,8 @@ TEST_F(ClientFaults, IdsMatchInHexadecimalAndDecimal)
 {
     for (const char* wildcard : {"0x1001", "4097", "0X10*", "40?7"}) {
         SimClient client;
-        ASSERT_TRUE(client.loadText(ws.text() + "[Faults]\nF=NWDSMapIDToName, " + wildcard + ", FFFFFDA7\n", nullptr));
+        ASSERT_TRUE(
+            client.loadText(ws.text() + "[Faults]\nF=NWDSMapIDToName, " + wildcard + ", FFFFFDA7\n", nullptr));
         EXPECT_EQ(mapId(client, 0x1001), static_cast<NWCCODE>(-601)) << wildcard;
         EXPECT_EQ(mapId(client, 0x2001), nw::kSuccess) << wildcard;
     }
@@ -349,13 +352,12 @@ TEST_F(ClientFaults, IdsMatchInHexadecimalAndDecimal)
 TEST_F(ClientFaults, TheFirstMatchingFaultOfAnOperationGivesTheCode)
 {
     SimClient client;
-    ASSERT_TRUE(client.loadText(ws.text() +
-                                    "[Faults]\n"
-                                    "Fault0=NWIntScanFileInformation2, SYS:OTHER\\*, 89A8\n"
-                                    "Fault1=NWIntScanFileInformation2, *, 89FF\n",
+    ASSERT_TRUE(client.loadText(ws.text() + "[Faults]\n"
+                                            "Fault0=NWIntScanFileInformation2, SYS:OTHER\\*, 89A8\n"
+                                            "Fault1=NWIntScanFileInformation2, *, 89FF\n",
                                 nullptr));
     EXPECT_EQ(fileInfo(client, "SYS:OTHER\\other.dat"), 0x89A8u);
     EXPECT_EQ(fileInfo(client, "SYS:PUBLIC\\file.txt"), 0x89FFu);
 }
 
-} // namespace
+}  // namespace

@@ -86,7 +86,8 @@ TEST_F(ClientFiles, FileInformationComesFromTheHostFile)
 {
     ScopedTimeZone zone("UTC");
     const std::string file = ws.makeFile(sys + "/Reports/Quarterly Report.xlsx", 12345);
-    ws.setTimes(file, TempWorkstation::localTime(2022, 5, 6, 8, 0, 0), TempWorkstation::localTime(2021, 3, 4, 10, 20, 31));
+    ws.setTimes(file, TempWorkstation::localTime(2022, 5, 6, 8, 0, 0),
+                TempWorkstation::localTime(2021, 3, 4, 10, 20, 31));
     ws.addLine("Owners", std::to_string(::getuid()) + "=0x1001");
     load();
 
@@ -115,7 +116,8 @@ TEST_F(ClientFiles, DatesFollowTheLocalTimeZone)
     load();
     {
         ScopedTimeZone zone("UTC");
-        ws.setTimes(file, TempWorkstation::localTime(2023, 6, 30, 23, 30), TempWorkstation::localTime(2023, 6, 30, 23, 30));
+        ws.setTimes(file, TempWorkstation::localTime(2023, 6, 30, 23, 30),
+                    TempWorkstation::localTime(2023, 6, 30, 23, 30));
     }
     ScopedTimeZone zone("Asia/Tokyo");  // UTC+9, no summer time
     FileInfoRecord info{};
@@ -321,7 +323,8 @@ TEST_F(ClientFiles, ShortNamesAndNameSpacePaths)
     ASSERT_EQ(client->NWGetNSPath(1, 0, 1, nw::kDosNameSpace, nw::kLongNameSpace, &path), nw::kSuccess);
     EXPECT_STREQ(result, "SYS:Long Folder Name\\Quarterly Review.xlsx");
     char longName[256];
-    ASSERT_EQ(client->NWGetLongName(1, 0, "SYS:LONGFO~1\\QUARTE~1.XLS", nw::kDosNameSpace, nw::kLongNameSpace, longName),
+    ASSERT_EQ(client->NWGetLongName(1, 0, "SYS:LONGFO~1\\QUARTE~1.XLS", nw::kDosNameSpace, nw::kLongNameSpace,
+                                    longName),
               nw::kSuccess);
     EXPECT_STREQ(longName, "Quarterly Report.xlsx");
 
@@ -359,9 +362,12 @@ TEST_F(ClientFiles, ShortNamesAreStableAndUniqueInTheirFolder)
     // by bytes) before any short name; a short name in any capitals finds its
     // file; the folder itself too.
     const std::pair<const char*, const char*> lookups[] = {
-        {"mixed\\a.TXT", "A.TXT"},         {"MIXED\\report 2024.TXT", "REPORT~2.TXT"},
-        {"Mixed\\report~1.txt", "REPORT~1.TXT"}, {"mIxEd\\a~1.txt", "A~1.TXT"},
-        {"MIXED\\Report~3.Txt", "REPORT~3.TXT"}, {"mixed", "MIXED"},
+        {"mixed\\a.TXT", "A.TXT"},
+        {"MIXED\\report 2024.TXT", "REPORT~2.TXT"},
+        {"Mixed\\report~1.txt", "REPORT~1.TXT"},
+        {"mIxEd\\a~1.txt", "A~1.TXT"},
+        {"MIXED\\Report~3.Txt", "REPORT~3.TXT"},
+        {"mixed", "MIXED"},
     };
     for (const auto& [asked, expected] : lookups)
         EXPECT_EQ(shortName(std::string("SYS:") + asked), expected) << asked;
@@ -389,7 +395,8 @@ TEST_F(ClientFiles, FindingByShortNameListsEachFolderOnceAScan)
     // The walker's sequence for each file, in capitals.
     const auto walkerSteps = [&] {
         for (int i = 0; i < kFiles; ++i) {
-            const std::string volumePath = "SYS:SHARED DOCUMENTS\\MEETING NOTES NUMBER " + std::to_string(i) + ".DOCX";
+            const std::string volumePath = "SYS:SHARED DOCUMENTS\\MEETING NOTES NUMBER " + std::to_string(i) +
+                                           ".DOCX";
             std::uint8_t nameSpace = 0;
             ASSERT_EQ(client->NWGetOwningNameSpace(1, 0, volumePath.c_str(), &nameSpace), nw::kSuccess);
             ASSERT_FALSE(dosPath(volumePath).empty());
@@ -439,7 +446,8 @@ TEST_F(ClientFiles, TemporaryHandlesAreLimitedPerConnection)
     std::vector<NWDIR_HANDLE> handles;
     for (int i = 0; i < nw::kMaxDirectoryHandles; ++i) {
         NWDIR_HANDLE handle = 0;
-        ASSERT_EQ(client->NWAllocateTemporaryDirectoryHandle(1, 0, "SYS:PUBLIC", &handle, nullptr), nw::kSuccess) << i;
+        ASSERT_EQ(client->NWAllocateTemporaryDirectoryHandle(1, 0, "SYS:PUBLIC", &handle, nullptr), nw::kSuccess)
+            << i;
         EXPECT_NE(handle, 0);
         handles.push_back(handle);
     }
@@ -463,7 +471,8 @@ TEST_F(ClientFiles, TemporaryHandlesAreLimitedPerConnection)
     ASSERT_EQ(client->NWDeallocateDirectoryHandle(1, reused), nw::kSuccess);
     std::uint32_t sequence = 0xFFFFFFFF;
     ExtendedInfoRecord info{};
-    EXPECT_EQ(client->NWIntScanExtendedInfo(1, reused, 6, &sequence, "FILE.TXT", &info, 0), nw::kErrBadDirectoryHandle);
+    EXPECT_EQ(client->NWIntScanExtendedInfo(1, reused, 6, &sequence, "FILE.TXT", &info, 0),
+              nw::kErrBadDirectoryHandle);
     EXPECT_EQ(client->NWIntScanExtendedInfo(1, handles[0], 6, &sequence, "FILE.TXT", &info, 0), nw::kSuccess);
     for (NWDIR_HANDLE handle : handles) {
         if (handle != handles[10]) {
@@ -480,7 +489,8 @@ TEST_F(ClientFiles, TemporaryHandlesNeedAFolder)
     load();
     NWDIR_HANDLE handle = 0;
     std::uint8_t rights = 0;
-    EXPECT_EQ(client->NWAllocateTemporaryDirectoryHandle(1, 0, "SYS:file.txt", &handle, nullptr), nw::kErrInvalidPath);
+    EXPECT_EQ(client->NWAllocateTemporaryDirectoryHandle(1, 0, "SYS:file.txt", &handle, nullptr),
+              nw::kErrInvalidPath);
     EXPECT_EQ(client->NWAllocateTemporaryDirectoryHandle(1, 0, "SYS:missing", &handle, nullptr), nw::kErrInvalidPath);
     EXPECT_EQ(client->openTemporaryHandles(1), 0);
     ASSERT_EQ(client->NWAllocateTemporaryDirectoryHandle(1, 0, "SYS:SUB FOLDER", &handle, &rights), nw::kSuccess);
@@ -525,7 +535,7 @@ TEST_F(ClientFiles, WildcardScansWalkTheFolderWithTheirSequence)
     EXPECT_EQ(names, (std::vector<std::string>{"Long name.txt", "a.txt", "b.txt", "folder.txt"}));
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
@@ -567,4 +577,4 @@ TEST(ClientRecords, FieldsStandAtTheClientsByteOffsets)
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&connection) + 56), "FS1");
 }
 
-} // namespace
+}  // namespace

@@ -173,17 +173,16 @@ TEST_F(ClientFolderCache, AChangeThatKeepsTheFolderTimeIsSeenByTheNextScan)
     ws.makeFile(sys + "/Long folder name/Long file name one.txt");
     load();
     const std::string folder = sys + "/Long folder name";
-    changeDuringAScan({{"SYS:LONG FOLDER NAME\\LONG FILE NAME ONE.TXT", "SYS:LONGFO~1\\LONGFI~1.TXT",
-                        "SYS:LONGFO~1\\LONGFI~2.TXT"},
-                       {"SYS:LONG FOLDER NAME\\LONG FILE NAME JUST ADDED.TXT", "error 89FF",
-                        "SYS:LONGFO~1\\LONGFI~1.TXT"}},
-                      [&] {
-                          struct stat before {};
-                          ASSERT_EQ(::stat(folder.c_str(), &before), 0);
-                          ws.makeFile(folder + "/Long file name just added.txt");
-                          const timespec times[2] = {before.st_atim, before.st_mtim};
-                          ASSERT_EQ(::utimensat(AT_FDCWD, folder.c_str(), times, 0), 0);
-                      });
+    changeDuringAScan(
+        {{"SYS:LONG FOLDER NAME\\LONG FILE NAME ONE.TXT", "SYS:LONGFO~1\\LONGFI~1.TXT", "SYS:LONGFO~1\\LONGFI~2.TXT"},
+         {"SYS:LONG FOLDER NAME\\LONG FILE NAME JUST ADDED.TXT", "error 89FF", "SYS:LONGFO~1\\LONGFI~1.TXT"}},
+        [&] {
+            struct stat before {};
+            ASSERT_EQ(::stat(folder.c_str(), &before), 0);
+            ws.makeFile(folder + "/Long file name just added.txt");
+            const timespec times[2] = {before.st_atim, before.st_mtim};
+            ASSERT_EQ(::utimensat(AT_FDCWD, folder.c_str(), times, 0), 0);
+        });
 }
 
 TEST_F(ClientFolderCache, AFolderReplacedAboveDuringAScanLeadsToTheNewFilesInTheNext)
@@ -192,16 +191,15 @@ TEST_F(ClientFolderCache, AFolderReplacedAboveDuringAScanLeadsToTheNewFilesInThe
     load();
     // The middle folder moves away and a new one of the same name takes its
     // place; the top folder is renamed to other capitals, and found in them.
-    changeDuringAScan({{"SYS:OUTER\\MIDDLE\\INNER\\OLD REPORT.TXT", "SYS:OUTER\\MIDDLE\\INNER\\OLDREP~1.TXT",
-                        "error 89FF"},
-                       {"SYS:outer\\middle\\inner\\new report.txt", "error 89FF",
-                        "SYS:OUTER\\MIDDLE\\INNER\\NEWREP~1.TXT"},
-                       {"SYS:MOVED AWAY\\INNER\\OLD REPORT.TXT", "error 89FF", "SYS:MOVEDA~1\\INNER\\OLDREP~1.TXT"}},
-                      [&] {
-                          rename(sys + "/Outer/Middle", sys + "/Moved away");
-                          ws.makeFile(sys + "/Outer/Middle/Inner/new report.txt");
-                          rename(sys + "/Outer", sys + "/OUTER");
-                      });
+    changeDuringAScan(
+        {{"SYS:OUTER\\MIDDLE\\INNER\\OLD REPORT.TXT", "SYS:OUTER\\MIDDLE\\INNER\\OLDREP~1.TXT", "error 89FF"},
+         {"SYS:outer\\middle\\inner\\new report.txt", "error 89FF", "SYS:OUTER\\MIDDLE\\INNER\\NEWREP~1.TXT"},
+         {"SYS:MOVED AWAY\\INNER\\OLD REPORT.TXT", "error 89FF", "SYS:MOVEDA~1\\INNER\\OLDREP~1.TXT"}},
+        [&] {
+            rename(sys + "/Outer/Middle", sys + "/Moved away");
+            ws.makeFile(sys + "/Outer/Middle/Inner/new report.txt");
+            rename(sys + "/Outer", sys + "/OUTER");
+        });
 }
 
 TEST_F(ClientFolderCache, AFolderMovedAboveTheVolumeIsSeenByTheNextScan)
@@ -825,4 +823,4 @@ TEST_F(ClientFolderCache, TheReaderStartedInsideAWalkGoesOnWithTheRestOfIt)
     client->endScan();
 }
 
-} // namespace
+}  // namespace

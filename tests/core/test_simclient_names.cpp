@@ -102,8 +102,8 @@ TEST(DosDates, UnpackingGivesBackWhatWasPacked)
 {
     DateRecord date{};
     TimeRecord time{};
-    dosdate::unpackDateTime(static_cast<std::uint32_t>(dosdate::packDate(1999, 12, 31)) << 16 | dosdate::packTime(7, 8, 10),
-                            date, time);
+    dosdate::unpackDateTime(
+        static_cast<std::uint32_t>(dosdate::packDate(1999, 12, 31)) << 16 | dosdate::packTime(7, 8, 10), date, time);
     EXPECT_EQ(date.year, 1999);
     EXPECT_EQ(date.month, 12);
     EXPECT_EQ(date.day, 31);
@@ -135,4 +135,4 @@ TEST(DosDates, IsoDatesOfTheCreationAttribute)
         EXPECT_FALSE(dosdate::parseIsoDate(bad).has_value()) << bad;
 }
 
-} // namespace
+}  // namespace

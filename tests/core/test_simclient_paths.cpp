@@ -67,7 +67,11 @@ TEST_F(ParsePath, NetWareDrivesGiveTheirServerAndVolumePath)
         {"G:\\", 1, "DATA:Public\\Sub"},
         {"G:\\x.doc", 1, "DATA:Public\\Sub\\x.doc"},
         {"H:\\APP.EXE", 2, "APPS:APP.EXE"},
-        {"F:\\Gr\xC3\xBC\xC3\x9F" "e & co; [1] {a}.txt", 1, "SYS:Gr\xC3\xBC\xC3\x9F" "e & co; [1] {a}.txt"},
+        {"F:\\Gr\xC3\xBC\xC3\x9F"
+         "e & co; [1] {a}.txt",
+         1,
+         "SYS:Gr\xC3\xBC\xC3\x9F"
+         "e & co; [1] {a}.txt"},
     };
     for (const Case& c : cases) {
         const Parsed parsed = parse(c.path);
@@ -101,8 +105,12 @@ TEST_F(ParsePath, RefusesWhatIsNoNetWarePathAndLeavesTheBufferAlone)
         {"F:\\tab\there.txt", nw::kErrInvalidPath, "control character"},
         {"F:\\del\x7F.txt", nw::kErrInvalidPath, "delete character"},
         {"F:\\bad\xFF.txt", nw::kErrInvalidPath, "byte that is no UTF-8"},
-        {"F:\\over\xC0\xAF" "long", nw::kErrInvalidPath, "overlong UTF-8"},
-        {"F:\\sur\xED\xA0\x80" "rogate", nw::kErrInvalidPath, "UTF-8 surrogate"},
+        {"F:\\over\xC0\xAF"
+         "long",
+         nw::kErrInvalidPath, "overlong UTF-8"},
+        {"F:\\sur\xED\xA0\x80"
+         "rogate",
+         nw::kErrInvalidPath, "UTF-8 surrogate"},
         {"F:\\cut\xE2\x82", nw::kErrInvalidPath, "truncated UTF-8"},
         {"F:\\..\\etc\\passwd", nw::kErrInvalidPath, "climbing out"},
         {"F:\\" + std::string(256, 'n'), nw::kErrInvalidPath, "name of 256 bytes"},
@@ -142,4 +150,4 @@ TEST_F(ParsePath, AnswersFromTheDriveTableWithoutTheHost)
     EXPECT_EQ(parse("F:\\GONE\\FILE.TXT").volumePath, "SYS:GONE\\FILE.TXT");
 }
 
-} // namespace
+}  // namespace

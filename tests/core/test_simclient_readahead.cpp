@@ -81,7 +81,7 @@ protected:
     {
         HostEntry entry;
         return takeRead(folder, name, entry) != Ahead::Nothing && entry.statusRead() ? static_cast<long>(entry.size())
-                                                                                      : -1;
+                                                                                     : -1;
     }
 
     // The size peekStatus() gives of a file of the folder peeked at; -1 for none.
@@ -109,9 +109,9 @@ TEST_F(ClientReadAhead, TheFoldersOfAWalkAreReadAheadOfIt)
         long size;
         bool ahead;
     };
-    const std::vector<File> files = {{"", "r.txt", 1, true},      {"A", "a1.txt", 11, true},
-                                     {"A", "a2.txt", 12, true},    {"A", "skip.dat", 99, false},
-                                     {"B", "b.txt", 21, true},     {"B/B1", "b1.txt", 31, true},
+    const std::vector<File> files = {{"", "r.txt", 1, true},    {"A", "a1.txt", 11, true},
+                                     {"A", "a2.txt", 12, true}, {"A", "skip.dat", 99, false},
+                                     {"B", "b.txt", 21, true},  {"B/B1", "b1.txt", 31, true},
                                      {"C", "c.txt", 41, true}};
     for (const File& file : files)
         ws.makeFile(root + (file.folder.empty() ? "" : "/" + file.folder) + "/" + file.name, file.size);
@@ -266,4 +266,4 @@ TEST_F(ClientReadAhead, AWalkAheadOfTheReaderMovesItEvenToAFolderGone)
     }
 }
 
-} // namespace
+}  // namespace

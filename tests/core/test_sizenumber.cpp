@@ -26,7 +26,7 @@ TEST(SizeNumber, ReadsTheLeadingNumberAndIgnoresTheRest)
         {"5.", 5.0},
         {"1e3", 1000.0},
         {"2E+2x", 200.0},
-        {"1e", 1.0},     // an exponent without digits is not part of the number
+        {"1e", 1.0},  // an exponent without digits is not part of the number
         {"3e-", 3.0},
         {"16777217", 16777217.0},  // exact, not rounded to single precision
         {"2147483647", 2147483647.0},
@@ -38,8 +38,8 @@ TEST(SizeNumber, ReadsTheLeadingNumberAndIgnoresTheRest)
         {"-", 0.0},
         {".", 0.0},
         {"e5", 0.0},
-        {"0x10", 0.0},   // hexadecimal is not a size
-        {"1,5", 1.0},    // the decimal point is a dot whatever the locale
+        {"0x10", 0.0},  // hexadecimal is not a size
+        {"1,5", 1.0},   // the decimal point is a dot whatever the locale
     };
     for (const auto& c : cases)
         EXPECT_EQ(parseSizeNumber(c.text), c.expected) << "text: \"" << c.text << '"';
@@ -77,4 +77,4 @@ TEST(SizeNumber, LongInputsAreReadWithoutOverrun)
     EXPECT_EQ(parseSizeNumber(zeros), 7.0);
 }
 
-} // namespace
+}  // namespace

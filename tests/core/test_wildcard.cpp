@@ -141,8 +141,8 @@ TEST(NameOrder, FoldsCapitalsThenTakesTheBytes)
         {"Report.txt", "report.TXT", 0, -1},
         {"ab", "abc", -1, -1},
         {"Z", "a", 1, 1},
-        {"a_", "aB", 1, 1},            // '_' sorts after the capitals it is compared with
-        {"\xC3\xA9", "z", 1, 1},       // a byte above 0x7F after every ASCII letter
+        {"a_", "aB", 1, 1},              // '_' sorts after the capitals it is compared with
+        {"\xC3\xA9", "z", 1, 1},         // a byte above 0x7F after every ASCII letter
         {"\xC3\xA9", "\xC3\x89", 1, 1},  // only a-z fold
     };
     const auto sign = [](int value) { return value < 0 ? -1 : value > 0 ? 1 : 0; };
@@ -154,4 +154,4 @@ TEST(NameOrder, FoldsCapitalsThenTakesTheBytes)
     }
 }
 
-} // namespace
+}  // namespace

@@ -16,13 +16,19 @@ namespace {
 std::string exampleText(const std::string& sys, const std::string& data, const std::string& home)
 {
     return "[Volumes]              ; SERVER/VOLUME = host folder\n"
-           "FS1/SYS=" + sys + "\n"
-           "fs1/data=" + data + "     ; the data volume\n"
+           "FS1/SYS=" +
+           sys +
+           "\n"
+           "fs1/data=" +
+           data +
+           "     ; the data volume\n"
            "\n"
            "[Drives]               ; letter = SERVER/VOLUME:[PATH] for a NetWare drive,\n"
            "F=FS1/SYS:             ;          a host folder for a local (non-NetWare) drive\n"
            "g=FS1/DATA:public\n"
-           "C=" + home + "\n"
+           "C=" +
+           home +
+           "\n"
            "\n"
            "[Directory]            ; full name = class[, object ID]   (names upward, joined by \".\")\n"
            "ACME=Organization\n"
@@ -127,9 +133,9 @@ TEST(WorkstationFile, RelativeHostFoldersStartAtTheFilesFolder)
 }
 
 struct MalformedCase {
-    const char* text;      // after a [Volumes] section of line 1 and 2: FS1/SYS, a real folder
+    const char* text;  // after a [Volumes] section of line 1 and 2: FS1/SYS, a real folder
     int line;
-    const char* reason;    // the part of the message after "file:line: "
+    const char* reason;  // the part of the message after "file:line: "
 };
 
 TEST(WorkstationFile, MalformedFilesNameTheLineAndTheReason)
@@ -156,7 +162,8 @@ TEST(WorkstationFile, MalformedFilesNameTheLineAndTheReason)
         {"[Directory]\nJ..ACME=User\n", 4, "[Directory] J..ACME: not a dotted name"},
         {"[Directory]\nA=User, 1\nB=User, 0x1\n", 5, "[Directory] B: ID already used at line 4"},
         {"[Directory]\nA=User\na=Group\n", 5, "[Directory] a: object already defined at line 4"},
-        {"[Directory]\nACME=Organization\n[LDAP]\nURI=ldap://h\n", 6, "[LDAP] URI: the directory comes from [Directory] (line 4) or from [LDAP], not both"},
+        {"[Directory]\nACME=Organization\n[LDAP]\nURI=ldap://h\n", 6,
+         "[LDAP] URI: the directory comes from [Directory] (line 4) or from [LDAP], not both"},
         {"[LDAP]\nURI=http://h\nBase=o=A\n", 4, "[LDAP] URI: not one ldap:// or ldaps:// URI"},
         {"[LDAP]\nURI=ldap://a ldap://b\nBase=o=A\n", 4, "[LDAP] URI: not one ldap:// or ldaps:// URI"},
         {"[LDAP]\nURI=ldap://h\nuri=ldap://h\n", 5, "[LDAP] uri: given twice"},
@@ -199,13 +206,15 @@ TEST(WorkstationFile, LongQuotedTextIsCutInTheReason)
     const std::pair<std::string, std::string> cases[] = {
         {"FS1/DATA=/" + huge + "\n", "3: [Volumes] FS1/DATA: no such folder /" + q79 + "..."},
         {"[Drives]\nH=" + huge + "/SYS:\n", "4: [Drives] H: unknown volume " + q80 + ".../SYS"},
-        {"[Drives]\nH=FS1/SYS:" + huge + "\n", "4: [Drives] H: bad folder name in FS1/SYS:" + std::string(72, 'Q') + "..."},
+        {"[Drives]\nH=FS1/SYS:" + huge + "\n",
+         "4: [Drives] H: bad folder name in FS1/SYS:" + std::string(72, 'Q') + "..."},
         {"[Directory]\n" + huge + "=User\n", "4: [Directory] " + q80 + "...: name longer than 255 characters"},
         {"[Directory]\nACME=" + huge + "\n", "4: [Directory] ACME: bad class " + q80 + "..."},
         {"[Directory]\nACME=User, " + huge + "\n", "4: [Directory] ACME: bad ID " + q80 + "..."},
         {"[Owners]\n0=" + huge + "\n", "4: [Owners] 0: the object ID " + q80 + "... is not an integer"},
         {"[Owners]\n0=" + q80 + "\n", "4: [Owners] 0: the object ID " + q80 + " is not an integer"},
-        {"[Owners]\n0=" + q79 + "\xC3\xA9" + huge + "\n", "4: [Owners] 0: the object ID " + q79 + "... is not an integer"},
+        {"[Owners]\n0=" + q79 + "\xC3\xA9" + huge + "\n",
+         "4: [Owners] 0: the object ID " + q79 + "... is not an integer"},
         {"[Faults]\nFault0=" + huge + ", *, 899C\n", "4: [Faults] Fault0: unknown operation " + q80 + "..."},
         {"[Faults]\nFault0=NWDSList, *, " + huge + "\n", "4: [Faults] Fault0: bad hex code " + q80 + "..."},
     };
@@ -316,4 +325,4 @@ TEST(WorkstationFile, InitialisationLoadsTheFileFound)
     EXPECT_NE(testing::internal::GetCapturedStderr().find("missing.ini: cannot be read"), std::string::npos);
 }
 
-} // namespace
+}  // namespace

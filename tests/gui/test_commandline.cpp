@@ -92,7 +92,10 @@ TEST_F(CommandLineTest, Grammar)
     } cases[] = {
         {{"/settings=a.tws", "/autorun"}, {"a.tws"}, true, false},
         {{"/SETTINGS=a.tws", "/Settings=b.tws", "/settingsX=a.tws"}, {"a.tws", "b.tws", "a.tws"}, false, false},
-        {{"/settings=a=b.tws", "/settings=my settings.tws", "/autoclose"}, {"a=b.tws", "my settings.tws"}, false, true},
+        {{"/settings=a=b.tws", "/settings=my settings.tws", "/autoclose"},
+         {"a=b.tws", "my settings.tws"},
+         false,
+         true},
         {{"/AutoRun", "/AUTOCLOSE"}, {}, true, true},
         {{"/autorun2", "/autoclose ", "autorun", "/settings", "/settings=", "/setting=a.tws"}, {}, false, false},
         {{"/autorun", "/autoclose", "/settings=b.tws"}, {"b.tws"}, true, true},
@@ -121,8 +124,8 @@ TEST_F(CommandLineTest, AFileThatFailsToLoadEndsTheCommandLine)
     EXPECT_EQ(ui.messages.size(), 1u);
     // A missing file is named as typed, with the file that was looked for.
     EXPECT_FALSE(parse({"/autorun", "/settings=missing.tws"}));
-    EXPECT_EQ(ui.messageTexts().back(), "Unable to read settings file missing.tws\n\n(looked for " +
-                                            folders.configFolder() + "/missing.tws)");
+    EXPECT_EQ(ui.messageTexts().back(),
+              "Unable to read settings file missing.tws\n\n(looked for " + folders.configFolder() + "/missing.tws)");
 }
 
 TEST_F(CommandLineTest, TheTimerStartsTheScanOnceAndClosesWhenAsked)
@@ -132,7 +135,9 @@ TEST_F(CommandLineTest, TheTimerStartsTheScanOnceAndClosesWhenAsked)
         QString status;  // empty: no scan
         bool closes;
     } cases[] = {
-        {{"/settings=refused.tws", "/autorun", "/autoclose"}, "Auto Running refused.tws - Will close when complete", true},
+        {{"/settings=refused.tws", "/autorun", "/autoclose"},
+         "Auto Running refused.tws - Will close when complete",
+         true},
         {{"/autorun", "/settings=refused.tws"}, "Auto Running refused.tws", false},
         {{"/autorun", "/autoclose"}, "Auto Running  - Will close when complete", true},
         {{"/autorun"}, "Auto Running ", false},
@@ -157,4 +162,4 @@ TEST_F(CommandLineTest, TheTimerStartsTheScanOnceAndClosesWhenAsked)
     }
 }
 
-} // namespace
+}  // namespace

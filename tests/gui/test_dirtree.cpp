@@ -113,13 +113,15 @@ TEST_F(DirTreeTest, ButtonsWithNothingToActOnOnlyBeep)
         std::function<void()> press;
     };
     const std::vector<Case> cases{
-        {"> with nothing selected in the tree", {"A"},
+        {"> with nothing selected in the tree",
+         {"A"},
          [&] {
              window.treends->clearSelection();
              window.cmdUserAdd->click();
          }},
         {"<< with an empty list", {}, [&] { window.cmdUsersDeleteAll->click(); }},
-        {"< with no entry selected", {"A", "B"},
+        {"< with no entry selected",
+         {"A", "B"},
          [&] {
              window.lstUsers->clearSelection();
              window.cmdUserRemove->click();
@@ -210,8 +212,8 @@ TEST_F(DirTreeTest, ClassNamesCompareBlindToCaseAndEachObjectGetsOneNode)
 TEST_F(DirTreeTest, EveryPortionOfAListingIsRead)
 {
     client.portionSize = 2;
-    client.directory["ORG"] = {{"U5", "User", 0}, {"U4", "User", 0}, {"U3", "User", 0}, {"U2", "User", 0},
-                               {"U1", "User", 0}};
+    client.directory["ORG"] = {
+        {"U5", "User", 0}, {"U4", "User", 0}, {"U3", "User", 0}, {"U2", "User", 0}, {"U1", "User", 0}};
     start();
     EXPECT_EQ(childTexts(open(child(root(), "ORG"))), (QStringList{"U1", "U2", "U3", "U4", "U5"}));
     EXPECT_EQ(client.count("NWDSList(12,"), 1 + 3);
@@ -310,8 +312,7 @@ TEST_P(DirTreeListingFailure, ShowsItsLabel)
     QTreeWidgetItem* org = open(child(root(), "ORG"));
 
     ASSERT_EQ(ui.messages.size(), 1u) << failure.call;
-    EXPECT_EQ(ui.messages[0].text,
-              QStringLiteral("An Error Occurred :\n\n%1\nError Code : 89fe").arg(failure.label))
+    EXPECT_EQ(ui.messages[0].text, QStringLiteral("An Error Occurred :\n\n%1\nError Code : 89fe").arg(failure.label))
         << failure.call;
     EXPECT_EQ(client.count("NWDSList("), failure.listed ? 1 : 0) << failure.call;
     EXPECT_EQ(org->childCount(), failure.listed ? 4 : 0) << failure.call;
@@ -319,14 +320,13 @@ TEST_P(DirTreeListingFailure, ShowsItsLabel)
     EXPECT_EQ(client.count("NWDSFreeBuf"), client.buffersAllocated) << failure.call;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EachCall, DirTreeListingFailure,
-    ::testing::Values(
-        // The context still names the top: listing it would put ORG under ORG.
-        ListingFailure{"NWDSSetContext(12,3,ORG)", "Cannot Set Context", false},
-        // No buffer, nothing to list into.
-        ListingFailure{"NWDSAllocBuf(4096)", "NWDSAllocBuf", false},
-        ListingFailure{"NWDSFreeBuf", "NWDSFreeBuf", true}));
+INSTANTIATE_TEST_SUITE_P(EachCall, DirTreeListingFailure,
+                         ::testing::Values(
+                             // The context still names the top: listing it would put ORG under ORG.
+                             ListingFailure{"NWDSSetContext(12,3,ORG)", "Cannot Set Context", false},
+                             // No buffer, nothing to list into.
+                             ListingFailure{"NWDSAllocBuf(4096)", "NWDSAllocBuf", false},
+                             ListingFailure{"NWDSFreeBuf", "NWDSFreeBuf", true}));
 
 TEST_F(DirTreeTest, AFailedListCallEndsTheListingWhateverTheIterationHandle)
 {
@@ -345,8 +345,8 @@ TEST_F(DirTreeTest, AFailedListCallEndsTheListingWhateverTheIterationHandle)
 TEST_F(DirTreeTest, AFailedReadEndsItsPortionAndTheListingGoesOnToTheNext)
 {
     client.portionSize = 2;
-    client.directory["ORG"] = {{"U1", "User", 0}, {"U2", "User", 0}, {"U3", "User", 0}, {"U4", "User", 0},
-                               {"U5", "User", 0}};
+    client.directory["ORG"] = {
+        {"U1", "User", 0}, {"U2", "User", 0}, {"U3", "User", 0}, {"U4", "User", 0}, {"U5", "User", 0}};
     start();
     client.calls.clear();
     client.failures["NWDSGetObjectName(12)"] = static_cast<NWCCODE>(-308);
@@ -418,4 +418,4 @@ TEST_F(DirTreeTest, ALongNameGrownByARenameIsRefusedToo)
     EXPECT_EQ(ui.beeps, std::vector<unsigned>{kStandardBeep});
 }
 
-} // namespace
+}  // namespace

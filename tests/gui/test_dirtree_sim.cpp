@@ -41,12 +41,11 @@ protected:
     {
         ws.addVolume("FS1", "SYS");
         ws.mapDrive('F', "FS1/SYS:");
-        for (const char* line : {"ACME=Organization", "SALES.ACME=Organizational Unit",
-                                 "EAST.SALES.ACME=Organizational Unit", "jsmith.EAST.SALES.ACME=User, 0x1001",
-                                 "MJONES.EAST.SALES.ACME=User, 0x1002", "ALEE.EAST.SALES.ACME=User, 0x1003",
-                                 "bking.SALES.ACME=User, 0x1004", "FS1.ACME=NCP Server, 0x2001",
-                                 "STAFF.ACME=Group", "PRINTERS.ACME=Organizational Unit",
-                                 "LASER.PRINTERS.ACME=Print Queue"})
+        for (const char* line :
+             {"ACME=Organization", "SALES.ACME=Organizational Unit", "EAST.SALES.ACME=Organizational Unit",
+              "jsmith.EAST.SALES.ACME=User, 0x1001", "MJONES.EAST.SALES.ACME=User, 0x1002",
+              "ALEE.EAST.SALES.ACME=User, 0x1003", "bking.SALES.ACME=User, 0x1004", "FS1.ACME=NCP Server, 0x2001",
+              "STAFF.ACME=Group", "PRINTERS.ACME=Organizational Unit", "LASER.PRINTERS.ACME=Print Queue"})
             ws.addLine("Directory", line);
     }
     ~SimDirTreeTest() override { platform::drives().clear(); }
@@ -114,4 +113,4 @@ TEST_F(SimDirTreeTest, AFailingReadSkipsItsObjectAndTheListingEnds)
     EXPECT_TRUE(ui.messages.empty());
 }
 
-} // namespace
+}  // namespace

@@ -50,4 +50,4 @@ TEST(LogNWError, ProblemCellHoldsTextAndHexCode)
     EXPECT_EQ(rowText(*window.errorsModel, 1), "DATA:LOCKED | 3221225472 | NWIntScanExtendedInfo Code : 899c");
 }
 
-} // namespace
+}  // namespace

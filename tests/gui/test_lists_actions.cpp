@@ -233,9 +233,9 @@ TEST_F(ResultLists, TheContextMenuAndADoubleClickOpenTheFileOrItsFolderOnTheHost
     ui.desktopSucceeds = false;
     doubleClickRow(list, 3);
     EXPECT_EQ(ui.desktopOpens.size(), 4u);
-    EXPECT_EQ(messages(), (Texts{"Unable to open the file F:\\C: it is not there on this workstation",
-                                 "Unable to open the folder F:\\SUB\\ (" + sys +
-                                     "/SUB): the desktop has no program for it"}));
+    EXPECT_EQ(messages(),
+              (Texts{"Unable to open the file F:\\C: it is not there on this workstation",
+                     "Unable to open the folder F:\\SUB\\ (" + sys + "/SUB): the desktop has no program for it"}));
 }
 
 TEST_F(ResultLists, TheTotalsPageSumsTheLastScanByOwnerLargestFirst)
@@ -305,4 +305,4 @@ TEST_F(ResultLists, FullPathTakesTheRestOfTheWidthAndSizesStandRight)
             << view->objectName().toStdString();
 }
 
-} // namespace
+}  // namespace

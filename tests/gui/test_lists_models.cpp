@@ -85,7 +85,9 @@ TEST(ResultsModel, RowsKeepTheirTextsAcrossStorageBlocks)
         model.appendRow(name, std::uint64_t(i) * 1000, i == 5000 ? longPath : "O" + std::to_string(i % 7),
                         "G:\\SOME\\FOLDER\\" + name);
     }
-    model.appendRow("", UINT64_MAX, "", "Gr\xC3\xBC\xC3\x9F" "e");
+    model.appendRow("", UINT64_MAX, "",
+                    "Gr\xC3\xBC\xC3\x9F"
+                    "e");
     model.flush();
     ASSERT_EQ(model.rowCount(), 20001);
     for (int i : {0, 4095, 4096, 4999, 5001, 19999}) {
@@ -170,12 +172,13 @@ TEST(ResultsModel, SortMovesTheHeldRowsAndLaterRowsStandBelow)
 TEST(ErrorsModel, PathsSortInWalkOrder)
 {
     ErrorsModel model;
-    for (const char* path : {"F:\\DATA\\SUB", "DATA:LOCKED", "F:\\DATA\\Z.TXT", "F:\\DATA A\\B.TXT", "F:\\DATA\\SUB\\A.TXT"})
+    for (const char* path :
+         {"F:\\DATA\\SUB", "DATA:LOCKED", "F:\\DATA\\Z.TXT", "F:\\DATA A\\B.TXT", "F:\\DATA\\SUB\\A.TXT"})
         model.appendRow(path, 0, "NWIntScanFileInformation2 Code : 1");
     model.flush();
     model.sort(0);
-    EXPECT_EQ(columnTexts(model, 0), (Texts{"DATA:LOCKED", "F:\\DATA\\SUB", "F:\\DATA\\Z.TXT",
-                                            "F:\\DATA\\SUB\\A.TXT", "F:\\DATA A\\B.TXT"}));
+    EXPECT_EQ(columnTexts(model, 0), (Texts{"DATA:LOCKED", "F:\\DATA\\SUB", "F:\\DATA\\Z.TXT", "F:\\DATA\\SUB\\A.TXT",
+                                            "F:\\DATA A\\B.TXT"}));
 }
 
 TEST(OwnerTotalsModel, FollowsTheResultsLargestFirstWithTheTotalLast)
@@ -215,4 +218,4 @@ TEST(OwnerTotalsModel, FollowsTheResultsLargestFirstWithTheTotalLast)
     EXPECT_EQ(messages.text(), "");
 }
 
-} // namespace
+}  // namespace

@@ -133,13 +133,16 @@ TEST_F(Scan, OwnerListIsReadAtEachFile)
 
 TEST_F(Scan, DateDayBoundaries)
 {
-    const auto at = [](int day, int hour, int minute) { return TempWorkstation::localTime(2024, 3, day, hour, minute); };
+    const auto at = [](int day, int hour, int minute) {
+        return TempWorkstation::localTime(2024, 3, day, hour, minute);
+    };
     ws.setTimes(ws.makeFile(sys + "/d14-late"), at(14, 23, 59), at(14, 23, 59));
     ws.setTimes(ws.makeFile(sys + "/d15-early"), at(15, 0, 0), at(15, 0, 0));
     ws.setTimes(ws.makeFile(sys + "/d15-late"), at(15, 23, 58), at(15, 23, 58));
     ws.setTimes(ws.makeFile(sys + "/d16-early"), at(16, 0, 0), at(16, 0, 0));
     // Before 1980 the packed date holds no day: the file fails every mode.
-    ws.setTimes(ws.makeFile(sys + "/old"), TempWorkstation::localTime(1975, 6, 1), TempWorkstation::localTime(1975, 6, 1));
+    ws.setTimes(ws.makeFile(sys + "/old"), TempWorkstation::localTime(1975, 6, 1),
+                TempWorkstation::localTime(1975, 6, 1));
     startWindow();
     w->optDateModified->click();
     setDate(w->dtpBefore, 2024, 3, 15);
@@ -194,8 +197,8 @@ TEST_F(Scan, AttributeTestNeedsEveryCheckedBit)
     const std::string all = ws.makeFile(sys + "/rhs.txt");
     const std::string ro = ws.makeFile(sys + "/r.txt");
     ws.makeFile(sys + "/plain.txt");
-    if (!ws.setAttributes(all, nwattr::ReadOnly | nwattr::Hidden | nwattr::System)
-        || !ws.setAttributes(ro, nwattr::ReadOnly))
+    if (!ws.setAttributes(all, nwattr::ReadOnly | nwattr::Hidden | nwattr::System) ||
+        !ws.setAttributes(ro, nwattr::ReadOnly))
         GTEST_SKIP() << TempWorkstation::kNoXattrMessage;
     startWindow();
     EXPECT_EQ(scanNames(), (Names{"plain.txt", "r.txt", "rhs.txt"}));
@@ -262,8 +265,8 @@ TEST_F(Scan, WhileRunningTheButtonsAreSwappedAndAStartIsRefused)
     auto hook = atEveryPump([&] {
         if (w->scanProgress.FilesScanned != 100)
             return;
-        sawRunningWindow = !w->cmdStart->isEnabled() && w->cmdStop->isEnabled()
-                           && ui.currentCursor() == ScreenCursor::Hourglass;
+        sawRunningWindow = !w->cmdStart->isEnabled() && w->cmdStop->isEnabled() &&
+                           ui.currentCursor() == ScreenCursor::Hourglass;
         w->StartScan();  // refused: the scan goes on untouched
         // Stop and Start in the same turn: still no second scan inside the first.
         w->cmdStop->click();
@@ -348,7 +351,8 @@ TEST_F(Scan, OutputFileThatCannotBeOpenedLeavesTheWindowIdle)
     w->txtOutputFilename->setText(QString::fromStdString(ws.root() + "/no such folder/out.txt"));
     w->chkOutputFilename->setChecked(true);
     clickStart();
-    EXPECT_EQ(ui.messageTexts(), std::vector<QString>{QStringLiteral("Unable to Open output file. Please check to the path")});
+    EXPECT_EQ(ui.messageTexts(),
+              std::vector<QString>{QStringLiteral("Unable to Open output file. Please check to the path")});
     EXPECT_EQ(status(), (std::array<std::string, 5>{"", "0", "0", "0", "0"}));
     EXPECT_EQ(results().size(), 1u);  // the previous scan's rows stay
     EXPECT_TRUE(ui.cursors.empty());
@@ -367,8 +371,8 @@ TEST_F(Scan, ConnectionInformationFailureIsShownAndTheScanRuns)
     w->scanCriteria.ServerName = "OLD";
     ASSERT_EQ(w->DirectoryListBox1->setDirectory(QStringLiteral("F:\\")), 0);
     clickStart();
-    EXPECT_EQ(ui.messageTexts(),
-              std::vector<QString>{QStringLiteral("An Error Occurred :\n\nCannot Get Connection Information\nError Code : 8801")});
+    EXPECT_EQ(ui.messageTexts(), std::vector<QString>{QStringLiteral(
+                                     "An Error Occurred :\n\nCannot Get Connection Information\nError Code : 8801")});
     EXPECT_EQ(resultNames(), Names{"a.txt"});
     EXPECT_EQ(w->scanCriteria.ServerName, "");
 }
@@ -415,4 +419,4 @@ TEST_F(Scan, ClosingDuringAScanEndsTheWalkClosesTheFileThenTheWindow)
     EXPECT_NE(line.find("f1000"), std::string::npos) << line;
 }
 
-} // namespace
+}  // namespace

@@ -33,19 +33,65 @@
 namespace {
 
 // The keys of the controls, in the order of the file.
-const QStringList kControlKeys = {
-    "cboDrives", "cboPattern", "cboPath", "optSizeGreater", "optSizeLess", "optSizeEqual", "optSizeIgnore",
-    "txtSizeBytes", "optDateAccessed", "optDateModified", "optDateCreation", "optDateIgnore", "optDateBefore",
-    "optDateAfter", "optDateBetween", "optDateExact", "dtpBefore", "dtpAfter", "dtpExact", "chkAttribReadOnly",
-    "chkAttribShareable", "chkAttribHidden", "chkAttribSystem", "chkAttribTransactional", "chkAttribMigrated",
-    "chkAttribDontMigrate", "chkAttribDeleteInhibit", "chkAttribRenameInhibit", "chkAttribCopyInhibit",
-    "chkAttribArchiveNeeded", "chkAttribExecuteOnly", "chkAttribImmedPurge", "chkAttribCompressed",
-    "chkAttribImmedCompress", "chkAttribDontCompress", "chkAttribCantCompress", "chkAttribDontSuballocate",
-    "chkAttribReadAudit", "chkAttribWriteAudit", "chkOutputResults", "chkAppend", "chkCommandFile",
-    "chkOutputHeadings", "chkOutputServer", "chkOutputOwner", "chkOutputFullPath", "chkOutputAccessed",
-    "chkOutputFilename", "chkOutputModified", "chkOutputExtension", "chkOutputCreation", "chkOutputSize",
-    "chkOutputAttributes", "chkOutputSurround", "optOutputSepComma", "optOutputSepTab", "optOutputSepOther",
-    "txtOutputFilename", "txtOutputSepOther"};
+const QStringList kControlKeys = {"cboDrives",
+                                  "cboPattern",
+                                  "cboPath",
+                                  "optSizeGreater",
+                                  "optSizeLess",
+                                  "optSizeEqual",
+                                  "optSizeIgnore",
+                                  "txtSizeBytes",
+                                  "optDateAccessed",
+                                  "optDateModified",
+                                  "optDateCreation",
+                                  "optDateIgnore",
+                                  "optDateBefore",
+                                  "optDateAfter",
+                                  "optDateBetween",
+                                  "optDateExact",
+                                  "dtpBefore",
+                                  "dtpAfter",
+                                  "dtpExact",
+                                  "chkAttribReadOnly",
+                                  "chkAttribShareable",
+                                  "chkAttribHidden",
+                                  "chkAttribSystem",
+                                  "chkAttribTransactional",
+                                  "chkAttribMigrated",
+                                  "chkAttribDontMigrate",
+                                  "chkAttribDeleteInhibit",
+                                  "chkAttribRenameInhibit",
+                                  "chkAttribCopyInhibit",
+                                  "chkAttribArchiveNeeded",
+                                  "chkAttribExecuteOnly",
+                                  "chkAttribImmedPurge",
+                                  "chkAttribCompressed",
+                                  "chkAttribImmedCompress",
+                                  "chkAttribDontCompress",
+                                  "chkAttribCantCompress",
+                                  "chkAttribDontSuballocate",
+                                  "chkAttribReadAudit",
+                                  "chkAttribWriteAudit",
+                                  "chkOutputResults",
+                                  "chkAppend",
+                                  "chkCommandFile",
+                                  "chkOutputHeadings",
+                                  "chkOutputServer",
+                                  "chkOutputOwner",
+                                  "chkOutputFullPath",
+                                  "chkOutputAccessed",
+                                  "chkOutputFilename",
+                                  "chkOutputModified",
+                                  "chkOutputExtension",
+                                  "chkOutputCreation",
+                                  "chkOutputSize",
+                                  "chkOutputAttributes",
+                                  "chkOutputSurround",
+                                  "optOutputSepComma",
+                                  "optOutputSepTab",
+                                  "optOutputSepOther",
+                                  "txtOutputFilename",
+                                  "txtOutputSepOther"};
 
 using Keys = std::vector<std::pair<QString, QString>>;
 
@@ -55,7 +101,9 @@ QByteArray tws(const Keys& changes = {})
 {
     Keys keys;
     for (const QString& key : kControlKeys)
-        keys.emplace_back(key, key.startsWith("dtp") ? "36892" : key.startsWith("txt") || key.startsWith("cbo") ? "" : "0");
+        keys.emplace_back(key, key.startsWith("dtp")                            ? "36892"
+                               : key.startsWith("txt") || key.startsWith("cbo") ? ""
+                                                                                : "0");
     keys.insert(keys.end(), {{"memCommandFileCount", "0"}, {"lstUsersCount", "0"}});
     for (const auto& change : changes) {
         auto found = std::find_if(keys.begin(), keys.end(),
@@ -148,10 +196,7 @@ protected:
         from.Button1Click();
         return folders.root() + "/" + name;
     }
-    bool load(Tfrmmain& into, const QByteArray& text)
-    {
-        return into.LoadSettings(folders.write("load.tws", text));
-    }
+    bool load(Tfrmmain& into, const QByteArray& text) { return into.LoadSettings(folders.write("load.tws", text)); }
 
     ScopedProfileFolders folders;
     RecordingUiServices ui;
@@ -201,7 +246,8 @@ TEST_F(SettingsFileTest, TheFileHoldsOurKeysInOrderWithTemplateLinesAsShown)
     window->lstUsers->addItems({"A.ACME", "B.ACME"});
     window->txtOutputSepOther->setText("   ");
     // An older file of another layout is replaced whole.
-    const QString file = folders.write("saved.tws", "[Layout]\r\nVersion=3\r\n[TRAWL]\r\nObsolete=1\r\nmemCommandFile9=x\r\n");
+    const QString file = folders.write("saved.tws",
+                                       "[Layout]\r\nVersion=3\r\n[TRAWL]\r\nObsolete=1\r\nmemCommandFile9=x\r\n");
     save(*window);
 
     const QByteArray text = folders.read(file);
@@ -215,7 +261,9 @@ TEST_F(SettingsFileTest, TheFileHoldsOurKeysInOrderWithTemplateLinesAsShown)
     expectedOrder << "memCommandFileCount";
     for (int i = 0; i < lineCount; ++i)
         expectedOrder << QString("memCommandFile%1").arg(i);
-    expectedOrder << "lstUsersCount" << "lstUsers0" << "lstUsers1";
+    expectedOrder << "lstUsersCount"
+                  << "lstUsers0"
+                  << "lstUsers1";
     QStringList order;
     for (const auto& key : keys)
         order << key.first;
@@ -247,42 +295,60 @@ TEST_F(SettingsFileTest, LoadedValuesRunTheControlRules)
         Window check;
     } const cases[] = {
         {"flags, keys blind to case, values without blanks and quotes",
-         {{"CHKATTRIBSYSTEM", "2"}, {"chkAttribHidden", "-1"}, {"chkAttribShareable", "$1"}, {"chkAttribReadOnly", "yes"},
+         {{"CHKATTRIBSYSTEM", "2"},
+          {"chkAttribHidden", "-1"},
+          {"chkAttribShareable", "$1"},
+          {"chkAttribReadOnly", "yes"},
           {"CboPattern", "  \"*.bak\"  "}},
          [](Tfrmmain& w) { w.chkAttribReadOnly->setChecked(true); },
          [](Tfrmmain& w) {
              EXPECT_EQ(w.cboPattern->currentText(), "*.bak");
-             EXPECT_TRUE(w.chkAttribSystem->isChecked() && w.chkAttribHidden->isChecked() && w.chkAttribShareable->isChecked());
+             EXPECT_TRUE(w.chkAttribSystem->isChecked() && w.chkAttribHidden->isChecked() &&
+                         w.chkAttribShareable->isChecked());
              EXPECT_FALSE(w.chkAttribReadOnly->isChecked());
          }},
-        {"last of a group wins", {{"optSizeGreater", "1"}, {"optSizeLess", "1"}, {"optOutputSepTab", "1"}}, {},
+        {"last of a group wins",
+         {{"optSizeGreater", "1"}, {"optSizeLess", "1"}, {"optOutputSepTab", "1"}},
+         {},
          [](Tfrmmain& w) {
              EXPECT_TRUE(w.optSizeLess->isChecked() && w.txtSizeBytes->isEnabled() && w.optOutputSepTab->isChecked());
-             EXPECT_FALSE(w.optSizeGreater->isChecked() || w.optSizeIgnore->isChecked() || w.optOutputSepComma->isChecked());
+             EXPECT_FALSE(w.optSizeGreater->isChecked() || w.optSizeIgnore->isChecked() ||
+                          w.optOutputSepComma->isChecked());
          }},
-        {"a group all clear keeps the enabled states", {}, [](Tfrmmain& w) { w.optSizeGreater->setChecked(true); },
+        {"a group all clear keeps the enabled states",
+         {},
+         [](Tfrmmain& w) { w.optSizeGreater->setChecked(true); },
          [](Tfrmmain& w) {
              for (auto* button : w.GroupBox1->findChildren<RadioButton*>())
                  EXPECT_FALSE(button->isChecked()) << button->objectName().toStdString();
              EXPECT_TRUE(w.txtSizeBytes->isEnabled() && w.lblSizeBytes->isEnabled());
          }},
-        {"Modified and Between", {{"optDateModified", "1"}, {"optDateBetween", "1"}, {"txtSizeBytes", "42"}}, {},
+        {"Modified and Between",
+         {{"optDateModified", "1"}, {"optDateBetween", "1"}, {"txtSizeBytes", "42"}},
+         {},
          [](Tfrmmain& w) {
              EXPECT_EQ(w.txtSizeBytes->text(), "42") << "set although disabled";
              EXPECT_TRUE(w.optDateModified->isChecked() && w.optDateBetween->isChecked());
              EXPECT_TRUE(w.dtpBefore->isEnabled() && w.dtpAfter->isEnabled());
              EXPECT_FALSE(w.dtpExact->isEnabled());
          }},
-        {"Ignore Dates", {{"optDateIgnore", "1"}},
+        {"Ignore Dates",
+         {{"optDateIgnore", "1"}},
          [](Tfrmmain& w) { w.optDateAccessed->setChecked(true), w.optDateBefore->setChecked(true); },
          [](Tfrmmain& w) {
              for (auto* test : {w.optDateBefore, w.optDateAfter, w.optDateBetween, w.optDateExact})
                  EXPECT_FALSE(test->isChecked() || test->isEnabled()) << test->objectName().toStdString();
              EXPECT_FALSE(w.dtpBefore->isEnabled() || w.dtpAfter->isEnabled() || w.dtpExact->isEnabled());
          }},
-        {"Append checks Output again", {{"chkOutputResults", "0"}, {"chkAppend", "1"}}, {},
-         [](Tfrmmain& w) { EXPECT_TRUE(w.chkAppend->isChecked() && w.chkOutputResults->isChecked() && w.txtOutputFilename->isEnabled()); }},
-        {"the drive text alone does not move the folder list", {{"cboDrives", "Q:  unmapped"}},
+        {"Append checks Output again",
+         {{"chkOutputResults", "0"}, {"chkAppend", "1"}},
+         {},
+         [](Tfrmmain& w) {
+             EXPECT_TRUE(w.chkAppend->isChecked() && w.chkOutputResults->isChecked() &&
+                         w.txtOutputFilename->isEnabled());
+         }},
+        {"the drive text alone does not move the folder list",
+         {{"cboDrives", "Q:  unmapped"}},
          [](Tfrmmain& w) { ASSERT_EQ(w.DirectoryListBox1->setDirectory("C:\\DATA"), 0); },
          [](Tfrmmain& w) {
              EXPECT_EQ(w.cboDrives->currentText(), "Q:  unmapped");
@@ -304,11 +370,19 @@ TEST_F(SettingsFileTest, LoadedValuesRunTheControlRules)
 // control keeps its value, and nothing after it is applied.
 TEST_F(SettingsFileTest, ARefusedKeyEndsTheLoadThere)
 {
-    const Keys everyKeyChanged = {{"cboPattern", "*.exe"}, {"cboPath", "C:\\DATA\\PUBLIC"}, {"optSizeEqual", "1"},
-                                  {"txtSizeBytes", "7"}, {"optDateCreation", "1"}, {"optDateExact", "1"},
-                                  {"dtpBefore", "40000"}, {"dtpAfter", "40001"}, {"dtpExact", "40002"},
-                                  {"chkAttribHidden", "1"}, {"txtOutputFilename", "late.csv"},
-                                  {"memCommandFileCount", "1"}, {"lstUsersCount", "1"}};
+    const Keys everyKeyChanged = {{"cboPattern", "*.exe"},
+                                  {"cboPath", "C:\\DATA\\PUBLIC"},
+                                  {"optSizeEqual", "1"},
+                                  {"txtSizeBytes", "7"},
+                                  {"optDateCreation", "1"},
+                                  {"optDateExact", "1"},
+                                  {"dtpBefore", "40000"},
+                                  {"dtpAfter", "40001"},
+                                  {"dtpExact", "40002"},
+                                  {"chkAttribHidden", "1"},
+                                  {"txtOutputFilename", "late.csv"},
+                                  {"memCommandFileCount", "1"},
+                                  {"lstUsersCount", "1"}};
     const struct {
         QString key, value, message;
     } cases[] = {
@@ -357,8 +431,8 @@ TEST_F(SettingsFileTest, AMissingFileIsNamedAndChangesNothing)
 
     const QString missing = folders.root() + "/no such file.tws";
     EXPECT_FALSE(window->LoadSettings(missing));
-    EXPECT_EQ(ui.messageTexts(), std::vector<QString>{"Unable to read settings file " + missing + "\n\n(looked for " +
-                                                      missing + ")"});
+    EXPECT_EQ(ui.messageTexts(),
+              std::vector<QString>{"Unable to read settings file " + missing + "\n\n(looked for " + missing + ")"});
     EXPECT_EQ(snapshot(*window), before);
     EXPECT_EQ(owners(*window), QStringList{"THERE.ACME"});
 }
@@ -369,8 +443,12 @@ TEST_F(SettingsFileTest, TemplateLinesAndOwnersReplaceThoseThere)
 {
     window->memCommandFile->setPlainText("typed\n");
     window->lstUsers->addItem("THERE.ACME");
-    const QByteArray file = tws({{"memCommandFileCount", "3"}, {"memCommandFile0", "one"}, {"memCommandFile2", "three"},
-                                 {"lstUsersCount", "2"}, {"lstUsers0", "A.ACME"}, {"lstUsers1", "B.ACME"}});
+    const QByteArray file = tws({{"memCommandFileCount", "3"},
+                                 {"memCommandFile0", "one"},
+                                 {"memCommandFile2", "three"},
+                                 {"lstUsersCount", "2"},
+                                 {"lstUsers0", "A.ACME"},
+                                 {"lstUsers1", "B.ACME"}});
     ASSERT_TRUE(load(*window, file));
     ASSERT_TRUE(load(*window, file));
     EXPECT_EQ(memoLines(*window), (QStringList{"one", "", "three"}));
@@ -444,12 +522,16 @@ TEST_F(SettingsFileTest, ASaveWritesWhatSettingEachKeyInTurnWrote)
 
     const std::string expected = (folders.root() + "/expected.tws").toStdString();
     const auto set = [&](const QString& key, const QString& value) {
-        ASSERT_FALSE(IniWriteString(expected, "TRAWL", key.toStdString(), value.toStdString()).has_value()) << key.toStdString();
+        ASSERT_FALSE(IniWriteString(expected, "TRAWL", key.toStdString(), value.toStdString()).has_value())
+            << key.toStdString();
     };
     const std::map<QString, QString> seen = snapshot(w);
     for (const QString& key : kControlKeys) {
         const QString value = valueOnly(seen.at(key));
-        set(key, value == "on" ? "1" : value == "off" ? "0" : key.startsWith("dtp") ? QString::number(std::trunc(value.toDouble())) : value);
+        set(key, value == "on"           ? "1"
+                 : value == "off"        ? "0"
+                 : key.startsWith("dtp") ? QString::number(std::trunc(value.toDouble()))
+                                         : value);
     }
     const QStringList lines = memoLines(w);
     set("memCommandFileCount", QString::number(lines.size()));
@@ -482,11 +564,21 @@ TEST_F(SettingsFileTest, AValueLongerThanTheFileHoldsRefusesTheSave)
         lines << QString("rem %1").arg(i);
     const Case cases[] = {
         {"txtOutputFilename", [](Tfrmmain& w) { w.txtOutputFilename->setText("C:\\" + QString(253, 'n')); }, {}},
-        {"txtOutputFilename", [](Tfrmmain& w) { w.txtOutputFilename->setText(QString(128, QChar(0xE9))); }, {}},  // 256 bytes
+        {"txtOutputFilename",
+         [](Tfrmmain& w) { w.txtOutputFilename->setText(QString(128, QChar(0xE9))); },
+         {}},  // 256 bytes
         {"cboPattern", [](Tfrmmain& w) { w.cboPattern->setEditText(QString(256, '?')); }, {}},
-        {"cboPath", [&](Tfrmmain& w) { ASSERT_EQ(w.DirectoryListBox1->setDirectory("C:\\" + QString(nested).replace('/', '\\')), 0); }, {}},
+        {"cboPath",
+         [&](Tfrmmain& w) {
+             ASSERT_EQ(w.DirectoryListBox1->setDirectory("C:\\" + QString(nested).replace('/', '\\')), 0);
+         },
+         {}},
         {"txtOutputSepOther", [](Tfrmmain& w) { w.txtOutputSepOther->setText(QString(300, ';')); }, {}},
-        {"lstUsers1", [](Tfrmmain& w) { w.lstUsers->addItems({"ADMIN.ACME", QString(256, 'U')}); }, {}},
+        {"lstUsers1",
+         [](Tfrmmain& w) {
+             w.lstUsers->addItems({"ADMIN.ACME", QString(256, 'U')});
+         },
+         {}},
         // A list longer than a file holds is not cut without a word.
         {"memCommandFile10000", [&](Tfrmmain& w) { w.memCommandFile->setPlainText(lines.join('\n')); },
          "A settings file holds at most 10000 template lines; the window has 10001. Nothing was saved."},
@@ -501,8 +593,8 @@ TEST_F(SettingsFileTest, AValueLongerThanTheFileHoldsRefusesTheSave)
         c.set(*w);
         ui.queueFileName(file);
         w->Button1Click();
-        const QString message =
-            c.message.isEmpty() ? QString("The value of %1 is longer than 255 bytes").arg(c.key) : c.message;
+        const QString message = c.message.isEmpty() ? QString("The value of %1 is longer than 255 bytes").arg(c.key)
+                                                    : c.message;
         EXPECT_EQ(ui.messageTexts(), std::vector<QString>{message});
         EXPECT_EQ(folders.read(file), old);
         EXPECT_EQ(entriesOf(folders.root() + "/sets"), QStringList{"saved.tws"});
@@ -538,9 +630,10 @@ TEST_F(SettingsFileTest, ASaveThatFailsKeepsTheOldFile)
     save(*window, "sets/saved.tws");
     EXPECT_TRUE(ui.messages.empty());
     const QByteArray text = folders.read(file);
-    EXPECT_TRUE(text.startsWith("[TRAWL]\r\ncboDrives=") && text.endsWith("\r\nlstUsers99=OWNER99." + QByteArray(100, 'O') + "\r\n"));
+    EXPECT_TRUE(text.startsWith("[TRAWL]\r\ncboDrives=") &&
+                text.endsWith("\r\nlstUsers99=OWNER99." + QByteArray(100, 'O') + "\r\n"));
     EXPECT_FALSE(text.contains("*.OLD"));
     EXPECT_EQ(entriesOf(folders.root() + "/sets"), QStringList{"saved.tws"});
 }
 
-} // namespace
+}  // namespace

@@ -181,8 +181,8 @@ TEST_F(StartupTest, FailedFlagsReadStillWritesEverythingAfterIt)
     const QStringList calls = clientCalls();
     const qsizetype failed = calls.indexOf("NWDSGetContext(11,1)");
     ASSERT_GE(failed, 0);
-    EXPECT_EQ(calls.mid(failed + 1, 3),
-              (QStringList{"NWDSSetContext(11,1,4)", "NWDSSetContext(11,3,[root])", "NWDSDuplicateContextHandle(11)"}));
+    EXPECT_EQ(calls.mid(failed + 1, 3), (QStringList{"NWDSSetContext(11,1,4)", "NWDSSetContext(11,3,[root])",
+                                                     "NWDSDuplicateContextHandle(11)"}));
     EXPECT_EQ(window.cboDrives->count(), 1);
 }
 
@@ -328,4 +328,4 @@ TEST_F(StartupTest, ChangesMadeByTheProgramDoNotMoveTheFolderList)
     EXPECT_EQ(window.DirectoryListBox1->directory(), "F:\\SUB");
 }
 
-} // namespace
+}  // namespace

@@ -147,4 +147,4 @@ TEST_F(SimStartupTest, TheDemoWorkstationStartsWithoutAMessage)
     std::filesystem::remove_all(demo.toStdString(), error);
 }
 
-} // namespace
+}  // namespace

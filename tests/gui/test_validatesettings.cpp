@@ -186,16 +186,26 @@ TEST_F(ValidateSettingsTest, IgnoreDatesReadsNoPickerAndShowsNoDateMessage)
 TEST_F(ValidateSettingsTest, EveryAttributeBoxAddsItsBit)
 {
     const std::pair<QCheckBox*, std::uint32_t> boxes[] = {
-        {window->chkAttribReadOnly, 0x1},        {window->chkAttribHidden, 0x2},
-        {window->chkAttribSystem, 0x4},          {window->chkAttribExecuteOnly, 0x8},
-        {window->chkAttribArchiveNeeded, 0x20},  {window->chkAttribShareable, 0x80},
-        {window->chkAttribDontSuballocate, 0x800}, {window->chkAttribTransactional, 0x1000},
-        {window->chkAttribReadAudit, 0x4000},    {window->chkAttribWriteAudit, 0x8000},
-        {window->chkAttribImmedPurge, 0x10000},  {window->chkAttribRenameInhibit, 0x20000},
-        {window->chkAttribDeleteInhibit, 0x40000}, {window->chkAttribCopyInhibit, 0x80000},
-        {window->chkAttribMigrated, 0x400000},   {window->chkAttribDontMigrate, 0x800000},
-        {window->chkAttribImmedCompress, 0x2000000}, {window->chkAttribCompressed, 0x4000000},
-        {window->chkAttribDontCompress, 0x8000000}, {window->chkAttribCantCompress, 0x20000000},
+        {window->chkAttribReadOnly, 0x1},
+        {window->chkAttribHidden, 0x2},
+        {window->chkAttribSystem, 0x4},
+        {window->chkAttribExecuteOnly, 0x8},
+        {window->chkAttribArchiveNeeded, 0x20},
+        {window->chkAttribShareable, 0x80},
+        {window->chkAttribDontSuballocate, 0x800},
+        {window->chkAttribTransactional, 0x1000},
+        {window->chkAttribReadAudit, 0x4000},
+        {window->chkAttribWriteAudit, 0x8000},
+        {window->chkAttribImmedPurge, 0x10000},
+        {window->chkAttribRenameInhibit, 0x20000},
+        {window->chkAttribDeleteInhibit, 0x40000},
+        {window->chkAttribCopyInhibit, 0x80000},
+        {window->chkAttribMigrated, 0x400000},
+        {window->chkAttribDontMigrate, 0x800000},
+        {window->chkAttribImmedCompress, 0x2000000},
+        {window->chkAttribCompressed, 0x4000000},
+        {window->chkAttribDontCompress, 0x8000000},
+        {window->chkAttribCantCompress, 0x20000000},
     };
     for (const auto& [box, bit] : boxes) {
         box->setChecked(true);
@@ -311,4 +321,4 @@ TEST_F(ValidateSettingsTest, SeparatorOutsideAsciiIsRefused)
     EXPECT_EQ(criteria().Separator, ';');
 }
 
-} // namespace
+}  // namespace

@@ -174,29 +174,29 @@ TEST_P(WalkerFaults, OneRowAndTheFileIsSkipped)
 
 INSTANTIATE_TEST_SUITE_P(
     EveryStep, WalkerFaults,
-    ::testing::Values(
-        FaultCase{"NWParseNetwarePath, F:\\SUB\\Report*, 899C",
-                  {"F:\\SUB\\Report File.txt", "1234", "NWParseNetwarePath Code : 899c"}},
-        FaultCase{"NWIntScanFileInformation2, *Report*, 89FF",
-                  {"SYS:SUB\\Report File.txt", "1234", "NWIntScanFileInformation2 Code : 89ff"}},
-        // The short-name steps show the upper-cased volume path and size 0.
-        FaultCase{"NWGetOwningNameSpace, *REPORT*, 899B",
-                  {"SYS:SUB\\REPORT FILE.TXT", "0", "Cannot Get Owning Name Space Code : 899b"}},
-        FaultCase{"NWGetNSPath, *REPORT*, 8998",
-                  {"SYS:SUB\\REPORT FILE.TXT", "0", "Error with nwgetnspath  Code : 8998"}},
-        FaultCase{"NWGetLongName, *REPORT*, 89FF",
-                  {"SYS:SUB\\REPORT FILE.TXT", "0", "Error with nwgetlongname Code : 89ff"}},
-        // The extended steps name the file in the folder they worked on, with
-        // the listing size.
-        FaultCase{"NWParseNetwarePath, F:\\SUB, 899C",
-                  {"F:\\SUB\\Report File.txt", "1234", "NWParseNetwarePath Code : 899c"}},
-        FaultCase{"NWAllocateTemporaryDirectoryHandle, SYS:SUB, 899D",
-                  {"SYS:SUB\\Report File.txt", "1234", "NWAllocateTemporaryDirectoryHandle Code : 899d"}},
-        FaultCase{"NWIntScanExtendedInfo, SYS:SUB\\*, 899C",
-                  {"SYS:SUB\\Report File.txt", "1234", "NWIntScanExtendedInfo Code : 899c"}},
-        FaultCase{"NWDeallocateDirectoryHandle, SYS:SUB, 899B",
-                  {"SYS:SUB\\Report File.txt", "1234", "NWDeallocateDirectoryHandle Code : 899b"},
-                  1}));
+    ::testing::Values(FaultCase{"NWParseNetwarePath, F:\\SUB\\Report*, 899C",
+                                {"F:\\SUB\\Report File.txt", "1234", "NWParseNetwarePath Code : 899c"}},
+                      FaultCase{"NWIntScanFileInformation2, *Report*, 89FF",
+                                {"SYS:SUB\\Report File.txt", "1234", "NWIntScanFileInformation2 Code : 89ff"}},
+                      // The short-name steps show the upper-cased volume path and size 0.
+                      FaultCase{"NWGetOwningNameSpace, *REPORT*, 899B",
+                                {"SYS:SUB\\REPORT FILE.TXT", "0", "Cannot Get Owning Name Space Code : 899b"}},
+                      FaultCase{"NWGetNSPath, *REPORT*, 8998",
+                                {"SYS:SUB\\REPORT FILE.TXT", "0", "Error with nwgetnspath  Code : 8998"}},
+                      FaultCase{"NWGetLongName, *REPORT*, 89FF",
+                                {"SYS:SUB\\REPORT FILE.TXT", "0", "Error with nwgetlongname Code : 89ff"}},
+                      // The extended steps name the file in the folder they worked on, with
+                      // the listing size.
+                      FaultCase{"NWParseNetwarePath, F:\\SUB, 899C",
+                                {"F:\\SUB\\Report File.txt", "1234", "NWParseNetwarePath Code : 899c"}},
+                      FaultCase{"NWAllocateTemporaryDirectoryHandle, SYS:SUB, 899D",
+                                {"SYS:SUB\\Report File.txt", "1234",
+                                 "NWAllocateTemporaryDirectoryHandle Code : 899d"}},
+                      FaultCase{"NWIntScanExtendedInfo, SYS:SUB\\*, 899C",
+                                {"SYS:SUB\\Report File.txt", "1234", "NWIntScanExtendedInfo Code : 899c"}},
+                      FaultCase{"NWDeallocateDirectoryHandle, SYS:SUB, 899B",
+                                {"SYS:SUB\\Report File.txt", "1234", "NWDeallocateDirectoryHandle Code : 899b"},
+                                1}));
 
 TEST_F(Walker, ManyFailedExtendedReadsLeaveNoHandleOpen)
 {
@@ -264,7 +264,7 @@ TEST_F(Walker, ALongPathIsOneRowNotACrash)
     EXPECT_EQ(errors()[0][2], "NWParseNetwarePath Code : 899c");
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
@@ -287,4 +287,4 @@ TEST_F(Walker, PatternNamingAFolderIsListedAsItStands)
     EXPECT_EQ(errors()[0][0], "SYS:other\\b.txt");
 }
 
-} // namespace
+}  // namespace

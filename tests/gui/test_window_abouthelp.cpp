@@ -36,7 +36,7 @@ QString writeFile(const QTemporaryDir& dir, const char* name, const QByteArray& 
     return path;
 }
 
-} // namespace
+}  // namespace
 
 TEST_F(AboutAndHelp, AboutShowsModallyWithItsCaptionNameAndTheWindowsIcon)
 {
@@ -84,10 +84,10 @@ TEST_F(AboutAndHelp, HelpOpensTopicOneOfTheHelpFile)
 
 TEST(HelpFormat, SplitsTopicsAndRendersEscapedMarkup)
 {
-    const QList<HelpTopic> topics = parseHelpTopics(QStringLiteral(
-        "; a comment\nstray text before any topic\n@topic 1 Trawl & co\nFirst line\nsecond line\n\n"
-        "== Part <one>\n* item **bold**\n* see [[2|the next]]\n| keep  two blanks <b>\n; hidden\n"
-        "@topic 2 Next\r\nuse `*.tmp`\r\n@topic x not a topic\n"));
+    const QList<HelpTopic> topics = parseHelpTopics(
+        QStringLiteral("; a comment\nstray text before any topic\n@topic 1 Trawl & co\nFirst line\nsecond line\n\n"
+                       "== Part <one>\n* item **bold**\n* see [[2|the next]]\n| keep  two blanks <b>\n; hidden\n"
+                       "@topic 2 Next\r\nuse `*.tmp`\r\n@topic x not a topic\n"));
     ASSERT_EQ(topics.size(), 2);
     EXPECT_EQ(topics[0].context, 1);
     EXPECT_EQ(topics[0].title, QStringLiteral("Trawl & co"));
@@ -153,8 +153,8 @@ TEST_F(AboutAndHelp, AMissingHelpFileOrTopicIsReportedInAMessage)
 
 TEST(ShippedHelpFile, HasTopicOneAndATopicForEveryPage)
 {
-    const std::filesystem::path source =
-        std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "app" / "TRAWL.HLP";
+    const std::filesystem::path source = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() /
+                                         "app" / "TRAWL.HLP";
     QFile file(QString::fromStdString(source.string()));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << source;
     const QList<HelpTopic> topics = parseHelpTopics(QString::fromUtf8(file.readAll()));
@@ -167,8 +167,8 @@ TEST(ShippedHelpFile, HasTopicOneAndATopicForEveryPage)
     }
     ASSERT_FALSE(topics.isEmpty());
     EXPECT_EQ(topics[0].context, 1);
-    for (const char* page : {"Path/File", "Dates/Size", "Attributes", "Owners", "Output", "Results", "Errors",
-                             "Batch Settings"})
+    for (const char* page :
+         {"Path/File", "Dates/Size", "Attributes", "Owners", "Output", "Results", "Errors", "Batch Settings"})
         EXPECT_TRUE(titles.contains(QString::fromLatin1(page))) << page;
     // Every link leads to a topic that exists.
     const QRegularExpression link(QStringLiteral("\\[\\[(\\d+)\\|"));

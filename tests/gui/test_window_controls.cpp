@@ -152,7 +152,7 @@ const Designed kDesigned[] = {
     {"Button2", Kind::Button, "Load Settings", false, true},
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(WindowDesign, EveryControlHasItsNameKindCaptionValueAndEnabledState)
 {

@@ -54,7 +54,7 @@ protected:
     FolderListBox list;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(FolderList, ShowsTheRootTheWayDownAndTheSubfoldersOfTheCurrentFolder)
 {
@@ -101,8 +101,8 @@ TEST_F(FolderList, RefusesWhatIsNoFolderAndChangesNothing)
         const char* typed;
         int code;
     } cases[] = {
-        {"F:\\MISSING", ENOENT}, {"F:\\DATA\\notes.txt", ENOTDIR}, {"Q:\\", ENOENT},
-        {"DATA", EINVAL},        {"", EINVAL},                      {"F:\\DATA\\*", ENOENT},
+        {"F:\\MISSING", ENOENT}, {"F:\\DATA\\notes.txt", ENOTDIR}, {"Q:\\", ENOENT}, {"DATA", EINVAL}, {"", EINVAL},
+        {"F:\\DATA\\*", ENOENT},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.typed);

@@ -38,17 +38,14 @@ protected:
     }
 
     // The geometry of a widget in the window's coordinates.
-    QRect placed(const QWidget* widget) const
-    {
-        return QRect(widget->mapTo(&window, QPoint(0, 0)), widget->size());
-    }
+    QRect placed(const QWidget* widget) const { return QRect(widget->mapTo(&window, QPoint(0, 0)), widget->size()); }
 
     RecordingUiServices ui;
     ScopedUiServices installed{ui};
     Tfrmmain window;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(WindowLayout, NoControlOverlapsOrIsCutOffOnAnyPage)
 {
@@ -82,7 +79,8 @@ TEST_F(WindowLayout, GrowingTheWindowGrowsThePagesAndListsAndKeepsTheEdges)
     resizeTo(QSize(867, 650));
     EXPECT_EQ(placed(window.PageControl1).size(), pages.size() + QSize(200, 150));
     EXPECT_EQ(placed(window.cmdStart).size(), start.size());
-    EXPECT_EQ(placed(window.cmdStart).topRight(), start.topRight() + QPoint(200, 0)) << "buttons keep to the top right";
+    EXPECT_EQ(placed(window.cmdStart).topRight(), start.topRight() + QPoint(200, 0))
+        << "buttons keep to the top right";
     EXPECT_EQ(placed(window.Label1), label1.translated(0, 150)) << "the status area keeps to the bottom left";
     EXPECT_EQ(placed(window.lblMatchSize), matchSize.translated(0, 150));
     EXPECT_EQ(placed(window.DirectoryListBox1).width(), folders.width());

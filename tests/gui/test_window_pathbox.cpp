@@ -126,4 +126,4 @@ TEST_F(PathBox, ASingleClickLeavesTheStartFolderAndTheNoteSaysSo)
     EXPECT_EQ(resultNames(), std::vector<std::string>{"etc.txt"});
 }
 
-} // namespace
+}  // namespace

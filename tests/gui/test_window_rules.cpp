@@ -62,7 +62,7 @@ protected:
     Tfrmmain window;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(WindowRules, StartUpDefaultsDisableTheSizeBoxAndEveryDateParameter)
 {

@@ -59,10 +59,8 @@ TEST(DatePickerSerials, ReadsAndSetsWholeDaysSince30December1899)
         QDate date;
     };
     const Case cases[] = {
-        {25569.0, QDate(1970, 1, 1)},
-        {36526.0, QDate(2000, 1, 1)},
-        {45000.0, QDate(2023, 3, 15)},
-        {45000.75, QDate(2023, 3, 15)},  // a time of day is dropped
+        {25569.0, QDate(1970, 1, 1)},     {36526.0, QDate(2000, 1, 1)},
+        {45000.0, QDate(2023, 3, 15)},    {45000.75, QDate(2023, 3, 15)},  // a time of day is dropped
         {2958465.0, QDate(9999, 12, 31)},
     };
     for (const Case& c : cases) {
@@ -86,7 +84,8 @@ TEST(DatePickerSerials, RefusesEmptyAndEarlyDaysAndKeepsItsDate)
     };
     const Case cases[] = {
         {0.0, QStringLiteral("You must be in ShowCheckbox mode to set to this date")},
-        {std::numeric_limits<double>::quiet_NaN(), QStringLiteral("You must be in ShowCheckbox mode to set to this date")},
+        {std::numeric_limits<double>::quiet_NaN(),
+         QStringLiteral("You must be in ShowCheckbox mode to set to this date")},
         {1.0, QStringLiteral("Date is less than minimum of ") + minimumText},
         {25568.0, QStringLiteral("Date is less than minimum of ") + minimumText},
         {25568.9, QStringLiteral("Date is less than minimum of ") + minimumText},

@@ -18,7 +18,12 @@ namespace {
 QByteArray sizeSection(int width, int height, int top, int left, int state)
 {
     return QString("[Size]\r\nWidth=%1\r\nHeight=%2\r\nTop=%3\r\nLeft=%4\r\nState=%5\r\n")
-        .arg(width).arg(height).arg(top).arg(left).arg(state).toUtf8();
+        .arg(width)
+        .arg(height)
+        .arg(top)
+        .arg(left)
+        .arg(state)
+        .toUtf8();
 }
 
 class WindowStateTest : public ::testing::Test {
@@ -57,15 +62,56 @@ TEST_F(WindowStateTest, Restore)
         QList<int> columns;
     } cases[] = {
         {"first run", {}, {1024, 768}, {667, 500}, {178, 134}, Qt::WindowNoState, {110, 110, 110, 110}},
-        {"as stored", sizeSection(800, 600, 10, 20, 0) + columnSection, {1024, 768}, {800, 600}, {20, 10},
-         Qt::WindowNoState, {50, 0, 300, 110}},
-        {"zero edges centre", sizeSection(800, 600, 0, 0, 0), {1024, 768}, {800, 600}, {112, 84}, Qt::WindowNoState, {110, 110, 110, 110}},
-        {"below the minimum", sizeSection(100, 100, -30, -40, 0), {1024, 768}, {595, 442}, {-40, -30}, Qt::WindowNoState, {110, 110, 110, 110}},
+        {"as stored",
+         sizeSection(800, 600, 10, 20, 0) + columnSection,
+         {1024, 768},
+         {800, 600},
+         {20, 10},
+         Qt::WindowNoState,
+         {50, 0, 300, 110}},
+        {"zero edges centre",
+         sizeSection(800, 600, 0, 0, 0),
+         {1024, 768},
+         {800, 600},
+         {112, 84},
+         Qt::WindowNoState,
+         {110, 110, 110, 110}},
+        {"below the minimum",
+         sizeSection(100, 100, -30, -40, 0),
+         {1024, 768},
+         {595, 442},
+         {-40, -30},
+         Qt::WindowNoState,
+         {110, 110, 110, 110}},
         // (767 - 900) / 2 is -66 with the fraction dropped toward zero.
-        {"larger than the screen", sizeSection(1200, 900, 0, 0, 0), {1024, 767}, {1200, 900}, {-88, -66}, Qt::WindowNoState, {110, 110, 110, 110}},
-        {"minimised", sizeSection(0, 0, 5, 5, 1), {1024, 768}, {667, 500}, {5, 5}, Qt::WindowMinimized, {110, 110, 110, 110}},
-        {"maximised", sizeSection(0, 0, 5, 5, 2), {1024, 768}, {667, 500}, {5, 5}, Qt::WindowMaximized, {110, 110, 110, 110}},
-        {"unknown state", sizeSection(0, 0, 5, 5, 7), {1024, 768}, {667, 500}, {5, 5}, Qt::WindowNoState, {110, 110, 110, 110}},
+        {"larger than the screen",
+         sizeSection(1200, 900, 0, 0, 0),
+         {1024, 767},
+         {1200, 900},
+         {-88, -66},
+         Qt::WindowNoState,
+         {110, 110, 110, 110}},
+        {"minimised",
+         sizeSection(0, 0, 5, 5, 1),
+         {1024, 768},
+         {667, 500},
+         {5, 5},
+         Qt::WindowMinimized,
+         {110, 110, 110, 110}},
+        {"maximised",
+         sizeSection(0, 0, 5, 5, 2),
+         {1024, 768},
+         {667, 500},
+         {5, 5},
+         Qt::WindowMaximized,
+         {110, 110, 110, 110}},
+        {"unknown state",
+         sizeSection(0, 0, 5, 5, 7),
+         {1024, 768},
+         {667, 500},
+         {5, 5},
+         Qt::WindowNoState,
+         {110, 110, 110, 110}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -83,7 +129,8 @@ TEST_F(WindowStateTest, Restore)
 
 TEST_F(WindowStateTest, CloseWritesTheStateAndOnlyANormalSizeAndPlace)
 {
-    for (const auto& [state, stored] : {std::pair{Qt::WindowNoState, 0}, {Qt::WindowMaximized, 2}, {Qt::WindowMinimized, 1}}) {
+    for (const auto& [state, stored] :
+         {std::pair{Qt::WindowNoState, 0}, {Qt::WindowMaximized, 2}, {Qt::WindowMinimized, 1}}) {
         SCOPED_TRACE(stored);
         auto w = restored(sizeSection(700, 520, 30, 40, 0));
         w->resize(720, 530);
@@ -93,8 +140,9 @@ TEST_F(WindowStateTest, CloseWritesTheStateAndOnlyANormalSizeAndPlace)
         w->FormClose();
         const QByteArray size = stored == 0 ? "Width=720\r\nHeight=530\r\nTop=12\r\nLeft=11\r\n"
                                             : "Width=700\r\nHeight=520\r\nTop=30\r\nLeft=40\r\n";
-        EXPECT_EQ(folders.read(configIni()), "[Size]\r\n" + size + "State=" + QByteArray::number(stored) +
-                                                 "\r\n[Columns]\r\nColumn0=110\r\nColumn1=110\r\nColumn2=110\r\nColumn3=300\r\n");
+        EXPECT_EQ(folders.read(configIni()),
+                  "[Size]\r\n" + size + "State=" + QByteArray::number(stored) +
+                      "\r\n[Columns]\r\nColumn0=110\r\nColumn1=110\r\nColumn2=110\r\nColumn3=300\r\n");
     }
 }
 
@@ -119,7 +167,8 @@ TEST_F(WindowStateTest, AnUnwritableFileGivesOneMessageAndTheWindowStillCloses)
     QCloseEvent close;
     QCoreApplication::sendEvent(&w, &close);
     EXPECT_TRUE(close.isAccepted());
-    EXPECT_EQ(ui.messageTexts(), std::vector<QString>{"Unable to write to " + folders.root() + "/blocked/trawl/TRAWL.INI"});
+    EXPECT_EQ(ui.messageTexts(),
+              std::vector<QString>{"Unable to write to " + folders.root() + "/blocked/trawl/TRAWL.INI"});
 }
 
-} // namespace
+}  // namespace

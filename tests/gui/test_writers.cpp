@@ -160,4 +160,4 @@ TEST_F(OutputWriters, FullDiskGivesOneErrorRowPerScan)
     EXPECT_EQ(writeErrorRows(), 2);
 }
 
-} // namespace
+}  // namespace

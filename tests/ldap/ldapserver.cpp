@@ -75,7 +75,7 @@ std::string person(const std::string& dn, const std::string& cn, int uid)
            "\n\n";
 }
 
-} // namespace
+}  // namespace
 
 int LdapTestServer::freePort()
 {
@@ -120,11 +120,12 @@ LdapTestServer::LdapTestServer(int bigCount)
         return runProgram(arguments, log);
     };
     const int tls =
-        openssl({"req", "-x509", "-keyout", d + "/ca.key", "-out", m_caFile, "-days", "2", "-subj", "/CN=Trawl test CA"},
+        openssl({"req", "-x509", "-keyout", d + "/ca.key", "-out", m_caFile, "-days", "2", "-subj",
+                 "/CN=Trawl test CA"},
                 true) |
         openssl({"req", "-keyout", d + "/server.key", "-out", d + "/server.csr", "-subj", "/CN=127.0.0.1"}, true) |
-        openssl({"x509", "-req", "-in", d + "/server.csr", "-CA", m_caFile, "-CAkey", d + "/ca.key", "-CAcreateserial",
-                 "-out", d + "/server.pem", "-days", "2", "-extfile", d + "/ext.cnf"},
+        openssl({"x509", "-req", "-in", d + "/server.csr", "-CA", m_caFile, "-CAkey", d + "/ca.key",
+                 "-CAcreateserial", "-out", d + "/server.pem", "-days", "2", "-extfile", d + "/ext.cnf"},
                 false);
     if (tls != 0)
         ADD_FAILURE() << "openssl could not make the certificates; see " << log;
@@ -137,24 +138,40 @@ LdapTestServer::LdapTestServer(int bigCount)
                         "include /etc/ldap/schema/inetorgperson.schema\n"
                         "modulepath /usr/lib/ldap\n"
                         "moduleload back_mdb\n"
-                        "pidfile " + d + "/slapd.pid\n"
-                        "argsfile " + d + "/slapd.args\n"
-                        "TLSCACertificateFile " + m_caFile + "\n"
-                        "TLSCertificateFile " + d + "/server.pem\n"
-                        "TLSCertificateKeyFile " + d + "/server.key\n"
-                        "sizelimit size.soft=500 size.hard=500 size.prtotal=unlimited\n"
-                        "database mdb\n"
-                        "maxsize 104857600\n"
-                        "suffix \"" + std::string(kBase) + "\"\n"
-                        "rootdn \"cn=admin," + std::string(kBase) + "\"\n"
-                        "directory " + d + "/db\n"
-                        "access to attrs=userPassword by anonymous auth by * none\n"
-                        "access to * by * read\n");
+                        "pidfile " +
+                            d +
+                            "/slapd.pid\n"
+                            "argsfile " +
+                            d +
+                            "/slapd.args\n"
+                            "TLSCACertificateFile " +
+                            m_caFile +
+                            "\n"
+                            "TLSCertificateFile " +
+                            d +
+                            "/server.pem\n"
+                            "TLSCertificateKeyFile " +
+                            d +
+                            "/server.key\n"
+                            "sizelimit size.soft=500 size.hard=500 size.prtotal=unlimited\n"
+                            "database mdb\n"
+                            "maxsize 104857600\n"
+                            "suffix \"" +
+                            std::string(kBase) +
+                            "\"\n"
+                            "rootdn \"cn=admin," +
+                            std::string(kBase) +
+                            "\"\n"
+                            "directory " +
+                            d +
+                            "/db\n"
+                            "access to attrs=userPassword by anonymous auth by * none\n"
+                            "access to * by * read\n");
 
     const std::string base = kBase;
     std::string ldif = "dn: " + base + "\nobjectClass: dcObject\nobjectClass: organization\ndc: acme\no: Acme\n\n";
-    ldif += "dn: cn=trawl," + base + "\nobjectClass: person\ncn: trawl\nsn: trawl\nuserPassword: " +
-            kBindPassword + "\n\n";
+    ldif += "dn: cn=trawl," + base + "\nobjectClass: person\ncn: trawl\nsn: trawl\nuserPassword: " + kBindPassword +
+            "\n\n";
     ldif += "dn: o=ACME," + base + "\nobjectClass: organization\no: ACME\n\n";
     ldif += "dn: ou=SALES,o=ACME," + base + "\nobjectClass: organizationalUnit\nou: SALES\n\n";
     ldif += person("cn=JSMITH,ou=SALES,o=ACME," + base, "JSMITH", 4097);
@@ -174,8 +191,8 @@ LdapTestServer::LdapTestServer(int bigCount)
     ldif += "dn: " + odd + "\nobjectClass: organizationalUnit\nou: ODD\n\n";
     ldif += person("cn=A.B," + odd, "A.B", 5001);
     ldif += "dn: cn=P+uid=q," + odd + "\nobjectClass: inetOrgPerson\ncn: P\nsn: P\nuid: q\n\n";
-    for (const auto& [unit, value, inner] : {std::tuple{"S*", "S*", "IN1"}, std::tuple{"SX", "SX", "IN2"},
-                                              std::tuple{"x(y)\\5c", "x(y)\\", "IN3"}}) {
+    for (const auto& [unit, value, inner] :
+         {std::tuple{"S*", "S*", "IN1"}, std::tuple{"SX", "SX", "IN2"}, std::tuple{"x(y)\\5c", "x(y)\\", "IN3"}}) {
         ldif += "dn: ou=" + std::string(unit) + "," + odd + "\nobjectClass: organizationalUnit\nou: " + value +
                 "\n\n";
         ldif += "dn: cn=" + std::string(inner) + ",ou=" + unit + "," + odd + "\nobjectClass: person\ncn: " + inner +

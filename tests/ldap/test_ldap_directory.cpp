@@ -29,8 +29,7 @@ enum class Bind { Anonymous, Password };
 // Adds [LDAP] for the server to a workstation; the password file is made
 // readable by its owner only, unless mode says otherwise.
 void addLdap(TempWorkstation& ws, const std::string& uri, Bind bind, bool startTls, bool withCa,
-             const LdapTestServer& server, const char* password = LdapTestServer::kBindPassword,
-             mode_t mode = 0600)
+             const LdapTestServer& server, const char* password = LdapTestServer::kBindPassword, mode_t mode = 0600)
 {
     ws.addLine("LDAP", "URI=" + uri);
     ws.addLine("LDAP", std::string("Base=") + LdapTestServer::kBase);
@@ -73,7 +72,7 @@ protected:
 
     struct Listing {
         NWCCODE code = nw::kSuccess;
-        std::vector<std::string> names;  // sorted
+        std::vector<std::string> names;    // sorted
         std::vector<std::string> classes;  // "name=class, subordinates" for the objects asked about
     };
 
@@ -299,4 +298,4 @@ TEST_F(LdapClient, AServerThatDoesNotAnswerStopsTheStartAfterTheTimeout)
     EXPECT_LT(seconds, 4.0);
 }
 
-} // namespace
+}  // namespace

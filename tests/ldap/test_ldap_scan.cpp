@@ -177,4 +177,4 @@ TEST(LdapTree, AContainerOfTenThousandOpensWhole)
     std::printf("opening a container of 10000 objects in the tree took %lld ms\n", static_cast<long long>(elapsed));
 }
 
-} // namespace
+}  // namespace

@@ -75,13 +75,16 @@ int vectorIndex(int index)
     return values[index];
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char* argv[])
 {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: %s none|heap-overflow|use-after-free|leak|suppressed-leak|signed-overflow|float-cast|vector-index N\n",
-                     argv[0]);
+        std::fprintf(
+            stderr,
+            "usage: %s "
+            "none|heap-overflow|use-after-free|leak|suppressed-leak|signed-overflow|float-cast|vector-index N\n",
+            argv[0]);
         return 2;
     }
     const std::string_view fault = argv[1];

@@ -10,7 +10,8 @@
 
 // The runtime asks for these before it is fully set up: they must not be
 // instrumented themselves.
-#define TRAWL_SANITIZER_HOOK extern "C" __attribute__((visibility("default"), used, no_sanitize("address", "undefined")))
+#define TRAWL_SANITIZER_HOOK                                                                                         \
+    extern "C" __attribute__((visibility("default"), used, no_sanitize("address", "undefined")))
 
 // Besides the defaults: a pointer into a stack frame that has returned (a
 // lambda or a slot holding a reference to a local) and a global read by

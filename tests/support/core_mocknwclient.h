@@ -29,8 +29,7 @@ public:
                 (override));
     MOCK_METHOD(NWCCODE, NWDeallocateDirectoryHandle, (NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle), (override));
     MOCK_METHOD(NWCCODE, NWGetOwningNameSpace,
-                (NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const char* path, std::uint8_t* nameSpace),
-                (override));
+                (NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, const char* path, std::uint8_t* nameSpace), (override));
     MOCK_METHOD(NWCCODE, NWGetNSPath,
                 (NWCONN_HANDLE conn, NWDIR_HANDLE dirHandle, std::uint16_t fileFlag, std::uint8_t srcNameSpace,
                  std::uint8_t dstNameSpace, NwNsPath* path),
@@ -46,7 +45,7 @@ public:
                 (override));
 
     // Connection library.
-    MOCK_METHOD(NWCCODE, NWCCGetPrimConnRef, (std::uint32_t* connRef), (override));
+    MOCK_METHOD(NWCCODE, NWCCGetPrimConnRef, (std::uint32_t * connRef), (override));
     MOCK_METHOD(NWCCODE, NWCCOpenConnByRef,
                 (std::uint32_t connRef, std::uint32_t openState, std::uint32_t reserved, NWCONN_HANDLE* conn),
                 (override));
@@ -54,17 +53,17 @@ public:
                 (override));
 
     // Locale library.
-    MOCK_METHOD(NWCCODE, NWLlocaleconv, (LocaleRecord* locale), (override));
+    MOCK_METHOD(NWCCODE, NWLlocaleconv, (LocaleRecord * locale), (override));
     MOCK_METHOD(NWCCODE, NWInitUnicodeTables, (std::int32_t countryCode, std::int32_t codePage), (override));
 
     // Directory-services library.
-    MOCK_METHOD(NWCCODE, NWDSCreateContextHandle, (NWDSContextHandle* context), (override));
+    MOCK_METHOD(NWCCODE, NWDSCreateContextHandle, (NWDSContextHandle * context), (override));
     MOCK_METHOD(NWCCODE, NWDSGetContext, (NWDSContextHandle context, int key, void* value), (override));
     MOCK_METHOD(NWCCODE, NWDSSetContext, (NWDSContextHandle context, int key, const void* value), (override));
     MOCK_METHOD(NWCCODE, NWDSDuplicateContextHandle, (NWDSContextHandle context, NWDSContextHandle* newContext),
                 (override));
     MOCK_METHOD(NWCCODE, NWDSAllocBuf, (std::size_t size, Buf_T** buffer), (override));
-    MOCK_METHOD(NWCCODE, NWDSFreeBuf, (Buf_T* buffer), (override));
+    MOCK_METHOD(NWCCODE, NWDSFreeBuf, (Buf_T * buffer), (override));
     MOCK_METHOD(NWCCODE, NWDSList,
                 (NWDSContextHandle context, const char* objectName, std::int32_t* iterationHandle, Buf_T* buffer),
                 (override));

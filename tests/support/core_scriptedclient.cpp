@@ -20,7 +20,7 @@ void copyBounded(char* target, std::size_t size, const std::string& source)
     target[length] = '\0';
 }
 
-} // namespace
+}  // namespace
 
 ScriptedClient::ScriptedClient() { installDefaults(); }
 
@@ -77,7 +77,8 @@ void ScriptedClient::installDefaults()
         return NWCCODE{0};
     });
     ON_CALL(mock, NWDSGetContext(_, _, _)).WillByDefault([this](NWDSContextHandle context, int key, void* value) {
-        if (const NWCCODE code = record("NWDSGetContext(" + std::to_string(context) + "," + std::to_string(key) + ")"))
+        if (const NWCCODE code = record("NWDSGetContext(" + std::to_string(context) + "," + std::to_string(key) +
+                                        ")"))
             return code;
         if (key == nw::kContextFlags)
             *static_cast<std::uint32_t*>(value) = kInitialFlags;
@@ -172,18 +173,18 @@ void ScriptedClient::installDefaults()
             return NWCCODE{0};
         });
     ON_CALL(mock, NWDSGetObjectName(_, _, _, _, _))
-        .WillByDefault([this](NWDSContextHandle context, Buf_T*, char* name, std::uint32_t* attributes,
-                              ObjectInfoRecord* info) {
-            if (const NWCCODE code = record("NWDSGetObjectName(" + std::to_string(context) + ")"))
-                return code;
-            if (m_read >= m_portion.size())
-                return NWCCODE(-308);
-            const Object& object = m_portion[m_read++];
-            copyBounded(name, 256, object.name);
-            *attributes = 0;
-            *info = ObjectInfoRecord{};
-            info->subordinateCount = object.subordinates;
-            copyBounded(info->baseClass, sizeof info->baseClass, object.className);
-            return NWCCODE{0};
-        });
+        .WillByDefault(
+            [this](NWDSContextHandle context, Buf_T*, char* name, std::uint32_t* attributes, ObjectInfoRecord* info) {
+                if (const NWCCODE code = record("NWDSGetObjectName(" + std::to_string(context) + ")"))
+                    return code;
+                if (m_read >= m_portion.size())
+                    return NWCCODE(-308);
+                const Object& object = m_portion[m_read++];
+                copyBounded(name, 256, object.name);
+                *attributes = 0;
+                *info = ObjectInfoRecord{};
+                info->subordinateCount = object.subordinates;
+                copyBounded(info->baseClass, sizeof info->baseClass, object.className);
+                return NWCCODE{0};
+            });
 }

@@ -36,8 +36,8 @@ public:
     };
 
     // Values the start-up receives.
-    static constexpr std::int32_t kCodePage = 437;   // locale word at byte 56
-    static constexpr std::int32_t kCountry = 1;      // locale word at byte 60
+    static constexpr std::int32_t kCodePage = 437;  // locale word at byte 56
+    static constexpr std::int32_t kCountry = 1;     // locale word at byte 60
     static constexpr std::uint32_t kConnRef = 7;
     static constexpr NWCONN_HANDLE kPrimaryConn = 9;
     static constexpr NWDSContextHandle kMainContext = 11;

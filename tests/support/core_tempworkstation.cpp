@@ -31,7 +31,7 @@ void makeParents(const std::string& path)
         ADD_FAILURE() << "cannot make the folders of " << path << ": " << error.message();
 }
 
-} // namespace
+}  // namespace
 
 TempWorkstation::TempWorkstation()
 {
@@ -47,8 +47,8 @@ TempWorkstation::~TempWorkstation()
         return;
     // Folders a test made read-only must be writable again to be emptied.
     std::error_code error;
-    for (auto it = fs::recursive_directory_iterator(m_root, error); !error && it != fs::recursive_directory_iterator();
-         it.increment(error)) {
+    for (auto it = fs::recursive_directory_iterator(m_root, error);
+         !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
         if (it->is_directory(error) && !it->is_symlink(error))
             ::chmod(it->path().c_str(), 0700);
     }

@@ -68,9 +68,9 @@ public:
     // Extended attributes; false when the file system refuses user attributes.
     bool xattrsSupported() const;
     bool setXattr(std::string_view path, std::string_view name, std::string_view value);
-    bool setOwner(std::string_view path, std::uint32_t objectId);       // user.nw.owner
-    bool setAttributes(std::string_view path, std::uint32_t bits);      // user.nw.attributes
-    bool setCreated(std::string_view path, std::string_view isoDate);   // user.nw.created
+    bool setOwner(std::string_view path, std::uint32_t objectId);      // user.nw.owner
+    bool setAttributes(std::string_view path, std::uint32_t bits);     // user.nw.attributes
+    bool setCreated(std::string_view path, std::string_view isoDate);  // user.nw.created
 
     // The workstation file's text as write() would write it.
     std::string text() const;

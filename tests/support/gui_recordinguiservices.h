@@ -49,13 +49,13 @@ public:
 
     // Everything recorded, oldest first.
     std::vector<Message> messages;
-    std::vector<unsigned> beeps;             // the beep types
-    std::vector<ScreenCursor> cursors;       // every cursor change
+    std::vector<unsigned> beeps;        // the beep types
+    std::vector<ScreenCursor> cursors;  // every cursor change
     std::vector<HelpCall> helpCalls;
-    std::vector<FileDialog> fileDialogs;     // open and save, in order
+    std::vector<FileDialog> fileDialogs;  // open and save, in order
     std::vector<ModalDialog> modalDialogs;
-    std::vector<QString> desktopOpens;       // host paths handed to the desktop
-    bool desktopSucceeds = true;             // what openWithDesktop answers
+    std::vector<QString> desktopOpens;  // host paths handed to the desktop
+    bool desktopSucceeds = true;        // what openWithDesktop answers
 
     // The answers of the next file dialogs, first in first out; a dialog with
     // no answer queued is cancelled.

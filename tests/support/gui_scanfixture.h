@@ -36,9 +36,9 @@ protected:
     {
         sys = ws.addVolume("FS1", "SYS");
         ws.mapDrive('F', "FS1/SYS:");
-        for (const char* line : {"ACME=Organization", "SALES.ACME=Organizational Unit",
-                                 "JSMITH.SALES.ACME=User, 0x1001", "SMITH.SALES.ACME=User, 0x1002",
-                                 "FS1.ACME=NCP Server, 0x2001"})
+        for (const char* line :
+             {"ACME=Organization", "SALES.ACME=Organizational Unit", "JSMITH.SALES.ACME=User, 0x1001",
+              "SMITH.SALES.ACME=User, 0x1002", "FS1.ACME=NCP Server, 0x2001"})
             ws.addLine("Directory", line);
         ws.addLine("Bindery", "0x3001=GUEST");
         // Files without an owner attribute belong to whoever runs the test.
