@@ -14,6 +14,7 @@
 
 #include "netclient/netnames.h"
 #include "platform/asciicase.h"
+#include "platform/pathjoin.h"
 #include "platform/profile.h"
 
 namespace workstation {
@@ -66,12 +67,8 @@ constexpr std::size_t kQuotedLimit = 80;
 
 std::string quoted(std::string_view text)
 {
-    if (text.size() <= kQuotedLimit)
-        return std::string(text);
-    std::size_t end = kQuotedLimit;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-        --end;
-    return std::string(text.substr(0, end)) + "...";
+    const std::string_view cut = profile::wholeCharacters(text, kQuotedLimit);
+    return cut.size() == text.size() ? std::string(text) : std::string(cut) + "...";
 }
 
 // "F=FS1/SYS:   ; the system volume": a ';' after a blank starts a comment.
@@ -95,26 +92,11 @@ bool isServerOrVolumeName(std::string_view name, std::size_t limit)
     return !name.empty() && name.size() <= limit && std::all_of(name.begin(), name.end(), isServerOrVolumeChar);
 }
 
-bool isFolder(const std::string& path)
-{
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-std::string joinHost(std::string_view folder, std::string_view name)
-{
-    std::string result(folder);
-    if (result.empty() || result.back() != '/')
-        result += '/';
-    result += name;
-    return result;
-}
-
 std::string hostFolderOf(std::string_view written, std::string_view baseFolder)
 {
     std::string path;
     if (!written.empty() && written.front() != '/' && !baseFolder.empty())
-        path = joinHost(baseFolder, written);
+        path = joinHostPath(baseFolder, written);
     else
         path = std::string(written);
     while (path.size() > 1 && path.back() == '/')
@@ -126,7 +108,7 @@ std::string hostFolderOf(std::string_view written, std::string_view baseFolder)
 // (the exact name first, else the first such folder by bytes).
 std::optional<std::string> findSubfolder(const std::string& folder, std::string_view name)
 {
-    if (isFolder(joinHost(folder, name)))
+    if (isFolder(joinHostPath(folder, name)))
         return std::string(name);
     DIR* dir = ::opendir(folder.c_str());
     if (dir == nullptr)
@@ -136,7 +118,7 @@ std::optional<std::string> findSubfolder(const std::string& folder, std::string_
         const std::string_view candidate = entry->d_name;
         if (!ascii::equalsIgnoringCase(candidate, name) || (best && candidate >= *best))
             continue;
-        if (isFolder(joinHost(folder, candidate)))
+        if (isFolder(joinHostPath(folder, candidate)))
             best = std::string(candidate);
     }
     ::closedir(dir);
@@ -315,7 +297,7 @@ private:
             if (!found)
                 return fail(entry, "no folder " + quoted(value.substr(colon + 1)) + " on " + quoted(server) + "/" +
                                        quoted(volumeName));
-            drive.hostFolder = joinHost(drive.hostFolder, *found);
+            drive.hostFolder = joinHostPath(drive.hostFolder, *found);
             drive.path.push_back(*found);
         }
         m_ws.drives.push_back(std::move(drive));
@@ -510,19 +492,15 @@ private:
 bool checkLines(std::string_view text, std::string_view fileName, std::string& error)
 {
     bool inSection = false;
-    for (int lineNumber = 1; !text.empty(); ++lineNumber) {
-        const std::size_t newline = text.find('\n');
-        std::string_view line = text.substr(0, newline);
-        text.remove_prefix(newline == std::string_view::npos ? text.size() : newline + 1);
+    profile::ProfileLines lines(text);
+    std::string_view line;
+    while (lines.next(line)) {
         const auto fail = [&](std::string_view reason) {
-            error = std::string(fileName) + ":" + std::to_string(lineNumber) + ": " + std::string(reason);
+            error = std::string(fileName) + ":" + std::to_string(lines.number()) + ": " + std::string(reason);
             return false;
         };
         if (line.find('\0') != std::string_view::npos)
             return fail("a zero byte: not a text file");
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        line = trim(line);
         if (line.empty() || line.front() == ';')
             continue;
         if (line.front() == '[') {
@@ -540,12 +518,6 @@ bool checkLines(std::string_view text, std::string_view fileName, std::string& e
             return fail("a key=value line before the first [Section] header");
     }
     return true;
-}
-
-bool isRegularFile(const std::string& path)
-{
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 const char* environment(const char* name)
@@ -606,7 +578,7 @@ std::optional<std::string> find(std::string_view executableFolder, std::string& 
         return std::string(named);
     std::vector<std::string> tried;
     if (!executableFolder.empty()) {
-        std::string candidate = joinHost(executableFolder, "workstation.ini");
+        std::string candidate = joinHostPath(executableFolder, "workstation.ini");
         if (isRegularFile(candidate))
             return candidate;
         tried.push_back(std::move(candidate));
@@ -615,9 +587,9 @@ std::optional<std::string> find(std::string_view executableFolder, std::string& 
     if (const char* xdg = environment("XDG_CONFIG_HOME"))
         configFolder = xdg;
     else if (const char* home = environment("HOME"))
-        configFolder = joinHost(home, ".config");
+        configFolder = joinHostPath(home, ".config");
     if (!configFolder.empty()) {
-        std::string candidate = joinHost(joinHost(configFolder, "trawl"), "workstation.ini");
+        std::string candidate = joinHostPath(joinHostPath(configFolder, "trawl"), "workstation.ini");
         if (isRegularFile(candidate))
             return candidate;
         tried.push_back(std::move(candidate));
@@ -634,7 +606,7 @@ std::optional<std::string> find(std::string_view executableFolder, std::string& 
         start = colon + 1;
         if (folder.empty() || folder.front() != '/')
             continue;
-        std::string candidate = joinHost(joinHost(folder, "trawl"), "workstation.ini");
+        std::string candidate = joinHostPath(joinHostPath(folder, "trawl"), "workstation.ini");
         if (isRegularFile(candidate))
             return candidate;
         tried.push_back(std::move(candidate));

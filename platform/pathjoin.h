@@ -1,6 +1,9 @@
 #pragma once
 
-// How the scan joins a folder and a name into one Windows path.
+// How a folder and a name are joined into one path: a Windows path, as the
+// scan builds them, or a host path; and what a host path names.
+
+#include <sys/stat.h>
 
 #include <string>
 #include <string_view>
@@ -22,4 +25,27 @@ inline std::string joinPath(std::string_view folder, std::string_view name)
     path.reserve(folder.size() + name.size() + 1);
     appendJoinedPath(path, folder, name);
     return path;
+}
+
+// A host folder and a name, with one slash between them.
+inline std::string joinHostPath(std::string_view folder, std::string_view name)
+{
+    std::string path(folder);
+    if (path.empty() || path.back() != '/')
+        path.push_back('/');
+    path.append(name);
+    return path;
+}
+
+// Whether a host path names a regular file, or a folder (links followed).
+inline bool isRegularFile(const std::string& path)
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+inline bool isFolder(const std::string& path)
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }

@@ -169,20 +169,40 @@ std::optional<std::int32_t> parseInteger(std::string_view text)
     return static_cast<std::int32_t>(value);
 }
 
+bool ProfileLines::next(std::string_view& line)
+{
+    if (m_rest.empty())
+        return false;
+    ++m_number;
+    const std::size_t newline = m_rest.find('\n');
+    line = m_rest.substr(0, newline);
+    m_rest.remove_prefix(newline == std::string_view::npos ? m_rest.size() : newline + 1);
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    line = trimmed(line);
+    return true;
+}
+
+std::string_view wholeCharacters(std::string_view text, std::size_t limit)
+{
+    if (text.size() <= limit)
+        return text;
+    std::size_t end = limit;
+    // Back off over continuation bytes so the last character stays whole.
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    return text.substr(0, end);
+}
+
 ProfileDocument ProfileDocument::parse(std::string_view text)
 {
     ProfileDocument document;
     SectionIndex sectionIndex(document.m_sections);
     std::size_t current = SIZE_MAX;  // no header seen yet: keys are ignored
-    int lineNumber = 0;
-    while (!text.empty()) {
-        ++lineNumber;
-        const std::size_t newline = text.find('\n');
-        std::string_view line = text.substr(0, newline);
-        text.remove_prefix(newline == std::string_view::npos ? text.size() : newline + 1);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        line = trimmed(line);
+    ProfileLines lines(text);
+    std::string_view line;
+    while (lines.next(line)) {
+        const int lineNumber = lines.number();
         if (line.empty() || line.front() == ';')
             continue;
         if (line.front() == '[') {

@@ -25,6 +25,24 @@ namespace profile {
 // 32-bit range wrap as the 32-bit value (so "$FFFFFFFF" is -1).
 std::optional<std::int32_t> parseInteger(std::string_view text);
 
+// The lines of a profile text one by one, as the parser sees them: numbered
+// from 1, ended by "\n" with an optional "\r", blanks around them dropped.
+class ProfileLines {
+public:
+    explicit ProfileLines(std::string_view text) : m_rest(text) {}
+    // The next line; false at the end of the text.
+    bool next(std::string_view& line);
+    int number() const { return m_number; }
+
+private:
+    std::string_view m_rest;
+    int m_number = 0;
+};
+
+// The longest start of text of at most limit bytes that does not split a
+// UTF-8 sequence.
+std::string_view wholeCharacters(std::string_view text, std::size_t limit);
+
 struct ProfileEntry {
     std::string key;    // as written, trimmed
     std::string value;  // trimmed, one pair of enclosing quotes removed

@@ -192,13 +192,7 @@ void setConfigFolder(std::string folder) { g_configFolder = std::move(folder); }
 
 std::string limitProfileValue(std::string_view text)
 {
-    if (text.size() <= kProfileValueLimit)
-        return std::string(text);
-    std::size_t end = kProfileValueLimit;
-    // Back off over continuation bytes so the last character stays whole.
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-        --end;
-    return std::string(text.substr(0, end));
+    return std::string(profile::wholeCharacters(text, kProfileValueLimit));
 }
 
 }  // namespace profile
