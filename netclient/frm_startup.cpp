@@ -17,6 +17,7 @@
 #include "app/tfrmmain.h"
 #include "netclient/qt_dirtreeitem.h"
 #include "platform/helpfile.h"
+#include "platform/profile.h"
 #include "platform/uiservices.h"
 
 namespace {
@@ -24,18 +25,6 @@ namespace {
 // A drive entry is held in a 512-byte text; only its first character is ever
 // read back, so a longer entry is cut at a character boundary and kept.
 constexpr std::size_t kMaxDriveEntryBytes = 511;
-
-std::string cutUtf8(std::string text, std::size_t maxBytes)
-{
-    if (text.size() <= maxBytes)
-        return text;
-    std::size_t end = maxBytes;
-    // Step back over continuation bytes so no character is split.
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-        --end;
-    text.resize(end);
-    return text;
-}
 
 }  // namespace
 
@@ -156,7 +145,7 @@ void Tfrmmain::FillDriveList()
 
             std::string entry = std::string(1, letter) + ":       " + server + "/" +
                                 std::string(nw::boundedText(volumePath.data(), volumePath.size()));
-            cboDrives->addItem(QString::fromUtf8(cutUtf8(std::move(entry), kMaxDriveEntryBytes)));
+            cboDrives->addItem(QString::fromUtf8(profile::wholeCharacters(entry, kMaxDriveEntryBytes)));
         }
     }
 

@@ -250,7 +250,7 @@ NWCCODE SimClient::NWIntScanFileInformation2(NWCONN_HANDLE conn, NWDIR_HANDLE di
     info->attributes = static_cast<std::uint8_t>(facts.attributes & 0xFF);
     info->extendedAttributes = static_cast<std::uint8_t>(facts.attributes >> 8 & 0xFF);
     info->size = clampSize(facts.size);
-    info->creationDate = facts.createdDate;
+    info->creationDate = static_cast<std::uint16_t>(facts.createdDateTime >> 16);
     info->lastAccessDate = facts.accessedDate;
     info->lastUpdateDateAndTime = facts.updatedDateTime;
     info->ownerId = facts.owner;

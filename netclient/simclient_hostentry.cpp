@@ -170,7 +170,6 @@ NWCCODE HostEntry::facts(std::string_view name, const OwnerMap& owners, HostFact
     const std::uint32_t accessedStamp = accessed == created   ? createdStamp
                                         : accessed == updated ? updatedStamp
                                                               : dosdate::packLocalDateTime(accessed);
-    out.createdDate = static_cast<std::uint16_t>(createdStamp >> 16);
     out.createdDateTime = createdStamp;
     out.accessedDate = static_cast<std::uint16_t>(accessedStamp >> 16);
     out.updatedDateTime = updatedStamp;
@@ -189,7 +188,6 @@ NWCCODE HostEntry::facts(std::string_view name, const OwnerMap& owners, HostFact
     if (out.directory)
         out.attributes |= platform::kAttrDirectory;
     if (m_createdDate) {
-        out.createdDate = *m_createdDate;
         out.createdDateTime = static_cast<std::uint32_t>(*m_createdDate) << 16;
     }
     if (m_owner) {

@@ -23,14 +23,14 @@ namespace simclient {
 struct HostFacts {
     bool directory = false;
     std::uint64_t size = 0;
-    std::uint32_t attributes = 0;
-    std::uint16_t createdDate = 0;
+    std::uint32_t attributes = 0;  // NetWare attribute bits
+    std::uint32_t owner = 0;       // the object ID of its owner
+    // In the DOS layout (dosdate.h): created and last updated as date and
+    // time, last accessed as a date.
     std::uint32_t createdDateTime = 0;
-    std::uint16_t accessedDate = 0;
     std::uint32_t updatedDateTime = 0;
-    std::uint32_t owner = 0;
+    std::uint16_t accessedDate = 0;
 };
-
 class HostEntry {
 public:
     // Host user IDs to the directory objects that stand for them.

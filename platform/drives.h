@@ -14,12 +14,15 @@
 
 namespace platform {
 
-// Windows file attribute bits, as the listing reports them.
-inline constexpr std::uint32_t kAttrReadOnly = 0x01;
-inline constexpr std::uint32_t kAttrHidden = 0x02;
-inline constexpr std::uint32_t kAttrSystem = 0x04;
-inline constexpr std::uint32_t kAttrDirectory = 0x10;
-inline constexpr std::uint32_t kAttrArchive = 0x20;
+// Windows file attribute bits, as the listing reports them (the NetWare
+// attributes share their low bits).
+enum AttributeBit : std::uint32_t {
+    kAttrReadOnly = 0x01,
+    kAttrHidden = 0x02,
+    kAttrSystem = 0x04,
+    kAttrDirectory = 0x10,
+    kAttrArchive = 0x20,
+};
 
 // The drive letters of the workstation, each naming a host folder.
 class DriveTable {
