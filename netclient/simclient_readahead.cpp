@@ -100,6 +100,9 @@ void ReadAhead::stop()
             platform::MutexLock lock(m_mutex);
             m_stopping = true;
         }
+        // What the reader is reading is stale from here on: it leaves it at
+        // once, not at the end of the folder.
+        m_generation.fetch_add(1, std::memory_order_release);
         m_wake.notify_all();
         m_thread.join();
     }
@@ -605,6 +608,10 @@ void ReadAhead::readFolder(const std::string& path, std::uint64_t generation)
         while (const dirent64* entry = dir.next()) {
             folder->listed.push_back(platform::ListedName{std::string(entry->d_name), entry->d_type});
             everyType = everyType && entry->d_type != DT_UNKNOWN;
+            // A folder of a million entries is not read to its end for a
+            // walk that has gone elsewhere, or a scan that has ended.
+            if (folder->listed.size() % 4096 == 0 && stale(generation))
+                break;
         }
         // The end of the folder, not a failed read.
         folder->listedWhole = errno == 0 && everyType;
