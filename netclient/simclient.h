@@ -76,9 +76,9 @@ public:
     // the buffer holds).
     void setListPortionSize(std::size_t objects);
     // For tests: how many times a host folder has been read for its names
-    // (by the folder caches, or by the second reader for them).
+    // (by the folder caches, or by the read-ahead for them).
     std::uint64_t folderListings() const;
-    // For tests: how many file entries the second reader has read ahead, how
+    // For tests: how many file entries the read-ahead has read, how
     // many file reads were answered from what it read, and how many listings
     // took the folder's entries from it.
     std::uint64_t entriesReadAhead() const;

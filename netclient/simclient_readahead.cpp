@@ -314,9 +314,20 @@ ReadAhead::Entry* ReadAhead::findEntry(Folder& folder, std::string_view name)
 {
     Entry* const begin = folder.entries.get();
     Entry* const end = begin + folder.count;
-    Entry* const entry = std::lower_bound(begin, end, name,
-                                          [](const Entry& e, std::string_view n) { return walkOrder(e.name, n); });
-    return entry == end || entry->name != name ? nullptr : entry;
+    // The walk asks for the files in their order: mostly the one after the
+    // last it found.
+    for (std::size_t next = folder.lastFound; next < folder.count && next <= folder.lastFound + 1; ++next) {
+        if (begin[next].name == name) {
+            folder.lastFound = next;
+            return begin + next;
+        }
+    }
+    Entry* const entry =
+        std::lower_bound(begin, end, name, [](const Entry& e, std::string_view n) { return walkOrder(e.name, n); });
+    if (entry == end || entry->name != name)
+        return nullptr;
+    folder.lastFound = static_cast<std::size_t>(entry - begin);
+    return entry;
 }
 
 void ReadAhead::peekFolder(std::string_view folder, bool walk)

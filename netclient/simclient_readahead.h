@@ -108,6 +108,8 @@ private:
         // The reader's own: the first entry whose extended attributes it may
         // still read.
         std::size_t filled = 0;
+        // The caller's own: where its last lookup of an entry found it.
+        std::size_t lastFound = 0;
         std::atomic<bool> passed{false};     // the caller has gone on to another folder
         std::atomic<std::size_t> skipTo{0};  // the caller has passed the entries before it
         std::atomic<bool> stated{false};     // the status of every entry is read (or given up)
