@@ -60,7 +60,8 @@ void SimClient::State::OwnFolder::close()
     fd = -1;
 }
 
-// Outside a scan nothing read before a call is trusted by it.
+// Outside a scan nothing read before a call is trusted by it (the read-ahead
+// and the folder kept open serve scans only: they hold nothing here).
 void SimClient::State::beginCall()
 {
     if (inScan)
@@ -136,9 +137,12 @@ NWCCODE SimClient::State::readFacts(const std::string& path, std::string_view na
     const ReadAhead::Ahead ahead = mayReadAhead ? readAhead.take(pathView.substr(0, slash), name, entry)
                                                 : ReadAhead::Ahead::Nothing;
     if (ahead != ReadAhead::Ahead::Whole) {
-        int folderFd = mayReadAhead ? readAhead.takenFolderFd() : -1;
-        if (folderFd < 0 && mayReadAhead)
-            folderFd = ownFolder.open(pathView.substr(0, slash));
+        int folderFd = -1;
+        if (mayReadAhead) {
+            folderFd = readAhead.takenFolderFd();
+            if (folderFd < 0)
+                folderFd = ownFolder.open(pathView.substr(0, slash));
+        }
         const char* const leaf = folderFd >= 0 ? path.c_str() + slash + 1 : path.c_str();
         if (ahead == ReadAhead::Ahead::Status || entry.readStatus(folderFd, leaf))
             entry.readAttributes(folderFd, leaf, path);

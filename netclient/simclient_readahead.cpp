@@ -389,21 +389,18 @@ bool ReadAhead::waitFor(Ready ready)
             // Waiting for the reader, the caller takes a little of its work.
             FolderPtr passed = std::move(m_garbage.back());
             m_garbage.pop_back();
-            m_mutex.unlock();
+            platform::MutexUnlock unlocked(m_mutex);
             passed.reset();
-            m_mutex.lock();
         } else if (now - start < kSpinWait) {
             const std::uint64_t seen = m_progress.load(std::memory_order_acquire);
-            m_mutex.unlock();
+            platform::MutexUnlock unlocked(m_mutex);
             for (int spins = 0; spins < 64 && m_progress.load(std::memory_order_acquire) == seen; ++spins)
                 spinPause();
-            m_mutex.lock();
         } else {
             // Past the spin: short sleeps, not a timed wait on a condition
             // (whose end the sanitizers' thread checks do not all follow).
-            m_mutex.unlock();
+            platform::MutexUnlock unlocked(m_mutex);
             std::this_thread::sleep_for(std::chrono::microseconds(50));
-            m_mutex.lock();
         }
     }
     return true;
