@@ -322,8 +322,8 @@ ReadAhead::Entry* ReadAhead::findEntry(Folder& folder, std::string_view name)
             return begin + next;
         }
     }
-    Entry* const entry =
-        std::lower_bound(begin, end, name, [](const Entry& e, std::string_view n) { return walkOrder(e.name, n); });
+    Entry* const entry = std::lower_bound(begin, end, name,
+                                          [](const Entry& e, std::string_view n) { return walkOrder(e.name, n); });
     if (entry == end || entry->name != name)
         return nullptr;
     folder.lastFound = static_cast<std::size_t>(entry - begin);
