@@ -194,6 +194,8 @@ Tfrmmain::~Tfrmmain()
     // body: the path box would lose the focus, the folder list and the owner
     // list their rows then, and their handlers must not run on a window that
     // is half gone.
+    if (m_waitHookClient != nullptr && m_waitHookClient == nwClient())
+        m_waitHookClient->setWaitHook({});
     disconnect(txtPath, nullptr, this, nullptr);
     disconnect(DirectoryListBox1, nullptr, this, nullptr);
     disconnect(lstUsers->model(), nullptr, this, nullptr);

@@ -390,4 +390,28 @@ private:
     // has already been reported in the errors list.
     bool m_ownerOutsideDirectory = false;
     bool m_directoryLossLogged = false;
+
+    // A directory server that is slow or gone (netclient/frm_startup.cpp,
+    // scan/frm_lookups.cpp, netclient/frm_dirtree.cpp). While a client call
+    // waits on the server the window keeps painting and taking clicks; a Stop
+    // or a close gives a scan's wait up. The client it was installed on is
+    // kept so the window can take it back when it goes.
+    // While the client starts, the window paints but takes no clicks.
+    void InstallWaitHook(bool takeClicks);
+    bool KeepWaitingForServer(bool takeClicks);
+    NwClient* m_waitHookClient = nullptr;
+    // Set when an owner of this scan could not be named because the directory
+    // did not answer: the status and summary lines say so.
+    bool m_ownerNamesIncomplete = false;
+    // The client's outage the last directory row was written for: each
+    // outage is one row, however many files it leaves unnamed.
+    std::uint64_t m_directoryOutageLogged = 0;
+    // True while the tree lists a container: a second one opened meanwhile
+    // waits until the user opens it again.
+    bool m_listingTree = false;
+    // A container the directory did not list: closed, unlisted, and the
+    // status line says why.
+    void ShowTreeUnanswered(QTreeWidgetItem* node);
+    // The text the status line ends with when owners went unnamed.
+    QString ownerNamesNote() const;
 };

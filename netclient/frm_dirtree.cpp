@@ -2,6 +2,7 @@
 // the user opens it, and the owner list filled from it.
 
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QListWidget>
 #include <QTreeWidget>
 #include <array>
@@ -54,9 +55,20 @@ void Tfrmmain::treendsExpanding(QTreeWidgetItem* node)
 {
     if (!node)
         return;
+    // While a container is listed the window takes clicks (a slow directory
+    // must not freeze it); a second container opened meanwhile would change
+    // the listing's name context under the first. It closes again, still
+    // unlisted, to be opened once the first is done.
+    if (m_listingTree) {
+        node->setExpanded(false);
+        uiServices().messageBeep(kStandardBeep);
+        return;
+    }
+    m_listingTree = true;
     uiServices().setCursor(ScreenCursor::Hourglass);
     repaint();
     LoadTreeNode(node);
+    m_listingTree = false;
     // The whole tree, every level, not only the opened node's children: a
     // renamed node elsewhere finds its place again too.
     treends->sortItems(0, Qt::AscendingOrder);
@@ -106,9 +118,13 @@ void Tfrmmain::ListTreeChildren(QTreeWidgetItem* node)
     std::int32_t iteration = -1;
     do {
         // A failed list call ends the whole listing: calling it again with the
-        // same handle would fail the same way for ever.
-        if (client->NWDSList(TreeContext, "", &iteration, buffer) != nw::kSuccess)
+        // same handle would fail the same way for ever. A directory that did
+        // not answer leaves the container as it was, to be opened again later.
+        if (const NWCCODE code = client->NWDSList(TreeContext, "", &iteration, buffer)) {
+            if (code == nw::kDsErrTransportFailure)
+                ShowTreeUnanswered(node);
             break;
+        }
         std::uint32_t count = 0;
         if (client->NWDSGetObjectCount(TreeContext, buffer, &count) != nw::kSuccess)
             continue;
@@ -137,6 +153,20 @@ void Tfrmmain::ListTreeChildren(QTreeWidgetItem* node)
 
     if (const NWCCODE code = client->NWDSFreeBuf(buffer))
         ShowNWError(QStringLiteral("NWDSFreeBuf"), code);
+}
+
+void Tfrmmain::ShowTreeUnanswered(QTreeWidgetItem* node)
+{
+    qDeleteAll(node->takeChildren());
+    node->addChild(new DirTreeItem(QString::fromLatin1(kTreePlaceholder)));
+    node->setExpanded(false);
+    std::string directory = "directory";
+    std::string reason;
+    nwClient()->directoryFailure(directory, reason);
+    lblMessage->setText(QStringLiteral("%1 not listed: the directory did not answer (%2: %3)")
+                            .arg(QString::fromStdString(fullNameOf(node).value_or(std::string())),
+                                 QString::fromStdString(directory), QString::fromStdString(reason)));
+    m_outcomeShown = true;
 }
 
 void Tfrmmain::cmdUserAddClick()

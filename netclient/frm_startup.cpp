@@ -35,6 +35,21 @@ void Tfrmmain::ShowNWError(const QString& label, NWCCODE code)
     uiServices().messageBox(this, text, QStringLiteral("Trawl"));
 }
 
+void Tfrmmain::InstallWaitHook(bool takeClicks)
+{
+    m_waitHookClient = nwClient();
+    if (m_waitHookClient)
+        m_waitHookClient->setWaitHook([this, takeClicks] { return KeepWaitingForServer(takeClicks); });
+}
+
+bool Tfrmmain::KeepWaitingForServer(bool takeClicks)
+{
+    QCoreApplication::processEvents(takeClicks ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
+    // Stop, Esc or a close gives a scan's wait up; outside a scan a wait lasts
+    // until the server answers or its Timeout passes.
+    return !(m_scanActive && scanProgress.Running == 0);
+}
+
 void Tfrmmain::FormShow()
 {
     HelpFile = QString::fromStdString(findHelpFile(QCoreApplication::applicationDirPath().toStdString()));
@@ -42,6 +57,7 @@ void Tfrmmain::FormShow()
     // Without a client nothing below can run; it is the same as a client that
     // cannot start.
     NwClient* clientPointer = nwClient();
+    InstallWaitHook(false);
     const NWCCODE initCode = clientPointer ? clientPointer->NWCallsInit(nullptr, nullptr) : 0xFFFFFFFFu;
     if (initCode != nw::kSuccess) {
         ShowNWError(QStringLiteral("Cannot Init Netware"), initCode);
@@ -115,6 +131,7 @@ void Tfrmmain::FormShow()
     root->setExpanded(true);
     treends->setSortingEnabled(false);
 
+    InstallWaitHook(true);
     if (!ParseCommandLine())
         return;
     if (AutoRun)

@@ -8,8 +8,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <thread>
 
 #include "netclient/netnames.h"
+#include "platform/threadsafety.h"
 
 namespace ldaplink {
 
@@ -80,7 +83,7 @@ std::string escapeFilterValue(std::string_view value)
     });
 }
 
-struct Link::Handle {
+struct Session::Handle {
     LDAP* ld = nullptr;
     std::size_t baseNames = 0;
     ~Handle()
@@ -90,13 +93,13 @@ struct Link::Handle {
     }
 };
 
-Link::Link(Settings settings) : m_settings(std::move(settings)) {}
+Session::Session(Settings settings) : m_settings(std::move(settings)) {}
 
-Link::~Link() = default;
+Session::~Session() = default;
 
-void Link::drop() { m_handle.reset(); }
+void Session::drop() { m_handle.reset(); }
 
-bool Link::open()
+bool Session::open()
 {
     drop();
     auto handle = std::make_unique<Handle>();
@@ -169,25 +172,29 @@ bool Link::open()
     return true;
 }
 
-bool Link::ensureOpen() { return m_handle != nullptr || open(); }
+bool Session::ensureOpen() { return m_handle != nullptr || open(); }
 
-Outcome Link::search(std::string_view base, int scope, const std::string& filter, int sizeLimit,
+Outcome Session::search(std::string_view base, int scope, const std::string& filter, int sizeLimit,
                      std::vector<Entry>& entries, std::string* cookie, int pageSize)
 {
     // A connection kept from before may have been closed by a server that
     // has restarted since: such a request is sent once more on a new one.
+    // Not after a Timeout: a server that holds the connection without
+    // answering would only make the caller wait twice.
     const bool fresh = m_handle == nullptr;
     if (!ensureOpen())
         return Outcome::Failed;
+    m_timedOut = false;
     const Outcome outcome = searchOnce(base, scope, filter, sizeLimit, entries, cookie, pageSize);
-    if (outcome != Outcome::Failed || fresh || m_handle != nullptr || (cookie != nullptr && !cookie->empty()))
+    if (outcome != Outcome::Failed || fresh || m_timedOut || m_handle != nullptr ||
+        (cookie != nullptr && !cookie->empty()))
         return outcome;
     if (!open())
         return Outcome::Failed;
     return searchOnce(base, scope, filter, sizeLimit, entries, cookie, pageSize);
 }
 
-Outcome Link::searchOnce(std::string_view base, int scope, const std::string& filter, int sizeLimit,
+Outcome Session::searchOnce(std::string_view base, int scope, const std::string& filter, int sizeLimit,
                          std::vector<Entry>& entries, std::string* cookie, int pageSize)
 {
     LDAP* ld = m_handle->ld;
@@ -223,6 +230,7 @@ Outcome Link::searchOnce(std::string_view base, int scope, const std::string& fi
         code = LDAP_SUCCESS;
     if (code != LDAP_SUCCESS) {
         m_lastError = ldap_err2string(code);
+        m_timedOut = code == LDAP_TIMEOUT;
         // A connection that failed is opened again by the next request.
         if (connectionLost(code))
             drop();
@@ -292,13 +300,13 @@ Outcome Link::searchOnce(std::string_view base, int scope, const std::string& fi
     return finish(entries.empty() ? Outcome::NotFound : Outcome::Found);
 }
 
-Outcome Link::listPage(std::string_view dn, int pageSize, std::string& cookie, std::vector<Entry>& entries)
+Outcome Session::listPage(std::string_view dn, int pageSize, std::string& cookie, std::vector<Entry>& entries)
 {
     const Outcome outcome = search(dn, LDAP_SCOPE_ONELEVEL, "(objectClass=*)", 0, entries, &cookie, pageSize);
     return outcome == Outcome::NotFound && cookie.empty() ? Outcome::Found : outcome;
 }
 
-Outcome Link::findChild(std::string_view parentDn, std::string_view type, std::string_view value, Entry& entry)
+Outcome Session::findChild(std::string_view parentDn, std::string_view type, std::string_view value, Entry& entry)
 {
     const std::string escaped = escapeFilterValue(value);
     std::string filter;
@@ -328,13 +336,172 @@ Outcome Link::findChild(std::string_view parentDn, std::string_view type, std::s
     return Outcome::NotFound;
 }
 
-Outcome Link::findByUidNumber(std::uint32_t uid, Entry& entry)
+Outcome Session::findByUidNumber(std::uint32_t uid, Entry& entry)
 {
     std::vector<Entry> found;
     const Outcome outcome = search({}, LDAP_SCOPE_SUBTREE, "(uidNumber=" + std::to_string(uid) + ")", 1, found,
                                    nullptr, 0);
     if (outcome == Outcome::Found)
         entry = std::move(found.front());
+    return outcome;
+}
+
+// The link's thread and the one request it may hold. A request's answer is
+// written by the thread and read by the caller only after `done`, both under
+// the mutex; a request the caller gave up on is finished and dropped.
+struct Link::Worker {
+    struct Request {
+        Work work;
+        Outcome outcome = Outcome::Failed;
+        std::string error;
+        bool lost = false;
+        bool done = false;
+    };
+
+    explicit Worker(Settings settings) : session(std::move(settings)) {}
+
+    void serve() TRAWL_EXCLUDES(mutex)
+    {
+        platform::UniqueLock lock(mutex);
+        for (;;) {
+            lock.wait(wake, [&]() TRAWL_REQUIRES(mutex) { return quit || (request && !request->done); });
+            if (quit)
+                return;
+            const std::shared_ptr<Request> current = request;
+            Work work = std::move(current->work);
+            Outcome outcome = Outcome::Failed;
+            {
+                platform::MutexUnlock unlocked(mutex);
+                outcome = work(session);
+            }
+            current->outcome = outcome;
+            current->error = outcome == Outcome::Failed ? session.lastError() : std::string();
+            current->lost = !session.connected();
+            current->done = true;
+            answered.notify_all();
+        }
+    }
+
+    Session session;  // the thread's alone
+    platform::Mutex mutex;
+    std::condition_variable wake;
+    std::condition_variable answered;
+    std::shared_ptr<Request> request TRAWL_GUARDED_BY(mutex);
+    bool quit TRAWL_GUARDED_BY(mutex) = false;
+    std::thread thread;
+};
+
+Link::Link(Settings settings) : m_settings(settings), m_worker(std::make_shared<Worker>(std::move(settings)))
+{
+    // The thread holds the worker too: a request still on its way when the
+    // link goes keeps what it works on until it is answered.
+    m_worker->thread = std::thread([worker = m_worker] { worker->serve(); });
+}
+
+Link::~Link()
+{
+    Worker& worker = *m_worker;
+    bool waiting = false;
+    {
+        platform::MutexLock lock(worker.mutex);
+        worker.quit = true;
+        waiting = worker.request && !worker.request->done;
+        worker.wake.notify_all();
+    }
+    // A thread still held by a server that does not answer is not waited
+    // for: it ends by itself once the server answers or Timeout passes.
+    if (waiting)
+        worker.thread.detach();
+    else
+        worker.thread.join();
+}
+
+void Link::backOff()
+{
+    if (m_answering)
+        ++m_outages;
+    m_answering = false;
+    m_quietUntil = std::chrono::steady_clock::now() + std::chrono::seconds(3 * std::max(1, m_settings.timeoutSeconds));
+}
+
+Outcome Link::run(Work work)
+{
+    if (std::chrono::steady_clock::now() < m_quietUntil)
+        return Outcome::Failed;  // m_lastError still tells why
+    auto request = std::make_shared<Worker::Request>();
+    request->work = std::move(work);
+    Worker& worker = *m_worker;
+    platform::UniqueLock lock(worker.mutex);
+    if (worker.request && !worker.request->done) {
+        m_lastError = "no answer yet to an earlier request";
+        return Outcome::Failed;
+    }
+    worker.request = request;
+    worker.wake.notify_all();
+    ++m_requestsSent;
+    while (!lock.waitFor(worker.answered, std::chrono::milliseconds(20), [&] { return request->done; })) {
+        if (!m_waitHook)
+            continue;
+        bool goOn = true;
+        {
+            platform::MutexUnlock unlocked(worker.mutex);
+            goOn = m_waitHook();
+        }
+        if (!goOn && !request->done) {
+            m_lastError = "no answer; waiting was given up";
+            backOff();
+            return Outcome::Failed;
+        }
+    }
+    if (request->outcome == Outcome::Failed) {
+        m_lastError = request->error;
+        if (request->lost)
+            backOff();
+    } else {
+        m_answering = true;
+        m_quietUntil = {};
+    }
+    return request->outcome;
+}
+
+bool Link::open()
+{
+    return run([](Session& session) { return session.open() ? Outcome::Found : Outcome::Failed; }) ==
+           Outcome::Found;
+}
+
+Outcome Link::listPage(std::string_view dn, int pageSize, std::string& cookie, std::vector<Entry>& entries)
+{
+    // What the request reads and fills is its own: a request given up on
+    // may still be answered after this call has returned.
+    auto answer = std::make_shared<std::pair<std::string, std::vector<Entry>>>(cookie, std::vector<Entry>{});
+    const Outcome outcome = run([answer, dn = std::string(dn), pageSize](Session& session) {
+        return session.listPage(dn, pageSize, answer->first, answer->second);
+    });
+    if (outcome != Outcome::Failed) {
+        cookie = std::move(answer->first);
+        std::move(answer->second.begin(), answer->second.end(), std::back_inserter(entries));
+    }
+    return outcome;
+}
+
+Outcome Link::findChild(std::string_view parentDn, std::string_view type, std::string_view value, Entry& entry)
+{
+    auto answer = std::make_shared<Entry>();
+    const Outcome outcome =
+        run([answer, parentDn = std::string(parentDn), type = std::string(type), value = std::string(value)](
+                Session& session) { return session.findChild(parentDn, type, value, *answer); });
+    if (outcome == Outcome::Found)
+        entry = std::move(*answer);
+    return outcome;
+}
+
+Outcome Link::findByUidNumber(std::uint32_t uid, Entry& entry)
+{
+    auto answer = std::make_shared<Entry>();
+    const Outcome outcome = run([answer, uid](Session& session) { return session.findByUidNumber(uid, *answer); });
+    if (outcome == Outcome::Found)
+        entry = std::move(*answer);
     return outcome;
 }
 

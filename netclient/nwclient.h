@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -222,6 +223,13 @@ public:
     // The scan has ended: what the client read of the host for it is
     // forgotten, so that nothing read in a scan is trusted after it.
     virtual void endScan() {}
+    // While a call waits on a server, hook is called about every 20 ms (to
+    // keep a window painting); when it returns false the call gives up and
+    // fails as a server that did not answer.
+    virtual void setWaitHook(std::function<bool()> hook) { (void)hook; }
+    // How many times the directory has stopped answering since the client
+    // started: a new number is a new outage.
+    virtual std::uint64_t directoryOutages() const { return 0; }
     // After kDsErrTransportFailure: which directory failed and why ("ldap://
     // host:389", "Can't contact LDAP server"). False when there is nothing to tell.
     virtual bool directoryFailure(std::string& directory, std::string& reason) const

@@ -274,7 +274,7 @@ bool SimClient::State::connectDirectory(std::string& reason)
         return false;
     }
     ldap = std::make_unique<ldaplink::Link>(std::move(settings));
-    ++ldapRequests;
+    ldap->setWaitHook(waitHook);
     if (!ldap->open()) {
         reason = where + section.uri + ": " + ldap->lastError();
         ldap.reset();

@@ -140,6 +140,8 @@ public:
     void beginScan() override;
     void endScan() override;
     bool directoryFailure(std::string& directory, std::string& reason) const override;
+    void setWaitHook(std::function<bool()> hook) override;
+    std::uint64_t directoryOutages() const override;
     // For tests: how many requests have gone to the directory server.
     std::uint64_t directoryRequests() const;
 

@@ -221,7 +221,6 @@ NWCCODE SimClient::State::findServerObject(const std::vector<std::string>& compo
             continue;
         }
         ldaplink::Entry entry;
-        ++ldapRequests;
         const ldaplink::Outcome outcome = ldap->findChild(parentDn, {}, valueOfComponent(components[k]), entry);
         if (outcome == ldaplink::Outcome::Failed)
             return nw::kDsErrTransportFailure;
@@ -250,7 +249,6 @@ NWCCODE SimClient::State::readServerPage(std::optional<std::size_t> container)
     const std::string dn = container ? objects[*container].dn : std::string();
     ServerListing listing = listingOf(container);
     std::vector<ldaplink::Entry> entries;
-    ++ldapRequests;
     const ldaplink::Outcome outcome = ldap->listPage(dn, kServerPageSize, listing.cookie, entries);
     // Only a page that brought objects and a cookie leads to another: a
     // server that kept sending the same empty page must not hold the tree.
@@ -690,7 +688,6 @@ NWCCODE SimClient::NWDSMapIDToName(NWDSContextHandle context, NWCONN_HANDLE conn
         auto known = m->ownerLookups.find(objectId);
         if (known == m->ownerLookups.end()) {
             ldaplink::Entry entry;
-            ++m->ldapRequests;
             const ldaplink::Outcome outcome = m->ldap->findByUidNumber(objectId, entry);
             if (outcome == ldaplink::Outcome::Failed)
                 return nw::kDsErrTransportFailure;
@@ -723,4 +720,13 @@ bool SimClient::directoryFailure(std::string& directory, std::string& reason) co
     return true;
 }
 
-std::uint64_t SimClient::directoryRequests() const { return m->ldapRequests; }
+std::uint64_t SimClient::directoryRequests() const { return m->ldap ? m->ldap->requestsSent() : 0; }
+
+std::uint64_t SimClient::directoryOutages() const { return m->ldap ? m->ldap->outages() : 0; }
+
+void SimClient::setWaitHook(std::function<bool()> hook)
+{
+    m->waitHook = std::move(hook);
+    if (m->ldap)
+        m->ldap->setWaitHook(m->waitHook);
+}

@@ -84,6 +84,10 @@ void SimClient::beginScan()
 {
     m->setScan(true);
     m->ownerLookups.clear();
+    // A scan started by hand after the server was mended must not be
+    // answered by the back-off of the scan before.
+    if (m->ldap)
+        m->ldap->tryAgain();
 }
 
 void SimClient::endScan() { m->setScan(false); }

@@ -164,7 +164,8 @@ struct SimClient::State {
     std::unique_ptr<ldaplink::Link> ldap;
     simclient::ServerListing topListing;
     std::unordered_map<std::uint32_t, std::optional<std::size_t>> ownerLookups;
-    std::uint64_t ldapRequests = 0;
+    // Installed on the link when it is made (the window's, to keep painting).
+    ldaplink::Link::WaitHook waitHook;
 
     HostUserLookup hostUserLookup;
     std::unordered_map<std::uint32_t, std::optional<std::string>> hostUsers;

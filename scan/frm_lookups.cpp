@@ -122,16 +122,21 @@ void Tfrmmain::GetOwnerName(NWCONN_HANDLE conn, std::uint32_t ownerId, std::stri
     }
     // A directory that cannot be reached says nothing about the owner: the
     // bindery or the host's users must not name it instead, or a lost server
-    // would quietly give a whole volume other owners. The first such failure
-    // of a scan is one row; the next file asks again.
+    // would quietly give a whole volume other owners. Each outage is one row
+    // (and the first failure of a scan, so each scan's rows tell); the client
+    // leaves a server that failed alone for a while, so the files after it
+    // cost no wait.
     if (code == nw::kDsErrTransportFailure) {
-        if (!m_directoryLossLogged) {
+        m_ownerNamesIncomplete = true;
+        const std::uint64_t outage = client.directoryOutages();
+        if (!m_directoryLossLogged || outage != m_directoryOutageLogged) {
             std::string directory = "directory";
             std::string reason;
             client.directoryFailure(directory, reason);
             const std::string problem = "NWDSMapIDToName: " + (reason.empty() ? std::string("no answer") : reason);
             LogNWError(directory, code, problem.c_str(), 0);
             m_directoryLossLogged = true;
+            m_directoryOutageLogged = outage;
         }
         name.assign("(unknown)");
         return;

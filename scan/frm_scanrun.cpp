@@ -67,6 +67,7 @@ void Tfrmmain::StartScan()
         ~ScanEnd() { client->endScan(); }
     } scanEnd{client};
     m_directoryLossLogged = false;
+    m_ownerNamesIncomplete = false;
 
     // The file is opened before anything else changes, so a file that cannot
     // be opened leaves the window idle.
@@ -166,11 +167,22 @@ void Tfrmmain::ShowScanOutcome(std::int64_t errorRows)
 {
     if (lastScanOutcome == ScanOutcome::NotRun)
         return;
-    lblMessage->setText(
-        lastScanOutcome == ScanOutcome::Completed
-            ? QString("Scan complete: %1 matching files, %2 errors").arg(scanProgress.MatchingFiles).arg(errorRows)
-            : QString("Scan stopped: the results are partial"));
+    const auto counted = [](std::int64_t count, const char* one, const char* many) {
+        return QString::number(count) + QLatin1Char(' ') + QLatin1String(count == 1 ? one : many);
+    };
+    lblMessage->setText((lastScanOutcome == ScanOutcome::Completed
+                             ? QStringLiteral("Scan complete: ") +
+                                   counted(scanProgress.MatchingFiles, "matching file", "matching files") +
+                                   QStringLiteral(", ") + counted(errorRows, "error", "errors")
+                             : QStringLiteral("Scan stopped: the results are partial")) +
+                        ownerNamesNote());
     m_outcomeShown = true;
+}
+
+QString Tfrmmain::ownerNamesNote() const
+{
+    return m_ownerNamesIncomplete ? QStringLiteral("; owner names incomplete: the directory did not answer")
+                                  : QString();
 }
 
 void Tfrmmain::cmdStartClick() { StartScan(); }

@@ -23,10 +23,10 @@ void Tfrmmain::reportUnattendedRun(std::int64_t errorRows, double seconds)
         break;
     }
     std::printf("Trawl: %d files scanned, %d folders scanned, %d matching files, %llu bytes matching, "
-                "%lld errors, %.2f seconds\n",
+                "%lld errors, %.2f seconds%s\n",
                 scanProgress.FilesScanned, scanProgress.DirsScanned, scanProgress.MatchingFiles,
                 static_cast<unsigned long long>(scanProgress.MatchingSize), static_cast<long long>(errorRows),
-                seconds);
+                seconds, ownerNamesNote().toUtf8().constData());
     std::fflush(stdout);
 }
 

@@ -13,6 +13,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ldap/ldapserver.h"
@@ -296,6 +297,72 @@ TEST_F(LdapClient, AServerThatDoesNotAnswerStopsTheStartAfterTheTimeout)
     EXPECT_FALSE(client);
     EXPECT_NE(ws.lastError().find(server.ldapUri() + ": bind: "), std::string::npos) << ws.lastError();
     EXPECT_LT(seconds, 4.0);
+}
+
+}  // namespace
+
+namespace {
+
+// The link waits on its own thread: the caller's hook runs while it waits, a
+// server that failed is left alone for three times Timeout and then asked
+// again, and a wait given up ends at once.
+TEST(LdapLink, AServerThatFailedIsLeftAloneForTheBackOff)
+{
+    using ldaplink::Outcome;
+    using Clock = std::chrono::steady_clock;
+    const auto secondsSince = [](Clock::time_point start) {
+        return std::chrono::duration<double>(Clock::now() - start).count();
+    };
+    LdapTestServer& server = sharedServer();
+    ASSERT_TRUE(server.running());
+    ldaplink::Settings settings;
+    settings.uri = server.ldapUri();
+    settings.base = LdapTestServer::kBase;
+    settings.timeoutSeconds = 1;
+    ldaplink::Link link(settings);
+    ASSERT_TRUE(link.open()) << link.lastError();
+    ldaplink::Entry entry;
+    ASSERT_EQ(link.findByUidNumber(4097, entry), Outcome::Found);
+    int hookCalls = 0;
+    link.setWaitHook([&] {
+        ++hookCalls;
+        return true;
+    });
+
+    server.pause();
+    auto start = Clock::now();
+    EXPECT_EQ(link.findByUidNumber(4098, entry), Outcome::Failed);
+    EXPECT_GT(secondsSince(start), 0.9);
+    EXPECT_LT(secondsSince(start), 2.5) << "a timed-out request was sent again on a new connection";
+    EXPECT_GE(hookCalls, 20);
+    EXPECT_EQ(link.lastError(), "Timed out");
+    EXPECT_EQ(link.outages(), 1u);
+    const std::uint64_t sent = link.requestsSent();
+    start = Clock::now();
+    EXPECT_EQ(link.findByUidNumber(4098, entry), Outcome::Failed);
+    EXPECT_LT(secondsSince(start), 0.1);
+    EXPECT_EQ(link.requestsSent(), sent);
+    EXPECT_EQ(link.lastError(), "Timed out");
+
+    server.resume();
+    std::this_thread::sleep_for(std::chrono::milliseconds(3200));
+    EXPECT_EQ(link.findByUidNumber(4098, entry), Outcome::Found) << link.lastError();
+    EXPECT_EQ(link.requestsSent(), sent + 1);
+
+    // A wait given up is a new outage; its request goes on, and nothing else
+    // is sent until it is answered.
+    server.pause();
+    link.setWaitHook([] { return false; });
+    start = Clock::now();
+    EXPECT_EQ(link.findByUidNumber(4099, entry), Outcome::Failed);
+    EXPECT_LT(secondsSince(start), 0.2);
+    EXPECT_EQ(link.lastError(), "no answer; waiting was given up");
+    EXPECT_EQ(link.outages(), 2u);
+    link.tryAgain();
+    EXPECT_EQ(link.findByUidNumber(4099, entry), Outcome::Failed);
+    EXPECT_EQ(link.lastError(), "no answer yet to an earlier request");
+    EXPECT_EQ(link.requestsSent(), sent + 2);
+    server.resume();
 }
 
 }  // namespace

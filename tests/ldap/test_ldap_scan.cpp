@@ -10,6 +10,7 @@
 #include <set>
 
 #include "ldap/ldapserver.h"
+#include "netclient/qt_dirtreeitem.h"
 #include "scan/filetests.h"
 #include "support/core_mocknwclient.h"
 #include "support/gui_scanfixture.h"
@@ -124,8 +125,11 @@ TEST_F(LdapScan, AServerLostDuringAScanIsOneErrorRowAndNoOwnerIsGuessed)
     EXPECT_NE(rows[0][2].find("NWDSMapIDToName: "), std::string::npos) << rows[0][2];
     EXPECT_NE(rows[0][2].find("Can't contact LDAP server"), std::string::npos) << rows[0][2];
     EXPECT_NE(rows[0][2].find("Code : fffffd8f"), std::string::npos) << rows[0][2];
-    // No owner is claimed to be outside a directory that did not answer.
+    // No owner is claimed to be outside a directory that did not answer, and
+    // an empty result does not pass for "no such files".
     EXPECT_TRUE(resultNames().empty());
+    EXPECT_EQ(w->lblMessage->text().toStdString(),
+              "Scan complete: 0 matching files, 1 error; owner names incomplete: the directory did not answer");
 
     w->lstUsers->clear();
     addOwner("(unknown)");
@@ -142,6 +146,94 @@ TEST_F(LdapScan, AServerLostDuringAScanIsOneErrorRowAndNoOwnerIsGuessed)
     EXPECT_EQ(errors().size(), 2u);
     EXPECT_EQ(resultNames().size(), 21u);
     EXPECT_EQ(namesAndOwners().count("dot.txt A%2EB.ODD.ACME"), 1u);
+}
+
+// A server that takes requests and never answers (SIGSTOP): the window keeps
+// turning while a lookup waits, the first failure is the only wait of the
+// scan, Stop ends a wait at once, and the rows and status line say why the
+// owners are unnamed.
+TEST_F(LdapScan, AStalledServerNeverHoldsTheWindow)
+{
+    if (m_noXattrs)
+        GTEST_SKIP() << TempWorkstation::kNoXattrMessage;
+    startWindow();
+    setPattern("*.txt");
+    addOwner("JSMITH.SALES.ACME");
+    int ticks = 0;
+    auto ticker = atEveryPump([&] { ++ticks; });
+    ticker->setInterval(50);
+    server.pause();
+    const std::string incomplete = "; owner names incomplete: the directory did not answer";
+
+    // Timeout is 2 s: the first lookup waits it out, the 23 files after it
+    // are answered by the back-off without a request.
+    const std::uint64_t before = client->directoryRequests();
+    QElapsedTimer clock;
+    clock.start();
+    clickStart();
+    const qint64 waited = clock.elapsed();
+    EXPECT_GE(waited, 1900);
+    EXPECT_LT(waited, 3500);
+    EXPECT_GE(ticks, 15) << "the window stood still while the lookup waited";
+    EXPECT_EQ(client->directoryRequests() - before, 1u);
+    EXPECT_EQ(w->lblMessage->text().toStdString(), "Scan complete: 0 matching files, 1 error" + incomplete);
+    auto rows = errors();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][0], server.ldapUri());
+    EXPECT_NE(rows[0][2].find("NWDSMapIDToName: Timed out"), std::string::npos) << rows[0][2];
+
+    // A new scan tries the server once more; Stop gives that wait up at once.
+    qint64 stopClicked = -1;
+    QTimer::singleShot(500, w.get(), [&] {
+        stopClicked = clock.elapsed();
+        w->cmdStop->click();
+    });
+    clock.restart();
+    clickStart();
+    const qint64 ended = clock.elapsed();
+    ASSERT_GE(stopClicked, 0) << "Stop could not be clicked during the wait";
+    EXPECT_LT(ended - stopClicked, 1000);
+    EXPECT_EQ(w->lblMessage->text().toStdString(), "Scan stopped: the results are partial" + incomplete);
+    rows = errors();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_NE(rows[1][2].find("NWDSMapIDToName: no answer; waiting was given up"), std::string::npos) << rows[1][2];
+    server.resume();
+}
+
+// The Owners page's tree on a stalled server: a container being opened
+// waits with the window turning, closes again unlisted, says why, and is not
+// asked again within the back-off.
+TEST_F(LdapScan, AStalledServerLeavesATreeContainerToOpenAgain)
+{
+    startWindow();
+    QTreeWidgetItem* acme = childNamed(w->treends->topLevelItem(0), "ACME");
+    ASSERT_NE(acme, nullptr);
+    acme->setExpanded(true);
+    QTreeWidgetItem* sales = childNamed(acme, "SALES");
+    ASSERT_NE(sales, nullptr);
+    int ticks = 0;
+    auto ticker = atEveryPump([&] { ++ticks; });
+    ticker->setInterval(50);
+    server.pause();
+
+    const std::uint64_t before = client->directoryRequests();
+    QElapsedTimer clock;
+    clock.start();
+    sales->setExpanded(true);
+    EXPECT_LT(clock.elapsed(), 3500);
+    EXPECT_GE(ticks, 15) << "the window stood still while the listing waited";
+    EXPECT_FALSE(sales->isExpanded());
+    ASSERT_EQ(sales->childCount(), 1);
+    EXPECT_EQ(sales->child(0)->text(0), kTreePlaceholder);
+    EXPECT_EQ(w->lblMessage->text().toStdString(),
+              "SALES.ACME not listed: the directory did not answer (" + server.ldapUri() + ": Timed out)");
+
+    clock.restart();
+    sales->setExpanded(true);
+    EXPECT_LT(clock.elapsed(), 200);
+    EXPECT_FALSE(sales->isExpanded());
+    EXPECT_EQ(client->directoryRequests() - before, 1u);
+    server.resume();
 }
 
 // The tree opens a container of 10,000 objects, listed in pages, at once.
