@@ -293,7 +293,7 @@ TEST_F(Scan, TheKeyboardAndTheStatusLineAroundAScan)
     w->cmdStart->setFocus();
     QTest::mouseClick(w->cmdStart, Qt::LeftButton);
     EXPECT_EQ(w->focusWidget(), w->cmdStart);
-    EXPECT_EQ(w->lblMessage->text(), "Scan complete: 150 matching files, 1 errors");
+    EXPECT_EQ(w->lblMessage->text(), "Scan complete: 150 matching files, 1 error");
 
     w->lvwResults->setFocus();
     w->lvwResults->setCurrentIndex(w->resultsModel->index(3, 0));
@@ -316,6 +316,11 @@ TEST_F(Scan, TheKeyboardAndTheStatusLineAroundAScan)
     EXPECT_EQ(messageWhileRunning, "") << "the last scan's outcome stood beside a running one";
     EXPECT_EQ(w->lblMessage->text(), "Scan stopped: the results are partial");
     EXPECT_EQ(w->focusWidget(), w->lvwResults) << "the focus the user put in a list stays there";
+
+    hook.reset();
+    setPattern("f1000");
+    clickStart();
+    EXPECT_EQ(w->lblMessage->text(), "Scan complete: 1 matching file, 0 errors");
 }
 
 TEST_F(Scan, SecondScanEmptiesResultsButKeepsErrors)
