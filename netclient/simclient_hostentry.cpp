@@ -4,6 +4,7 @@
 #include "netclient/simclient_hostentry.h"
 
 #include <fcntl.h>
+#include <sys/statfs.h>
 #include <sys/syscall.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -14,6 +15,7 @@
 #include <ctime>
 #include <vector>
 
+#include "netclient/dosattrib.h"
 #include "netclient/dosdate.h"
 #include "netclient/simclient.h"
 #include "platform/drives.h"
@@ -26,6 +28,36 @@ namespace {
 constexpr std::string_view kOwnerAttribute = "user.nw.owner";
 constexpr std::string_view kAttributesAttribute = "user.nw.attributes";
 constexpr std::string_view kCreatedAttribute = "user.nw.created";
+// Samba's stored DOS attributes and creation time, and the SMB client's.
+constexpr std::string_view kSambaAttribute = "user.DOSATTRIB";
+constexpr std::string_view kClientAttributes = "user.cifs.dosattrib";
+constexpr std::string_view kClientCreationTime = "user.cifs.creationtime";
+constexpr const char* kClientAttributesSmb3 = "smb3.dosattrib";
+constexpr const char* kClientCreationTimeSmb3 = "smb3.creationtime";
+
+// The file systems of the Linux SMB client (cifs, and its smb3 name) and of
+// the old smbfs, whose DOS attributes are there to be asked for by name but
+// never listed.
+bool isSmbClientFileSystem(long type)
+{
+    return type == static_cast<long>(0xFF534D42) || type == static_cast<long>(0xFE534D42) || type == 0x517B;
+}
+
+// Whether the entry lies on an SMB client mount: asked of the system once per
+// device and thread (a walk stays on one device for long stretches).
+bool onSmbClientMount(int folderFd, const std::string& path, const struct statx& status)
+{
+    thread_local std::uint64_t lastDevice = ~std::uint64_t{0};
+    thread_local bool lastAnswer = false;
+    const std::uint64_t device = static_cast<std::uint64_t>(status.stx_dev_major) << 32 | status.stx_dev_minor;
+    if (device == lastDevice)
+        return lastAnswer;
+    struct statfs system {};
+    const int result = folderFd >= 0 ? ::fstatfs(folderFd, &system) : ::statfs(path.c_str(), &system);
+    lastDevice = device;
+    lastAnswer = result == 0 && isSmbClientFileSystem(static_cast<long>(system.f_type));
+    return lastAnswer;
+}
 
 std::string_view trimValue(std::string_view text)
 {
@@ -101,6 +133,9 @@ void HostEntry::readAttributes(int folderFd, const char* name, const std::string
     m_owner.reset();
     m_attributes.reset();
     m_createdDate.reset();
+    m_samba = {};
+    m_clientAttributes.reset();
+    m_clientCreated.reset();
     // One listing of the extended attributes; only those present are read.
     char names[512];
     std::vector<char> largeNames;
@@ -123,28 +158,78 @@ void HostEntry::readAttributes(int folderFd, const char* name, const std::string
         const std::string_view attribute(attributeName,
                                          ::strnlen(attributeName, static_cast<std::size_t>(namesLength - offset)));
         offset += static_cast<ssize_t>(attribute.size()) + 1;
-        const bool isOwner = attribute == kOwnerAttribute;
-        const bool isAttributes = attribute == kAttributesAttribute;
-        const bool isCreated = attribute == kCreatedAttribute;
-        if (!isOwner && !isAttributes && !isCreated)
+        const Source source = sourceNamed(attribute);
+        if (source == Source::None)
             continue;
-        char value[64];
-        const ssize_t valueLength = getXattr(folderFd, name, path, attributeName, value, sizeof value);
-        if (valueLength < 0) {
-            if (errno == EACCES) {
-                m_attributesRefused = true;
-                return;
-            }
-            continue;
-        }
-        const std::string_view text = trimValue(std::string_view(value, static_cast<std::size_t>(valueLength)));
-        if (isOwner)
-            m_owner = profile::parseInteger(text);
-        else if (isAttributes)
-            m_attributes = profile::parseInteger(text);
-        else
-            m_createdDate = dosdate::parseIsoDate(text);
+        if (!readSource(source, folderFd, name, path, attributeName))
+            return;
     }
+    // The SMB client lists none of its own values: on its mounts they are
+    // asked for by name, under either of the names it answers to.
+    if (!m_clientAttributes && !m_clientCreated && onSmbClientMount(folderFd, path, m_status)) {
+        if (!readSource(Source::ClientAttributes, folderFd, name, path, kClientAttributes.data()))
+            return;
+        if (!m_clientAttributes && !readSource(Source::ClientAttributes, folderFd, name, path, kClientAttributesSmb3))
+            return;
+        if (!readSource(Source::ClientCreationTime, folderFd, name, path, kClientCreationTime.data()))
+            return;
+        if (!m_clientCreated && !readSource(Source::ClientCreationTime, folderFd, name, path, kClientCreationTimeSmb3))
+            return;
+    }
+}
+
+HostEntry::Source HostEntry::sourceNamed(std::string_view attribute)
+{
+    if (attribute == kOwnerAttribute)
+        return Source::Owner;
+    if (attribute == kAttributesAttribute)
+        return Source::Attributes;
+    if (attribute == kCreatedAttribute)
+        return Source::Created;
+    if (attribute == kSambaAttribute)
+        return Source::Samba;
+    if (attribute == kClientAttributes)
+        return Source::ClientAttributes;
+    if (attribute == kClientCreationTime)
+        return Source::ClientCreationTime;
+    return Source::None;
+}
+
+bool HostEntry::readSource(Source source, int folderFd, const char* name, const std::string& path,
+                           const char* attributeName)
+{
+    // Room for any of these values as Samba or the client writes them; a
+    // longer one is none of them and is left alone.
+    char value[256];
+    const ssize_t valueLength = getXattr(folderFd, name, path, attributeName, value, sizeof value);
+    if (valueLength < 0) {
+        m_attributesRefused = errno == EACCES;
+        return !m_attributesRefused;
+    }
+    const std::string_view bytes(value, static_cast<std::size_t>(valueLength));
+    switch (source) {
+    case Source::Owner:
+        m_owner = profile::parseInteger(trimValue(bytes));
+        break;
+    case Source::Attributes:
+        m_attributes = profile::parseInteger(trimValue(bytes));
+        break;
+    case Source::Created:
+        m_createdDate = dosdate::parseIsoDate(trimValue(bytes));
+        break;
+    case Source::Samba:
+        m_samba = dosattrib::decodeSambaValue(bytes);
+        break;
+    case Source::ClientAttributes:
+        m_clientAttributes = dosattrib::decodeClientAttributes(bytes);
+        break;
+    case Source::ClientCreationTime:
+        m_clientCreated = dosattrib::decodeClientCreationTime(bytes);
+        break;
+    case Source::None:
+        break;
+    }
+    return true;
 }
 
 NWCCODE HostEntry::facts(std::string_view name, const OwnerMap& owners, HostFacts& out) const
@@ -160,7 +245,16 @@ NWCCODE HostEntry::facts(std::string_view name, const OwnerMap& owners, HostFact
     // A file system without birth times reports none, or an empty one.
     const bool hasBirth = (info.stx_mask & STATX_BTIME) != 0 &&
                           (info.stx_btime.tv_sec != 0 || info.stx_btime.tv_nsec != 0);
-    const std::time_t created = hasBirth ? info.stx_btime.tv_sec : info.stx_ctime.tv_sec;
+    // A creation time Windows users set (kept by Samba, or shown by the SMB
+    // client) comes before the host's own.
+    std::optional<std::time_t> setCreated;
+    if (m_samba.createTime)
+        setCreated = dosattrib::unixTimeOf(*m_samba.createTime);
+    if (!setCreated && m_clientCreated)
+        setCreated = dosattrib::unixTimeOf(*m_clientCreated);
+    const std::time_t created = setCreated ? *setCreated
+                                : hasBirth ? info.stx_btime.tv_sec
+                                           : info.stx_ctime.tv_sec;
     // One conversion to local time per distinct time stamp (it is most of
     // the cost here): a date is the high half of its date and time.
     const std::time_t updated = info.stx_mtime.tv_sec;
@@ -174,10 +268,13 @@ NWCCODE HostEntry::facts(std::string_view name, const OwnerMap& owners, HostFact
     out.accessedDate = static_cast<std::uint16_t>(accessedStamp >> 16);
     out.updatedDateTime = updatedStamp;
 
-    // Without attributes of its own, an entry nobody may write is read-only
-    // and one whose name begins with a dot is hidden.
+    // NetWare attributes of its own come first, then the DOS attributes
+    // Samba keeps, then the SMB client's. Without any, an entry nobody may
+    // write is read-only and one whose name begins with a dot is hidden.
     if (m_attributes) {
         out.attributes = static_cast<std::uint32_t>(*m_attributes);
+    } else if (const std::optional<std::uint32_t> dos = m_samba.attributes ? m_samba.attributes : m_clientAttributes) {
+        out.attributes = dosattrib::netWareBitsOf(*dos);
     } else {
         out.attributes = 0;
         if ((info.stx_mode & 0222) == 0)

@@ -1,7 +1,8 @@
 #pragma once
 
 // The host facts of one entry: its status and the extended attributes that
-// carry its NetWare owner, attributes and creation date, read from the host
+// carry its NetWare owner, attributes and creation date (or the DOS
+// attributes and creation time Samba or the SMB client keep), read from the host
 // and decoded into the facts the client answers with. Every source of an
 // entry's attributes and dates is read and weighed here, and nowhere else:
 // the read-ahead reads entries through HostEntry on its thread, the client's
@@ -15,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include "netclient/dosattrib.h"
 #include "netclient/nwclient.h"
 
 namespace simclient {
@@ -53,12 +55,22 @@ public:
     NWCCODE facts(std::string_view name, const OwnerMap& owners, HostFacts& out) const;
 
 private:
+    // The extended attributes read, by what they hold.
+    enum class Source { None, Owner, Attributes, Created, Samba, ClientAttributes, ClientCreationTime };
+    static Source sourceNamed(std::string_view attribute);
+    // Reads one and keeps what it holds. False when the host refused it.
+    bool readSource(Source source, int folderFd, const char* name, const std::string& path,
+                    const char* attributeName);
+
     int m_statusError = -1;            // errno of the status call; 0 when it worked, -1 before any
     bool m_attributesRefused = false;  // the host refused to show an extended attribute
     struct statx m_status {};
     std::optional<std::int32_t> m_owner;
     std::optional<std::int32_t> m_attributes;
     std::optional<std::uint16_t> m_createdDate;
+    dosattrib::DosInfo m_samba;
+    std::optional<std::uint32_t> m_clientAttributes;
+    std::optional<std::uint64_t> m_clientCreated;
 };
 
 }  // namespace simclient

@@ -7,12 +7,17 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <ctime>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "netclient/dosdate.h"
 #include "netclient/simclient.h"
+#include "platform/asciicase.h"
 #include "platform/drives.h"
+#include "scan/scancriteria.h"
 #include "support/core_tempworkstation.h"
 
 namespace {
@@ -268,6 +273,75 @@ TEST_F(ClientFiles, ExtendedAttributesOverrideOwnerAttributesAndCreation)
     EXPECT_EQ(info.ownerId, 0x1009u);
     EXPECT_NE(info.creationDate, dosdate::packDate(1999, 12, 31));
     EXPECT_NE(info.creationDate, 0u);
+}
+
+// Samba's stored DOS attributes, then the SMB client's, stand in for our own
+// when a file has none; a value that is not what it claims is passed over.
+TEST_F(ClientFiles, DosAttributesOfSambaAndTheSmbClientComeAfterOurOwn)
+{
+    if (!ws.xattrsSupported())
+        GTEST_SKIP() << TempWorkstation::kNoXattrMessage;
+    ScopedTimeZone zone("UTC");
+    const auto littleEndian = [](std::uint64_t value, std::size_t size) {
+        std::string out;
+        for (std::size_t i = 0; i < size; ++i)
+            out += static_cast<char>(value >> (8 * i) & 0xFF);
+        return out;
+    };
+    const auto ntTime = [](std::time_t time) {
+        return static_cast<std::uint64_t>(time) * 10000000ULL + 116444736000000000ULL;
+    };
+    const auto samba = [&](std::uint32_t valid, std::uint32_t bits, std::time_t created) {
+        return std::string("\0\0\5\0\5\0\0\0", 8) + littleEndian(valid, 4) + littleEndian(bits, 4) +
+               littleEndian(ntTime(created), 8);
+    };
+    const std::time_t in2012 = TempWorkstation::localTime(2012, 3, 4, 10, 20, 30);
+    const std::time_t in2009 = TempWorkstation::localTime(2009, 6, 7, 8, 9, 10);
+    const std::uint32_t stamp2012 = static_cast<std::uint32_t>(dosdate::packDate(2012, 3, 4)) << 16 |
+                                    dosdate::packTime(10, 20, 30);
+    const std::uint32_t stamp2009 = static_cast<std::uint32_t>(dosdate::packDate(2009, 6, 7)) << 16 |
+                                    dosdate::packTime(8, 9, 10);
+    struct Case {
+        const char* name;
+        std::vector<std::pair<const char*, std::string>> values;
+        std::uint32_t attributes;
+        std::optional<std::uint32_t> created;  // none: the host's own
+    };
+    const Case cases[] = {
+        {"ours.txt",
+         {{"user.nw.attributes", "36"}, {"user.nw.created", "1999-12-31"}, {"user.DOSATTRIB", samba(0x11, 6, in2012)}},
+         0x24, static_cast<std::uint32_t>(dosdate::packDate(1999, 12, 31)) << 16},
+        {"samba.txt",
+         {{"user.DOSATTRIB", samba(0x11, 0x826, in2012)}, {"user.cifs.dosattrib", littleEndian(1, 4)}},
+         nwattr::Hidden | nwattr::System | nwattr::ArchiveNeeded | nwattr::Compressed, stamp2012},
+        {"client.txt",
+         {{"user.DOSATTRIB", samba(0x10, 6, in2012)},
+          {"user.cifs.dosattrib", littleEndian(0x1001, 4)},
+          {"user.cifs.creationtime", littleEndian(ntTime(in2009), 8)}},
+         nwattr::ReadOnly | nwattr::Migrated, stamp2012},
+        {"badsamba.txt",
+         {{"user.DOSATTRIB", std::string("0xZZ\0\0\5\0\5\0\0\0", 12) + littleEndian(0x11, 4) + littleEndian(6, 4)},
+          {"user.cifs.dosattrib", littleEndian(2, 4)},
+          {"user.cifs.creationtime", littleEndian(ntTime(in2009), 8)}},
+         nwattr::Hidden, stamp2009},
+        {"guessed.txt", {{"user.DOSATTRIB", samba(0x11, 6, in2012).substr(0, 20)}}, nwattr::ReadOnly, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        const std::string file = ws.makeFile(sys + "/" + c.name);
+        for (const auto& [attribute, value] : c.values)
+            ASSERT_TRUE(ws.setXattr(file, attribute, value)) << c.name << " " << attribute;
+        ws.setMode(file, 0444);  // read-only only where nothing else says
+    }
+    load();
+    for (const Case& c : cases) {
+        ExtendedInfoRecord info{};
+        ASSERT_EQ(extendedInfo("SYS:", ascii::toUpper(c.name), info), nw::kSuccess) << c.name;
+        EXPECT_EQ(info.attributes, c.attributes) << c.name;
+        if (c.created)
+            EXPECT_EQ(info.creationDateAndTime, *c.created) << c.name;
+        else
+            EXPECT_NE(info.creationDateAndTime >> 16, dosdate::packDate(2012, 3, 4)) << c.name;
+    }
 }
 
 TEST_F(ClientFiles, OwnersFallBackToTheHostUser)
