@@ -27,7 +27,7 @@ cmake --build "$build" --target "${targets[@]}"
 # names above their 255, settings and workstation files above any real one.
 max_len() {
     case "$1" in
-        fuzz_sizenumber) echo 256 ;;
+        fuzz_sizenumber | fuzz_dosattrib) echo 256 ;;
         fuzz_wildcard) echo 2048 ;;
         fuzz_commandline | fuzz_commandtemplate) echo 4096 ;;
         *) echo 16384 ;;

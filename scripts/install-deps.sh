@@ -10,6 +10,7 @@ packages=(
     libgtest-dev libgmock-dev                       # tests
     libldap-dev                                     # the [LDAP] directory (OpenLDAP's client library)
     slapd ldap-utils openssl                        # a private directory server for the tests and demo-ldap.sh
+    samba smbclient                                 # a private file server whose DOS attributes the tests read
     fonts-dejavu-core                               # a font for the offscreen renders
     lintian desktop-file-utils appstream man-db groff-base   # checks of the Debian package
 )
