@@ -2,14 +2,16 @@
 // already there (its workstation.ini exists), and the demo's job demo.tws
 // unless that is there.
 //
-// Three NetWare volumes on two servers and a local drive, a few thousand files
+// Four NetWare volumes on two servers and a local drive, a few thousand files
 // with varied names (8.3 names, long names, hidden files, two names NetWare
 // cannot hold), sizes, dates, creation dates, owners and NetWare attributes, a
 // directory tree, bindery names and two faults, so that every page of Trawl
 // has something to show. The same folder always gets the same files.
 //
 // Owners, attributes and creation dates go into extended attributes of the host
-// files. Where the file system refuses them, the owners fall back to [Owners]
+// files; those of the share volume (drive S) carry, instead of NetWare
+// attributes, the DOS attributes and creation times Samba stores for Windows
+// users (user.DOSATTRIB, in its oldest form and versions 3 and 5). Where the file system refuses them, the owners fall back to [Owners]
 // (every file then belongs to one user) and the tool says so on stderr.
 
 #include <fcntl.h>
@@ -17,6 +19,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdint>
@@ -25,6 +28,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <set>
 #include <string>
@@ -118,12 +122,17 @@ private:
         std::uint32_t attributes = 0;
         bool withAttributes = false;
         bool readOnlyMode = false;
+        // Samba's DOS attributes (user.DOSATTRIB) in this form (0: the text
+        // alone, or version 3 or 5) instead of NetWare attributes and dates.
+        std::optional<int> sambaForm;
+        std::uint32_t dosAttributes = 0;
     };
 
     fs::path folder(const fs::path& volumeFolder, const std::string& relative);
     bool writeFile(const fs::path& folder, const DemoFile& file);
     void setXattr(const fs::path& file, const char* name, const std::string& value);
-    void stampDates(const fs::path& path, bool withCreation);
+    // Returns the modification time given.
+    std::time_t stampDates(const fs::path& path, bool withCreation);
     std::string uniqueName(const fs::path& folder, std::string name);
     std::uint32_t randomOwner();
     std::uint64_t randomSize();
@@ -132,6 +141,7 @@ private:
     void makeSys(const fs::path& root);
     void makeData(const fs::path& root);
     void makeApps(const fs::path& root);
+    void makeShare(const fs::path& root);
     void makeLocal(const fs::path& root);
     bool writeWorkstation();
 
@@ -230,7 +240,7 @@ void DemoBuilder::setXattr(const fs::path& file, const char* name, const std::st
 
 // Last modification between 2014 and the end of 2024, last access on or after
 // it, creation on or before it.
-void DemoBuilder::stampDates(const fs::path& path, bool withCreation)
+std::time_t DemoBuilder::stampDates(const fs::path& path, bool withCreation)
 {
     constexpr std::time_t kFirst = 1388534400;  // 2014-01-01 00:00 UTC
     constexpr std::time_t kLast = 1735603200;   // 2024-12-31 00:00 UTC
@@ -249,6 +259,41 @@ void DemoBuilder::stampDates(const fs::path& path, bool withCreation)
     }
     const struct timespec times[2] = {{accessed, 0}, {modified, 0}};
     ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
+    return modified;
+}
+
+// A user.DOSATTRIB value as Samba writes it: a hex text and its NUL, then
+// (versions 3 and 5) the version twice and its structure, little-endian,
+// each number aligned to its size (64-bit ones to 4) from the value's start.
+std::string sambaValue(int form, std::uint32_t dosBits, std::time_t created)
+{
+    const auto put = [](std::string& out, std::uint64_t value, std::size_t size) {
+        while (out.size() % std::min<std::size_t>(size, 4) != 0)
+            out += '\0';
+        for (std::size_t i = 0; i < size; ++i)
+            out += static_cast<char>(value >> (8 * i) & 0xFF);
+    };
+    const std::uint64_t ntTime = static_cast<std::uint64_t>(created) * 10000000ULL + 116444736000000000ULL;
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%x", static_cast<unsigned>(dosBits));
+    std::string value = form == 5 ? std::string() : std::string(text);
+    value += '\0';
+    if (form == 0)
+        return value;
+    const std::uint32_t attributesAndCreateTime = 0x11;
+    put(value, static_cast<std::uint64_t>(form), 2);
+    put(value, static_cast<std::uint64_t>(form), 2);
+    put(value, attributesAndCreateTime, 4);
+    put(value, dosBits, 4);
+    if (form == 3) {
+        put(value, 0, 4);  // EA size
+        put(value, 0, 8);  // size
+        put(value, 0, 8);  // allocation size
+    }
+    put(value, ntTime, 8);
+    if (form == 3)
+        put(value, 0, 8);  // change time
+    return value;
 }
 
 bool DemoBuilder::writeFile(const fs::path& folder, const DemoFile& file)
@@ -284,7 +329,13 @@ bool DemoBuilder::writeFile(const fs::path& folder, const DemoFile& file)
     setXattr(path, "user.nw.owner", std::to_string(file.owner));
     if (file.withAttributes)
         setXattr(path, "user.nw.attributes", std::to_string(file.attributes));
-    stampDates(path, true);
+    const std::time_t modified = stampDates(path, !file.sambaForm);
+    // Created one to eight years before the last change (the extended
+    // attribute moves no date the host shows).
+    if (file.sambaForm) {
+        const std::time_t created = modified - static_cast<std::time_t>(365 + m_dice.below(7 * 365)) * 86400;
+        setXattr(path, "user.DOSATTRIB", sambaValue(*file.sambaForm, file.dosAttributes, created));
+    }
     if (file.readOnlyMode)
         ::chmod(path.c_str(), 0444);
     ++m_counters.files;
@@ -431,6 +482,41 @@ void DemoBuilder::makeApps(const fs::path& root)
     fillFolder(folder(root, "INSTALL/Images"), 10, {"img", "iso", "zip"}, kAdminId, false);
 }
 
+// A Samba share Windows users fill: their hidden, system, read-only and
+// archive bits and creation times are Samba's, in all three forms it has
+// written over the years.
+void DemoBuilder::makeShare(const fs::path& root)
+{
+    constexpr std::uint32_t kDosReadOnly = 0x1, kDosHidden = 0x2, kDosSystem = 0x4, kDosArchive = 0x20;
+    const std::array forms{5, 5, 3, 0};
+    for (const char* name : {"Projects", "Projects/Tenders 2016", "Users/jsmith", "Users/mjones/Desktop"}) {
+        const fs::path dir = folder(root, name);
+        for (int index = 0; index < 40; ++index) {
+            DemoFile file;
+            file.name = uniqueName(dir, std::string(m_dice.pick(kLongNames)) + "." + m_dice.pick(kOfficeExtensions));
+            file.size = randomSize();
+            file.owner = randomOwner();
+            file.sambaForm = m_dice.pick(forms);
+            file.dosAttributes = m_dice.chance(60) ? kDosArchive : 0;
+            if (m_dice.chance(15))
+                file.dosAttributes |= kDosHidden;
+            if (m_dice.chance(8))
+                file.dosAttributes |= kDosSystem;
+            if (m_dice.chance(12))
+                file.dosAttributes |= kDosReadOnly;
+            writeFile(dir, file);
+        }
+        // desktop.ini, as Windows leaves it: hidden and system.
+        DemoFile desktop;
+        desktop.name = uniqueName(dir, "desktop.ini");
+        desktop.size = 120;
+        desktop.owner = randomOwner();
+        desktop.sambaForm = 5;
+        desktop.dosAttributes = kDosHidden | kDosSystem | kDosArchive;
+        writeFile(dir, desktop);
+    }
+}
+
 void DemoBuilder::makeLocal(const fs::path& root)
 {
     fillFolder(folder(root, "Documents"), 25, kOfficeExtensions, 0, false);
@@ -440,7 +526,10 @@ void DemoBuilder::makeLocal(const fs::path& root)
 bool DemoBuilder::writeWorkstation()
 {
     const std::vector<Volume> volumes{
-        {"FS1", "SYS", "volumes/fs1-sys"}, {"FS1", "DATA", "volumes/fs1-data"}, {"FS2", "APPS", "volumes/fs2-apps"}};
+        {"FS1", "SYS", "volumes/fs1-sys"},
+        {"FS1", "DATA", "volumes/fs1-data"},
+        {"FS2", "APPS", "volumes/fs2-apps"},
+        {"FS2", "SHARE", "volumes/fs2-share"}};
 
     std::string text;
     text += "; The demo workstation made by trawl_makedemo. Host folders are relative to\n"
@@ -452,7 +541,8 @@ bool DemoBuilder::writeWorkstation()
             "C=local\n"
             "F=FS1/SYS:\n"
             "G=FS1/DATA:\n"
-            "H=FS2/APPS:\n";
+            "H=FS2/APPS:\n"
+            "S=FS2/SHARE:\n";
 
     text += "\n[Directory]\n"
             "ACME=Organization\n"
@@ -528,6 +618,7 @@ bool DemoBuilder::build()
     makeSys(folder(m_top, "volumes/fs1-sys"));
     makeData(folder(m_top, "volumes/fs1-data"));
     makeApps(folder(m_top, "volumes/fs2-apps"));
+    makeShare(folder(m_top, "volumes/fs2-share"));
     makeLocal(folder(m_top, "local"));
     // Folders last, deepest first: every file created in them moved their dates.
     for (auto it = m_folders.rbegin(); it != m_folders.rend(); ++it)
