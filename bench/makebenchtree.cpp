@@ -4,8 +4,10 @@
 // and NetWare attributes set through the extended attributes the simulated
 // client reads, and the workstation.ini that serves it as drive F:.
 //
-// usage: trawl_makebenchtree DIR [FOLDERS_PER_LEVEL...]
-// Deterministic: the same arguments give the same tree.
+// usage: trawl_makebenchtree [--samba] DIR [FOLDERS_PER_LEVEL...]
+// With --samba every file carries, instead of NetWare attributes and creation
+// dates, the DOS attributes and creation time Samba 4.17 and later store (a
+// version-5 user.DOSATTRIB). Deterministic: the same arguments give the same tree.
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -26,6 +28,7 @@
 namespace {
 
 std::mt19937_64 rng(20240601);
+bool sambaValues = false;
 
 std::uint64_t uniform(std::uint64_t lo, std::uint64_t hi)
 {
@@ -137,7 +140,19 @@ void makeFile(const std::string& folder, const std::string& name)
     }
     const Owner& owner = owners[uniform(0, owners.size() - 1)];
     setXattr(fd, "user.nw.owner", std::to_string(owner.id));
-    if (chance(0.4)) {
+    if (sambaValues) {
+        // The empty text and its NUL, a padding byte, version 5 twice, two
+        // padding bytes, valid flags (attributes, create time), the DOS
+        // attributes (archive, sometimes hidden or read-only) and the create time.
+        std::string value("\0\0\5\0\5\0\0\0\x11\0\0\0", 12);
+        const std::uint32_t dos = 0x20 | (chance(0.1) ? 0x2 : 0) | (chance(0.1) ? 0x1 : 0);
+        const std::uint64_t created = (uniform(1104537600, 1577836800) + 11644473600ULL) * 10000000ULL;
+        for (int i = 0; i < 4; ++i)
+            value += static_cast<char>(dos >> (8 * i) & 0xFF);
+        for (int i = 0; i < 8; ++i)
+            value += static_cast<char>(created >> (8 * i) & 0xFF);
+        setXattr(fd, "user.DOSATTRIB", value);
+    } else if (chance(0.4)) {
         static const std::uint32_t bits[] = {0x1, 0x2, 0x4, 0x20, 0x80, 0x1000, 0x20000, 0x40000, 0x80000};
         std::uint32_t attributes = 0x20;  // most such files wait for a backup
         for (std::uint32_t bit : bits)
@@ -145,7 +160,7 @@ void makeFile(const std::string& folder, const std::string& name)
                 attributes |= bit;
         setXattr(fd, "user.nw.attributes", std::to_string(attributes));
     }
-    if (chance(0.2)) {
+    if (!sambaValues && chance(0.2)) {
         char created[16];
         std::snprintf(created, sizeof created, "%04d-%02d-%02d", static_cast<int>(uniform(2005, 2020)),
                       static_cast<int>(uniform(1, 12)), static_cast<int>(uniform(1, 28)));
@@ -202,13 +217,18 @@ void makeFolder(const std::string& path, const std::vector<int>& fanout, std::si
 
 int main(int argc, char* argv[])
 {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s DIR [FOLDERS_PER_LEVEL...]\n", argv[0]);
+    int first = 1;
+    if (argc > 1 && std::strcmp(argv[1], "--samba") == 0) {
+        sambaValues = true;
+        ++first;
+    }
+    if (argc <= first) {
+        std::fprintf(stderr, "usage: %s [--samba] DIR [FOLDERS_PER_LEVEL...]\n", argv[0]);
         return 2;
     }
-    const std::string root = argv[1];
+    const std::string root = argv[first];
     std::vector<int> fanout;
-    for (int i = 2; i < argc; ++i)
+    for (int i = first + 1; i < argc; ++i)
         fanout.push_back(std::atoi(argv[i]));
     if (fanout.empty())
         fanout = {16, 25, 25};  // 10,416 folders

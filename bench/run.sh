@@ -16,6 +16,8 @@
 #   a  every file a match, with the owner, size and date tests on
 #   b  pattern *.tmp, size over 10 KiB, modified since 2020-01-01
 #   c  as a, with the attribute test "Archive Needed"
+# and a and c again on a tree of the same shape whose every file carries
+# Samba's DOS attributes (a version-5 user.DOSATTRIB; TREE_DIR-samba),
 # then the memory of 1,000,000 result rows, and the real trawl binary in an
 # unattended run (/settings= /autorun /autoclose, the whole process, the
 # half-second wait before an automatic scan included) writing the path, size,
@@ -33,6 +35,11 @@ done
 if [[ ! -f $tree/workstation.ini ]]; then
     echo "generating $tree ..."
     "$bin/trawl_makebenchtree" "$tree"
+fi
+samba_tree=$tree-samba
+if [[ ! -f $samba_tree/workstation.ini ]]; then
+    echo "generating $samba_tree ..."
+    "$bin/trawl_makebenchtree" --samba "$samba_tree"
 fi
 volume=$tree/vol1
 
@@ -59,13 +66,14 @@ median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 # In turns, so that a slow phase of a shared machine falls on every command
 # alike; each keeps its walls and CPU times, and the last line of its output.
 declare -A WALLS CPUS LAST
-names=(floor find-name-size-newer find-printf trawl-a trawl-b trawl-c)
+names=(floor find-name-size-newer find-printf trawl-a trawl-b trawl-c samba-a samba-c)
 measure() {
     case $1 in
         floor) timed "$1" "$bin/trawl_floorwalk" "$volume" ;;
         find-name-size-newer) timed "$1" find "$volume" -type f -iname '*.tmp' -size +10k -newermt 2020-01-01 ;;
         find-printf) timed "$1" find "$volume" -type f -printf '%s %u %t %p\n' ;;
         trawl-*) timed "$1" "$bin/trawl_scanbench" "$tree/workstation.ini" "${1#trawl-}" ;;
+        samba-*) timed "$1" "$bin/trawl_scanbench" "$samba_tree/workstation.ini" "${1#samba-}" ;;
     esac
 }
 for ((round = 0; round < rounds; ++round)); do
@@ -80,7 +88,7 @@ for name in "${names[@]}"; do
     W[$name]=$(printf '%s\n' ${WALLS[$name]} | median)
     C[$name]=$(printf '%s\n' ${CPUS[$name]} | median)
     printf '%-24s wall %7.2f s   cpu %7.2f s   (walls: %s)\n' "$name" "${W[$name]}" "${C[$name]}" "${WALLS[$name]% }"
-    if [[ $name == trawl-* ]]; then
+    if [[ $name == trawl-* || $name == samba-* ]]; then
         printf '    %s\n' "${LAST[$name]}"
     fi
 done
@@ -95,6 +103,7 @@ printf '  trawl-a / floor        %6s (%s)\n' "$(ratio "${W[trawl-a]}" "${W[floor
 printf '  trawl-a / find-printf  %6s (%s)   goal <= 0.8\n' "$(ratio "${W[trawl-a]}" "${W[find-printf]}")" "$(ratio "${C[trawl-a]}" "${C[find-printf]}")"
 printf '  trawl-b / find-name    %6s (%s)   goal <= 1.5\n' "$(ratio "${W[trawl-b]}" "${W[find-name-size-newer]}")" "$(ratio "${C[trawl-b]}" "${C[find-name-size-newer]}")"
 printf '  trawl-c / trawl-a      %6s (%s)   goal <= 1.15\n' "$(ratio "${W[trawl-c]}" "${W[trawl-a]}")" "$(ratio "${C[trawl-c]}" "${C[trawl-a]}")"
+printf '  samba-c / samba-a      %6s (%s)   goal <= 1.15\n' "$(ratio "${W[samba-c]}" "${W[samba-a]}")" "$(ratio "${C[samba-c]}" "${C[samba-a]}")"
 
 echo
 echo "memory of 1,000,000 result rows (goal <= 100 MiB):"
