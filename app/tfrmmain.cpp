@@ -40,6 +40,7 @@
 #include "app/tfrmabout.h"
 #include "output/qt_listmodels.h"
 #include "platform/helpfile.h"
+#include "platform/uiservices.h"
 #include "scan/filetests.h"
 
 namespace {
@@ -739,7 +740,12 @@ void Tfrmmain::showEvent(QShowEvent* event)
     if (m_shown || event->spontaneous())
         return;
     m_shown = true;
+    if (m_startOptions.unattended)
+        uiServices().setMessageTimeout(kUnattendedMessageTimeout);
     FormShow();
+    // A run that cannot start ends as one whose scan was refused would.
+    if (m_startOptions.unattended && !Timer1->isActive())
+        QTimer::singleShot(0, this, &QWidget::close);
 }
 
 void Tfrmmain::closeEvent(QCloseEvent* event)

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -49,7 +50,15 @@ struct StartOptions {
     QStringList arguments;              // those after the program's name, read by ParseCommandLine
     bool echoErrorsToStderr = false;    // an automatic run: every errors-list row goes to standard error too
     bool closeWhenAutoRunEnds = false;  // no screen: nobody could close the window when the scan ends
+    // /autorun with /autoclose, or /autorun without a screen: nobody may be
+    // there to answer a message or close the window. Message boxes close by
+    // themselves after kUnattendedMessageTimeout, and a start that ends before
+    // its scan (no client, a settings file that fails to load) closes the
+    // window as the end of the scan would.
+    bool unattended = false;
 };
+
+inline constexpr std::chrono::seconds kUnattendedMessageTimeout{60};
 
 class Tfrmmain : public QMainWindow {
     Q_OBJECT
