@@ -341,6 +341,28 @@ public:
     // its end without errors-list rows, 1 with rows, 2 no scan ran, 3 stopped.
     int unattendedExitStatus = 2;
 
+    // Desktop habits: the folder and pattern of the last scan started from
+    // Start, the patterns typed for scans and the folder of the settings
+    // files, kept in the window-state file (settings/frm_windowstate.cpp);
+    // the title naming the settings file (settings/frm_settingsfile.cpp);
+    // the keyboard shortcuts (app/tfrmmain.cpp).
+    // The last scan's folder, once the drive list is filled; a folder gone
+    // leaves the list as it is.
+    void RestoreLastScanFolder();
+    // Notes a scan that ran: its folder and pattern, the pattern first among
+    // the typed ones unless it is one of the list's own.
+    void rememberScan(const QString& folder, const QString& pattern);
+
+private:
+    void setTypedPatterns(const QStringList& patterns);
+    void selectDriveOf(const QString& folder);
+    void showSettingsFile(const QString& fileName);
+    void buildShortcuts();
+    QString m_lastScanFolder;
+    QString m_lastScanPattern;
+    QStringList m_typedPatterns;  // newest first; above the list's own patterns in cboPattern
+    QString m_settingsFolder;     // host folder of the last settings file chosen in a dialog
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

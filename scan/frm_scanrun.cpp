@@ -1,6 +1,7 @@
 // One complete scan, from Start to the restored window, and the Stop button.
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -178,6 +179,14 @@ void Tfrmmain::ShowScanOutcome(std::int64_t errorRows)
     m_outcomeShown = true;
 }
 
-void Tfrmmain::cmdStartClick() { StartScan(); }
+void Tfrmmain::cmdStartClick()
+{
+    // Noted before the scan: both can be changed while it runs.
+    const QString folder = DirectoryListBox1->directory();
+    const QString pattern = cboPattern->currentText();
+    StartScan();
+    if (lastScanOutcome != ScanOutcome::NotRun)
+        rememberScan(folder, pattern);
+}
 
 void Tfrmmain::cmdStopClick() { scanProgress.Running = 0; }
