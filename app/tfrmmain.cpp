@@ -392,7 +392,8 @@ QGroupBox* Tfrmmain::buildSizeGroup()
     txtSizeBytes->setFixedWidth(120);
     lblSizeBytes = makeLabel("lblSizeBytes", QStringLiteral("Enter Size in Bytes"));
     // The tips state the boundaries as the size test applies them.
-    optSizeGreater->setToolTip(QStringLiteral("Files of at least the size below: a file of exactly that size passes"));
+    optSizeGreater->setToolTip(
+        QStringLiteral("Files of at least the size below: a file of exactly that size passes"));
     optSizeLess->setToolTip(QStringLiteral("Files of at most the size below: a file of exactly that size passes"));
     optSizeEqual->setToolTip(QStringLiteral("Files of exactly the size below"));
     optSizeIgnore->setToolTip(QStringLiteral("No size test: files of any size pass"));

@@ -276,7 +276,8 @@ bool loadListKeys(const SettingsFileReads& file, QPlainTextEdit* memCommandFile,
 
 void Tfrmmain::Button1Click()
 {
-    const std::optional<QString> chosen = uiServices().saveFileName(this, settingsDialogRequest(m_settingsFolder, false));
+    const std::optional<QString> chosen = uiServices().saveFileName(this,
+                                                                    settingsDialogRequest(m_settingsFolder, false));
     if (!chosen)
         return;
     m_settingsFolder = QFileInfo(*chosen).absolutePath();
@@ -356,7 +357,8 @@ void Tfrmmain::Button1Click()
 
 void Tfrmmain::Button2Click()
 {
-    const std::optional<QString> chosen = uiServices().openFileName(this, settingsDialogRequest(m_settingsFolder, true));
+    const std::optional<QString> chosen = uiServices().openFileName(this,
+                                                                    settingsDialogRequest(m_settingsFolder, true));
     if (!chosen)
         return;
     m_settingsFolder = QFileInfo(*chosen).absolutePath();

@@ -74,8 +74,8 @@ TEST_F(DesktopHabits, TheLastScanAndTheTypedPatternsComeBackAtTheNextStart)
     // Ten are kept, the newest first.
     for (int i = 0; i < 11; ++i)
         scanWith(QString("p%1*").arg(i));
-    EXPECT_EQ(patternList().mid(0, 11), QStringList({"p10*", "p9*", "p8*", "p7*", "p6*", "p5*", "p4*", "p3*",
-                                                     "p2*", "p1*", "*.*"}));
+    EXPECT_EQ(patternList().mid(0, 11),
+              QStringList({"p10*", "p9*", "p8*", "p7*", "p6*", "p5*", "p4*", "p3*", "p2*", "p1*", "*.*"}));
 }
 
 TEST_F(DesktopHabits, AHabitMissingOrDamagedLoadsAsNothing)
@@ -89,18 +89,29 @@ TEST_F(DesktopHabits, AHabitMissingOrDamagedLoadsAsNothing)
         QStringList typed;
     } cases[] = {
         {"no habits yet", "[Size]\r\nWidth=700\r\n", "F:\\", "*.*", {}},
-        {"as kept", "[LastScan]\r\nFolder=F:\\THERE\r\nPattern=*.log\r\n[Patterns]\r\nPattern0=*.log\r\n",
-         "F:\\THERE", "*.log", {"*.log"}},
+        {"as kept",
+         "[LastScan]\r\nFolder=F:\\THERE\r\nPattern=*.log\r\n[Patterns]\r\nPattern0=*.log\r\n",
+         "F:\\THERE",
+         "*.log",
+         {"*.log"}},
         {"folder gone", "[LastScan]\r\nFolder=F:\\GONE\r\nPattern=*.log\r\n", "F:\\", "*.log", {}},
         {"drive not mapped", "[LastScan]\r\nFolder=Q:\\DATA\r\n", "F:\\", "*.*", {}},
         {"no path at all", "[LastScan]\r\nFolder=::\x01?*\r\n", "F:\\", "*.*", {}},
-        {"too long to be whole", "[LastScan]\r\nFolder=F:\\" + tooLong + "\r\nPattern=" + tooLong + "\r\n", "F:\\",
-         "*.*", {}},
+        {"too long to be whole",
+         "[LastScan]\r\nFolder=F:\\" + tooLong + "\r\nPattern=" + tooLong + "\r\n",
+         "F:\\",
+         "*.*",
+         {}},
         {"gaps, blanks, twins and the list's own",
          "[Patterns]\r\nPattern0=\r\nPattern2=a*\r\nPattern3=A*\r\nPattern4=*.JPG\r\nPattern5=" + tooLong +
              "\r\nPattern9=z*\r\nPattern10=beyond\r\n",
-         "F:\\", "*.*", {"a*", "z*"}},
-        {"not a profile", std::string("\0\xff", 2) + "[LastScan\r\nFolder\r\n=\r\n[Patterns]]\r\n=x\r\n", "F:\\", "*.*",
+         "F:\\",
+         "*.*",
+         {"a*", "z*"}},
+        {"not a profile",
+         std::string("\0\xff", 2) + "[LastScan\r\nFolder\r\n=\r\n[Patterns]]\r\n=x\r\n",
+         "F:\\",
+         "*.*",
          {}},
     };
     for (const auto& c : cases) {

@@ -362,9 +362,9 @@ TEST_F(Scan, OutputFileThatCannotBeOpenedLeavesTheWindowIdle)
         ui.clear();
         w->txtOutputFilename->setText(QString::fromStdString(c.typed));
         clickStart();
-        EXPECT_EQ(ui.messageTexts(), std::vector<QString>{QString::fromStdString(
-                                         "Unable to Open output file. Please check to the path\n" + c.opened +
-                                         ": " + c.reason)});
+        EXPECT_EQ(ui.messageTexts(),
+                  std::vector<QString>{QString::fromStdString(
+                      "Unable to Open output file. Please check to the path\n" + c.opened + ": " + c.reason)});
         EXPECT_EQ(status(), (std::array<std::string, 5>{"", "0", "0", "0", "0"}));
         EXPECT_EQ(results().size(), 1u);  // the previous scan's rows stay
         EXPECT_TRUE(ui.cursors.empty());

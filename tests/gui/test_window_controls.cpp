@@ -417,7 +417,8 @@ TEST_F(WindowDesign, TipsSayWhatSignsAndTestBoxesDoAndHowBoundariesCount)
     ScanCriteria dates;
     dates.BeforeDate = 100;
     dates.AfterDate = 102;
-    for (const auto& [mode, inside, outside] : {std::tuple{1, 100, 101}, {3, 102, 101}, {4, 100, 99}, {4, 102, 103}}) {
+    for (const auto& [mode, inside, outside] :
+         {std::tuple{1, 100, 101}, {3, 102, 101}, {4, 100, 99}, {4, 102, 103}}) {
         dates.DateMode = mode;
         ASSERT_TRUE(dateTestPasses(dates, inside) && !dateTestPasses(dates, outside)) << "the named days pass";
     }

@@ -56,8 +56,8 @@ public:
     std::vector<HelpCall> helpCalls;
     std::vector<FileDialog> fileDialogs;  // open and save, in order
     std::vector<ModalDialog> modalDialogs;
-    std::vector<QString> desktopOpens;  // host paths handed to the desktop
-    bool desktopSucceeds = true;        // what openWithDesktop answers
+    std::vector<QString> desktopOpens;            // host paths handed to the desktop
+    bool desktopSucceeds = true;                  // what openWithDesktop answers
     std::chrono::milliseconds messageTimeout{0};  // the last setMessageTimeout
 
     // The answers of the next file dialogs, first in first out; a dialog with
