@@ -184,8 +184,7 @@ TEST_F(AboutAndHelp, AMissingHelpFileOrTopicIsReportedInAMessage)
 
 TEST(ShippedHelpFile, HasTopicOneAndATopicForEveryPage)
 {
-    const std::filesystem::path source = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() /
-                                         "app" / "TRAWL.HLP";
+    const std::filesystem::path source = std::filesystem::path(TRAWL_SOURCE_DIR) / "app" / "TRAWL.HLP";
     QFile file(QString::fromStdString(source.string()));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << source;
     const QList<HelpTopic> topics = parseHelpTopics(QString::fromUtf8(file.readAll()));
