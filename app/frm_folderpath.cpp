@@ -58,19 +58,24 @@ void Tfrmmain::txtPathEditingFinished()
         txtPath->setText(current);
         uiServices().messageBox(this, refusalMessage(typed, code), QStringLiteral("Trawl"));
     } else {
-        // The drive list shows the drive of the new folder; choosing the entry
-        // this way runs no drive rule, which would list the drive's root.
         const QString folder = DirectoryListBox1->directory();
-        for (int entry = 0; entry < cboDrives->count(); ++entry) {
-            if (cboDrives->itemText(entry).startsWith(folder.left(1), Qt::CaseInsensitive)) {
-                const QSignalBlocker blocker(cboDrives);
-                cboDrives->setCurrentIndex(entry);
-                break;
-            }
-        }
+        selectDriveOf(folder);
         txtPath->setText(folder);
     }
     m_applyingPath = false;
+}
+
+void Tfrmmain::selectDriveOf(const QString& folder)
+{
+    // Choosing the entry this way runs no drive rule, which would list the
+    // drive's root.
+    for (int entry = 0; entry < cboDrives->count(); ++entry) {
+        if (cboDrives->itemText(entry).startsWith(folder.left(1), Qt::CaseInsensitive)) {
+            const QSignalBlocker blocker(cboDrives);
+            cboDrives->setCurrentIndex(entry);
+            return;
+        }
+    }
 }
 
 void Tfrmmain::ShowStartFolder()

@@ -4,6 +4,9 @@
 #include "app/helpviewer.h"
 
 #include <QFile>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTextBrowser>
 #include <QUrl>
@@ -113,7 +116,11 @@ QString helpTopicHtml(const HelpTopic& topic)
     return html;
 }
 
-HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window), m_browser(new QTextBrowser(this))
+HelpViewer::HelpViewer(QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      m_back(new QPushButton(QStringLiteral("Back"), this)),
+      m_contents(new QPushButton(QStringLiteral("Contents"), this)),
+      m_browser(new QTextBrowser(this))
 {
     setObjectName(QStringLiteral("HelpViewer"));
     // The viewer never keeps the program running once the main window closes.
@@ -121,13 +128,54 @@ HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window), m_browser
     resize(560, 480);
     m_browser->setObjectName(QStringLiteral("helpBrowser"));
     m_browser->setOpenLinks(false);
+    m_back->setObjectName(QStringLiteral("helpBack"));
+    m_back->setShortcut(QKeySequence::Back);
+    m_back->setEnabled(false);
+    m_contents->setObjectName(QStringLiteral("helpContents"));
+    auto* buttons = new QHBoxLayout;
+    buttons->setContentsMargins(6, 6, 6, 0);
+    buttons->addWidget(m_back);
+    buttons->addWidget(m_contents);
+    buttons->addStretch(1);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    layout->addLayout(buttons);
     layout->addWidget(m_browser);
     connect(m_browser, &QTextBrowser::anchorClicked, this, [this](const QUrl& url) {
         if (url.scheme() == kTopicScheme)
-            showTopic(url.path().toInt());
+            follow(url.path().toInt());
     });
+    connect(m_back, &QPushButton::clicked, this, &HelpViewer::goBack);
+    connect(m_contents, &QPushButton::clicked, this, [this] {
+        if (!m_topics.isEmpty())
+            follow(m_topics.constFirst().context);
+    });
+}
+
+void HelpViewer::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void HelpViewer::follow(int context)
+{
+    const int from = m_context;
+    if (context == from || !showTopic(context) || from == 0)
+        return;
+    m_history << from;
+    m_back->setEnabled(true);
+}
+
+void HelpViewer::goBack()
+{
+    if (m_history.isEmpty())
+        return;
+    showTopic(m_history.takeLast());
+    m_back->setEnabled(!m_history.isEmpty());
 }
 
 void HelpViewer::setTopics(const QString& helpFile, const QList<HelpTopic>& topics)
@@ -135,6 +183,8 @@ void HelpViewer::setTopics(const QString& helpFile, const QList<HelpTopic>& topi
     m_helpFile = helpFile;
     m_topics = topics;
     m_context = 0;
+    m_history.clear();
+    m_back->setEnabled(false);
 }
 
 bool HelpViewer::showTopic(int context)

@@ -17,6 +17,7 @@
 #include <QStringList>
 #include <QWidget>
 
+class QPushButton;
 class QTextBrowser;
 
 struct HelpTopic {
@@ -30,7 +31,9 @@ QList<HelpTopic> parseHelpTopics(const QString& text);
 // The topic as HTML for the viewer; all of its text is escaped first.
 QString helpTopicHtml(const HelpTopic& topic);
 
-// A non-modal window showing one topic at a time; links move between topics.
+// A non-modal window showing one topic at a time; links move between topics,
+// Back (Alt+Left) returns along them, Contents shows the file's first topic
+// and Esc closes the window.
 class HelpViewer : public QWidget {
     Q_OBJECT
 
@@ -49,7 +52,17 @@ public:
     bool showTopic(int context);
     void setTopics(const QString& helpFile, const QList<HelpTopic>& topics);
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
+    // Shows a topic reached from the one shown, which Back then returns to.
+    void follow(int context);
+    void goBack();
+
+    QPushButton* m_back;
+    QPushButton* m_contents;
+    QList<int> m_history;  // the topics Back returns to, the last first
     QTextBrowser* m_browser;
     QString m_helpFile;
     QList<HelpTopic> m_topics;

@@ -200,8 +200,10 @@ int main(int argc, char* argv[])
     QStringList arguments = QApplication::arguments();
     if (!arguments.isEmpty())
         arguments.removeFirst();
-    frmmain.setStartOptions(
-        {.arguments = arguments, .echoErrorsToStderr = autoRun, .closeWhenAutoRunEnds = headless});
+    frmmain.setStartOptions({.arguments = arguments,
+                             .echoErrorsToStderr = autoRun,
+                             .closeWhenAutoRunEnds = headless,
+                             .unattended = autoRun && (autoClose || headless)});
 
     // In an unattended run, SIGTERM or SIGINT (a scheduler's time limit,
     // Ctrl+C) stops the scan as the Stop button does; the run then ends.
@@ -222,11 +224,6 @@ int main(int argc, char* argv[])
     }
 
     frmmain.show();
-    // Without a screen, a start-up that ended before the automatic run (no
-    // client, a settings file that failed to load) leaves nothing to wait for.
-    if (headless && autoRun && !frmmain.Timer1->isActive())
-        return autoClose ? 2 : 0;
-
     const int status = app.exec();
     if (autoRun && autoClose)
         return frmmain.unattendedExitStatus;

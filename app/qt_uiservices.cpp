@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QScreen>
+#include <QTimer>
 #include <QUrl>
 
 #include "app/helpviewer.h"
@@ -20,8 +21,12 @@ public:
     {
         QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, owner);
         box.setTextFormat(Qt::PlainText);
+        if (m_messageTimeout.count() > 0)
+            QTimer::singleShot(m_messageTimeout, &box, &QDialog::accept);
         box.exec();
     }
+
+    void setMessageTimeout(std::chrono::milliseconds timeout) override { m_messageTimeout = timeout; }
 
     void messageBeep(unsigned) override { QApplication::beep(); }
 
@@ -68,6 +73,8 @@ public:
     }
 
 private:
+    std::chrono::milliseconds m_messageTimeout{0};
+
     static std::optional<QString> runFileDialog(QWidget* owner, const FileDialogRequest& request,
                                                 QFileDialog::AcceptMode mode)
     {

@@ -40,6 +40,7 @@
 #include "app/tfrmabout.h"
 #include "output/qt_listmodels.h"
 #include "platform/helpfile.h"
+#include "platform/uiservices.h"
 #include "scan/filetests.h"
 
 namespace {
@@ -186,6 +187,7 @@ Tfrmmain::Tfrmmain(QWidget* parent) : QMainWindow(parent)
     HelpFile = QString::fromStdString(findHelpFile(QCoreApplication::applicationDirPath().toStdString()));
     buildWindow();
     connectRules();
+    buildShortcuts();
 }
 
 Tfrmmain::~Tfrmmain()
@@ -391,6 +393,14 @@ QGroupBox* Tfrmmain::buildSizeGroup()
     txtSizeBytes = named(new QLineEdit, "txtSizeBytes");
     txtSizeBytes->setFixedWidth(120);
     lblSizeBytes = makeLabel("lblSizeBytes", QStringLiteral("Enter Size in Bytes"));
+    // The tips state the boundaries as the size test applies them.
+    optSizeGreater->setToolTip(
+        QStringLiteral("Files of at least the size below: a file of exactly that size passes"));
+    optSizeLess->setToolTip(QStringLiteral("Files of at most the size below: a file of exactly that size passes"));
+    optSizeEqual->setToolTip(QStringLiteral("Files of exactly the size below"));
+    optSizeIgnore->setToolTip(QStringLiteral("No size test: files of any size pass"));
+    txtSizeBytes->setToolTip(QStringLiteral("The size in bytes as a plain number (1048576 is one megabyte); "
+                                            "anything after the number, as in 12kb, is ignored"));
     auto* sizeLayout = new QVBoxLayout(GroupBox1);
     for (QWidget* widget : {static_cast<QWidget*>(optSizeGreater), static_cast<QWidget*>(optSizeLess),
                             static_cast<QWidget*>(optSizeEqual), static_cast<QWidget*>(optSizeIgnore)})
@@ -410,6 +420,11 @@ QGroupBox* Tfrmmain::buildDatesGroup()
     optDateModified = makeRadio("optDateModified", QStringLiteral("Modified Date"));
     optDateCreation = makeRadio("optDateCreation", QStringLiteral("Creation Date"));
     optDateIgnore = makeRadio("optDateIgnore", QStringLiteral("Ignore Dates"));
+    optDateAccessed->setToolTip(QStringLiteral("Test the day each file was last accessed"));
+    optDateModified->setToolTip(QStringLiteral("Test the day each file was last changed; the time of day is not "
+                                               "compared"));
+    optDateCreation->setToolTip(QStringLiteral("Test the day each file was created"));
+    optDateIgnore->setToolTip(QStringLiteral("No date test: files of any date pass"));
     auto* typeLayout = new QGridLayout(RadioGroup1);
     typeLayout->setVerticalSpacing(4);
     typeLayout->addWidget(optDateAccessed, 0, 0);
@@ -425,6 +440,18 @@ QGroupBox* Tfrmmain::buildDatesGroup()
     dtpBefore = named(new DatePicker, "dtpBefore");
     dtpAfter = named(new DatePicker, "dtpAfter");
     dtpExact = named(new DatePicker, "dtpExact");
+    // The tips state the boundaries as the date test applies them: whole days,
+    // the days named included.
+    optDateBefore->setToolTip(QStringLiteral("Files dated on or before the day beside Before"));
+    optDateBetween->setToolTip(QStringLiteral("Files dated from the day beside Before to the day beside After, both "
+                                              "days included; Before must be the earlier day"));
+    optDateAfter->setToolTip(QStringLiteral("Files dated on or after the day beside After"));
+    optDateExact->setToolTip(QStringLiteral("Files dated on the day beside On Exact Date"));
+    dtpBefore->setToolTip(QStringLiteral("Before: files dated on or before this day pass. Between: the first day, "
+                                         "included"));
+    dtpAfter->setToolTip(QStringLiteral("After: files dated on or after this day pass. Between: the last day, "
+                                        "included"));
+    dtpExact->setToolTip(QStringLiteral("Files dated on this day pass"));
     auto* parameterLayout = new QGridLayout(GroupBox3);
     parameterLayout->setVerticalSpacing(4);
     parameterLayout->addWidget(optDateBefore, 0, 0);
@@ -454,6 +481,10 @@ void Tfrmmain::buildAttributesPage()
     grid->setHorizontalSpacing(24);
     grid->setVerticalSpacing(6);
     addCheckColumns(grid, kAttributeBoxes, m_attributeBoxes, 7);
+    for (QCheckBox* box : m_attributeBoxes)
+        box->setToolTip(QStringLiteral("Only files with the %1 attribute; a file needs every attribute ticked, "
+                                       "others it has do not matter")
+                            .arg(box->text()));
     auto* page = new QGridLayout(TabSheet3);
     page->addWidget(GroupBox4, 0, 0);
     page->setRowStretch(1, 1);
@@ -485,6 +516,10 @@ void Tfrmmain::buildOwnersPage()
     cmdUserAdd = makeButton("cmdUserAdd", QStringLiteral(">"), 36);
     cmdUserRemove = makeButton("cmdUserRemove", QStringLiteral("<"), 36);
     cmdUsersDeleteAll = makeButton("cmdUsersDeleteAll", QStringLiteral("<<"), 36);
+    cmdUserAdd->setToolTip(QStringLiteral("Add the object selected in the tree to the owners: a file must belong "
+                                          "to one of them"));
+    cmdUserRemove->setToolTip(QStringLiteral("Remove the selected owner from the list"));
+    cmdUsersDeleteAll->setToolTip(QStringLiteral("Remove every owner from the list: no owner test"));
     lstUsers = named(new QListWidget, "lstUsers");
     lstUsers->setFixedWidth(210);
 
@@ -733,6 +768,27 @@ void Tfrmmain::connectRules()
     connect(Timer1, &QTimer::timeout, this, &Tfrmmain::Timer1Timer);
 }
 
+// The keys of a desktop program, on every page of the window. Start is
+// pressed rather than its handler called, so a running scan (Start disabled)
+// ignores them.
+void Tfrmmain::buildShortcuts()
+{
+    const auto addShortcut = [this](const char* name, const QList<QKeySequence>& keys, auto handler) {
+        auto* action = new QAction(this);
+        action->setObjectName(QLatin1String(name));
+        action->setShortcuts(keys);
+        connect(action, &QAction::triggered, this, handler);
+        addAction(action);
+    };
+    addShortcut("actHelp", {QKeySequence(Qt::Key_F1)}, &Tfrmmain::cmdHelpClick);
+    addShortcut("actLoadSettings", {QKeySequence(Qt::CTRL | Qt::Key_O)}, &Tfrmmain::Button2Click);
+    addShortcut("actSaveSettings", {QKeySequence(Qt::CTRL | Qt::Key_S)}, &Tfrmmain::Button1Click);
+    addShortcut("actStartScan",
+                {QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL | Qt::Key_Return),
+                 QKeySequence(Qt::CTRL | Qt::Key_Enter)},
+                [this] { cmdStart->click(); });
+}
+
 void Tfrmmain::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
@@ -741,7 +797,12 @@ void Tfrmmain::showEvent(QShowEvent* event)
     if (m_shown || event->spontaneous())
         return;
     m_shown = true;
+    if (m_startOptions.unattended)
+        uiServices().setMessageTimeout(kUnattendedMessageTimeout);
     FormShow();
+    // A run that cannot start ends as one whose scan was refused would.
+    if (m_startOptions.unattended && !Timer1->isActive())
+        QTimer::singleShot(0, this, &QWidget::close);
 }
 
 void Tfrmmain::closeEvent(QCloseEvent* event)

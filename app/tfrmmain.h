@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -49,7 +50,15 @@ struct StartOptions {
     QStringList arguments;              // those after the program's name, read by ParseCommandLine
     bool echoErrorsToStderr = false;    // an automatic run: every errors-list row goes to standard error too
     bool closeWhenAutoRunEnds = false;  // no screen: nobody could close the window when the scan ends
+    // /autorun with /autoclose, or /autorun without a screen: nobody may be
+    // there to answer a message or close the window. Message boxes close by
+    // themselves after kUnattendedMessageTimeout, and a start that ends before
+    // its scan (no client, a settings file that fails to load) closes the
+    // window as the end of the scan would.
+    bool unattended = false;
 };
+
+inline constexpr std::chrono::seconds kUnattendedMessageTimeout{60};
 
 class Tfrmmain : public QMainWindow {
     Q_OBJECT
@@ -331,6 +340,28 @@ public:
     // The exit status of a run with /autorun and /autoclose: 0 the scan ran to
     // its end without errors-list rows, 1 with rows, 2 no scan ran, 3 stopped.
     int unattendedExitStatus = 2;
+
+    // Desktop habits: the folder and pattern of the last scan started from
+    // Start, the patterns typed for scans and the folder of the settings
+    // files, kept in the window-state file (settings/frm_windowstate.cpp);
+    // the title naming the settings file (settings/frm_settingsfile.cpp);
+    // the keyboard shortcuts (app/tfrmmain.cpp).
+    // The last scan's folder, once the drive list is filled; a folder gone
+    // leaves the list as it is.
+    void RestoreLastScanFolder();
+    // Notes a scan that ran: its folder and pattern, the pattern first among
+    // the typed ones unless it is one of the list's own.
+    void rememberScan(const QString& folder, const QString& pattern);
+
+private:
+    void setTypedPatterns(const QStringList& patterns);
+    void selectDriveOf(const QString& folder);
+    void showSettingsFile(const QString& fileName);
+    void buildShortcuts();
+    QString m_lastScanFolder;
+    QString m_lastScanPattern;
+    QStringList m_typedPatterns;  // newest first; above the list's own patterns in cboPattern
+    QString m_settingsFolder;     // host folder of the last settings file chosen in a dialog
 
 protected:
     void showEvent(QShowEvent* event) override;

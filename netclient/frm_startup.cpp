@@ -121,6 +121,7 @@ void Tfrmmain::FormShow()
 
     RestoreWindowState();
     FillDriveList();
+    RestoreLastScanFolder();
 
     // Expanding the root lists the top of the directory at once (through the
     // tree's expansion handler) and selects the root. The tree never sorts by

@@ -8,6 +8,7 @@
 #include <QSize>
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <optional>
 
 class QDialog;
@@ -43,6 +44,10 @@ public:
     // program, or a host folder with its file manager. False when nothing
     // could open it; services without a desktop open nothing.
     virtual bool openWithDesktop(const QString&) { return false; }
+    // From now on a message box nobody answers closes by itself after this
+    // time, as if answered with OK; zero waits for the answer. For runs that
+    // nobody may be watching. Services that never wait ignore it.
+    virtual void setMessageTimeout(std::chrono::milliseconds) {}
 };
 
 // The program-wide services; the Qt implementation until something else is set.

@@ -1,6 +1,7 @@
 // One complete scan, from Start to the restored window, and the Stop button.
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -73,10 +74,15 @@ void Tfrmmain::StartScan()
     // be opened leaves the window idle.
     if (scanCriteria.OutputToFile == 1) {
         int error = 0;
-        scanProgress.OutputFile = OutputStream::open(platform::resolveUserPath(scanCriteria.OutputFileName),
-                                                     chkAppend->isChecked(), &error);
+        const std::string outputPath = platform::resolveUserPath(scanCriteria.OutputFileName);
+        scanProgress.OutputFile = OutputStream::open(outputPath, chkAppend->isChecked(), &error);
         if (!scanProgress.OutputFile) {
-            uiServices().messageBox(this, QStringLiteral("Unable to Open output file. Please check to the path"),
+            // The file as the system was asked for it (a drive path resolved),
+            // and why the system refused it.
+            uiServices().messageBox(this,
+                                    QStringLiteral("Unable to Open output file. Please check to the path\n%1: %2")
+                                        .arg(QString::fromStdString(outputPath),
+                                             QString::fromLocal8Bit(std::strerror(error))),
                                     QStringLiteral("Trawl"));
             return;
         }
@@ -185,6 +191,14 @@ QString Tfrmmain::ownerNamesNote() const
                                   : QString();
 }
 
-void Tfrmmain::cmdStartClick() { StartScan(); }
+void Tfrmmain::cmdStartClick()
+{
+    // Noted before the scan: both can be changed while it runs.
+    const QString folder = DirectoryListBox1->directory();
+    const QString pattern = cboPattern->currentText();
+    StartScan();
+    if (lastScanOutcome != ScanOutcome::NotRun)
+        rememberScan(folder, pattern);
+}
 
 void Tfrmmain::cmdStopClick() { scanProgress.Running = 0; }

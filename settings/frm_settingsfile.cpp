@@ -3,6 +3,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -194,15 +195,18 @@ QString tooManyMessage(const char* what, qsizetype count)
         .arg(count);
 }
 
-FileDialogRequest settingsDialogRequest(bool fileMustExist)
+// The dialogs open where the last settings file was chosen, while that
+// folder is there; else in the executable's folder. Save asks before it
+// replaces a file.
+FileDialogRequest settingsDialogRequest(const QString& lastFolder, bool fileMustExist)
 {
     FileDialogRequest request;
-    request.initialFolder = fromUtf8(profile::executableFolder());
+    request.initialFolder = QFileInfo(lastFolder).isDir() ? lastFolder : fromUtf8(profile::executableFolder());
     request.defaultExtension = "tws";
     request.filterName = "Trawl Files *.tws";
     request.filterPattern = "*.tws";
     request.fileMustExist = fileMustExist;
-    request.overwritePrompt = false;
+    request.overwritePrompt = !fileMustExist;
     return request;
 }
 
@@ -272,9 +276,11 @@ bool loadListKeys(const SettingsFileReads& file, QPlainTextEdit* memCommandFile,
 
 void Tfrmmain::Button1Click()
 {
-    const std::optional<QString> chosen = uiServices().saveFileName(this, settingsDialogRequest(false));
+    const std::optional<QString> chosen = uiServices().saveFileName(this,
+                                                                    settingsDialogRequest(m_settingsFolder, false));
     if (!chosen)
         return;
+    m_settingsFolder = QFileInfo(*chosen).absolutePath();
     // The whole name is used: a name cut at some length would name another file.
     const std::string fileName = utf8(*chosen);
 
@@ -345,13 +351,17 @@ void Tfrmmain::Button1Click()
     // no keys behind, and a failed write leaves it as it was.
     if (const ProfileWriteResult failed = IniReplaceFile(fileName, kSection, entries))
         uiServices().messageBox(this, fromUtf8(failed->message()), "Trawl");
+    else
+        showSettingsFile(*chosen);
 }
 
 void Tfrmmain::Button2Click()
 {
-    const std::optional<QString> chosen = uiServices().openFileName(this, settingsDialogRequest(true));
+    const std::optional<QString> chosen = uiServices().openFileName(this,
+                                                                    settingsDialogRequest(m_settingsFolder, true));
     if (!chosen)
         return;
+    m_settingsFolder = QFileInfo(*chosen).absolutePath();
     LoadSettings(*chosen);
 }
 
@@ -427,5 +437,16 @@ bool Tfrmmain::LoadSettings(const QString& fileName)
             return false;
     }
 
-    return loadListKeys(file, memCommandFile, lstUsers);
+    if (!loadListKeys(file, memCommandFile, lstUsers))
+        return false;
+    showSettingsFile(fileName);
+    return true;
+}
+
+void Tfrmmain::showSettingsFile(const QString& fileName)
+{
+    // The name of the file the profile routines used, without its folder: a
+    // drive path or a bare name on the command line is shown as found.
+    const QString shown = QFileInfo(fromUtf8(ResolveProfilePath(utf8(fileName)))).fileName();
+    setWindowTitle(shown + " - Trawl");
 }

@@ -1,8 +1,10 @@
 // The window's size, place, state and results columns, kept in TRAWL.INI
 // from one run to the next.
+#include <QComboBox>
 #include <QHeaderView>
 #include <QTreeView>
 
+#include "app/folderlistbox.h"
 #include "app/tfrmmain.h"
 #include "platform/uiservices.h"
 #include "settings/profileroutines.h"
@@ -16,6 +18,30 @@ constexpr int kStoredColumns = 4;
 enum StoredState : std::int32_t { Normal = 0, Minimised = 1, Maximised = 2 };
 
 std::string columnKey(int column) { return "Column" + std::to_string(column); }
+
+// The desktop's habits, in sections of their own beside Size and Columns.
+constexpr const char* kLastScanSection = "LastScan";
+constexpr const char* kPatternsSection = "Patterns";
+constexpr const char* kSettingsFilesSection = "SettingsFiles";
+constexpr int kTypedPatternCount = 10;
+
+std::string patternKey(int slot) { return "Pattern" + std::to_string(slot); }
+
+// A value the file holds whole; a cut one would name another folder or
+// pattern, so it counts as none, when read and when about to be written.
+bool storable(const QString& value) { return value.toStdString().size() <= kProfileValueLimit; }
+
+QString storedText(const ProfileSectionReader& section, const std::string& key)
+{
+    return section.overLimit(key) ? QString() : QString::fromStdString(section.readString(key, ""));
+}
+
+// One of the patterns the list has of its own, below the typed ones shown
+// above them. Patterns compare blind to case, as the wildcard match does.
+bool isListPattern(const QComboBox* patterns, qsizetype typedShown, const QString& pattern)
+{
+    return patterns->findText(pattern, Qt::MatchFixedString) >= typedShown;
+}
 
 }  // namespace
 
@@ -60,6 +86,57 @@ void Tfrmmain::RestoreWindowState()
             columnWidth = kDefaultColumnWidth;  // no width to give a column
         lvwResults->setColumnWidth(column, columnWidth);
     }
+
+    // A habit missing or damaged in the file is simply not there.
+    const ProfileSectionReader lastScan(kStateFile, kLastScanSection);
+    m_lastScanFolder = storedText(lastScan, "Folder");
+    m_lastScanPattern = storedText(lastScan, "Pattern");
+    const ProfileSectionReader patterns(kStateFile, kPatternsSection);
+    QStringList typed;
+    for (int slot = 0; slot < kTypedPatternCount; ++slot) {
+        const QString pattern = storedText(patterns, patternKey(slot));
+        if (!pattern.isEmpty() && !typed.contains(pattern, Qt::CaseInsensitive) &&
+            !isListPattern(cboPattern, m_typedPatterns.size(), pattern))
+            typed << pattern;
+    }
+    setTypedPatterns(typed);
+    if (!m_lastScanPattern.isEmpty())
+        cboPattern->setEditText(m_lastScanPattern);
+    m_settingsFolder = storedText(ProfileSectionReader(kStateFile, kSettingsFilesSection), "Folder");
+}
+
+void Tfrmmain::RestoreLastScanFolder()
+{
+    // A folder removed, or a drive no longer mapped, leaves the drive list's
+    // own choice without a word: the folder is a habit, not a setting.
+    if (!m_lastScanFolder.isEmpty() && DirectoryListBox1->setDirectory(m_lastScanFolder) == 0)
+        selectDriveOf(DirectoryListBox1->directory());
+}
+
+void Tfrmmain::rememberScan(const QString& folder, const QString& pattern)
+{
+    if (storable(folder))
+        m_lastScanFolder = folder;
+    if (!storable(pattern))
+        return;
+    m_lastScanPattern = pattern;
+    // The list's own patterns stay where they are.
+    if (isListPattern(cboPattern, m_typedPatterns.size(), pattern))
+        return;
+    QStringList typed = m_typedPatterns;
+    typed.removeIf([&](const QString& known) { return known.compare(pattern, Qt::CaseInsensitive) == 0; });
+    typed.prepend(pattern);
+    setTypedPatterns(typed.mid(0, kTypedPatternCount));
+}
+
+void Tfrmmain::setTypedPatterns(const QStringList& patterns)
+{
+    const QString text = cboPattern->currentText();
+    for (qsizetype shown = 0; shown < m_typedPatterns.size(); ++shown)
+        cboPattern->removeItem(0);
+    cboPattern->insertItems(0, patterns);
+    m_typedPatterns = patterns;
+    cboPattern->setEditText(text);
 }
 
 void Tfrmmain::FormClose()
@@ -88,4 +165,17 @@ void Tfrmmain::FormClose()
         if (failed(IniWriteInteger(kStateFile, "Columns", columnKey(column), lvwResults->columnWidth(column))))
             return;
     }
+
+    // Only what there is: a window that never scanned adds no sections.
+    const auto writeHabit = [&](const char* section, const std::string& key, const QString& value) {
+        return !value.isEmpty() && failed(IniWriteString(kStateFile, section, key, value.toStdString()));
+    };
+    if (writeHabit(kLastScanSection, "Folder", m_lastScanFolder) ||
+        writeHabit(kLastScanSection, "Pattern", m_lastScanPattern))
+        return;
+    for (int slot = 0; slot < m_typedPatterns.size(); ++slot) {
+        if (writeHabit(kPatternsSection, patternKey(slot), m_typedPatterns[slot]))
+            return;
+    }
+    writeHabit(kSettingsFilesSection, "Folder", m_settingsFolder);
 }

@@ -105,7 +105,7 @@ expect_summary 0 0 0 0 0
 write_settings chkOutputResults=1 chkOutputSize=1 "txtOutputFilename=$work/no/such/folder/out.csv"
 run "/settings=$work/run.tws" /autorun /autoclose
 expect_status 2 "output file that cannot be opened"
-expect_stderr "Trawl: Unable to Open output file. Please check to the path"
+expect_stderr "Trawl: Unable to Open output file. Please check to the path $work/no/such/folder/out.csv: No such file or directory"
 
 # 3: the scan is stopped (SIGTERM, as a scheduler's time limit sends it).
 mkdir -p "$volume/MANY"

@@ -353,17 +353,30 @@ TEST_F(Scan, OutputFileThatCannotBeOpenedLeavesTheWindowIdle)
     ui.clear();
 
     w->chkOutputResults->click();
-    w->txtOutputFilename->setText(QString::fromStdString(ws.root() + "/no such folder/out.txt"));
     w->chkOutputFilename->setChecked(true);
-    clickStart();
-    EXPECT_EQ(ui.messageTexts(),
-              std::vector<QString>{QStringLiteral("Unable to Open output file. Please check to the path")});
-    EXPECT_EQ(status(), (std::array<std::string, 5>{"", "0", "0", "0", "0"}));
-    EXPECT_EQ(results().size(), 1u);  // the previous scan's rows stay
-    EXPECT_TRUE(ui.cursors.empty());
-    EXPECT_TRUE(w->cmdStart->isEnabled());
-    EXPECT_FALSE(w->cmdStop->isEnabled());
-    EXPECT_EQ(w->scanProgress.Running, 0);
+    // The message names the file the system was asked for and its reason.
+    const struct {
+        std::string typed, opened, reason;
+    } cases[] = {
+        {ws.root() + "/no such folder/out.txt", ws.root() + "/no such folder/out.txt", "No such file or directory"},
+        {"F:\\NOFOLDER\\out.txt", sys + "/NOFOLDER/out.txt", "No such file or directory"},
+        {"F:\\", sys, "Is a directory"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        ui.clear();
+        w->txtOutputFilename->setText(QString::fromStdString(c.typed));
+        clickStart();
+        EXPECT_EQ(ui.messageTexts(),
+                  std::vector<QString>{QString::fromStdString(
+                      "Unable to Open output file. Please check to the path\n" + c.opened + ": " + c.reason)});
+        EXPECT_EQ(status(), (std::array<std::string, 5>{"", "0", "0", "0", "0"}));
+        EXPECT_EQ(results().size(), 1u);  // the previous scan's rows stay
+        EXPECT_TRUE(ui.cursors.empty());
+        EXPECT_TRUE(w->cmdStart->isEnabled());
+        EXPECT_FALSE(w->cmdStop->isEnabled());
+        EXPECT_EQ(w->scanProgress.Running, 0);
+    }
 }
 
 TEST_F(Scan, ConnectionInformationFailureIsShownAndTheScanRuns)

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTextBlock>
 #include <cmath>
 #include <csignal>
@@ -473,11 +474,12 @@ TEST_F(SettingsFileTest, DialogsAndAFileThatCannotBeWritten)
     window->Button2Click();
     ASSERT_EQ(ui.fileDialogs.size(), 2u);
     for (const auto& dialog : ui.fileDialogs) {
-        EXPECT_EQ(dialog.request.initialFolder, folders.executableFolder());
+        EXPECT_EQ(dialog.request.initialFolder, folders.executableFolder()) << "no folder used yet";
         EXPECT_EQ(dialog.request.defaultExtension + dialog.request.filterName + dialog.request.filterPattern,
                   "twsTrawl Files *.tws*.tws");
-        EXPECT_FALSE(dialog.request.overwritePrompt);
-        EXPECT_EQ(dialog.request.fileMustExist, dialog.kind == RecordingUiServices::DialogKind::Open);
+        const bool open = dialog.kind == RecordingUiServices::DialogKind::Open;
+        EXPECT_EQ(dialog.request.overwritePrompt, !open) << "Save asks before it replaces a file";
+        EXPECT_EQ(dialog.request.fileMustExist, open);
     }
     EXPECT_TRUE(QDir(folders.root()).entryList({"*.tws"}).isEmpty() && ui.messages.empty());
 
@@ -489,6 +491,45 @@ TEST_F(SettingsFileTest, DialogsAndAFileThatCannotBeWritten)
         EXPECT_EQ(ui.messageTexts(), std::vector<QString>{"Unable to write to " + folders.root() + "/" + name});
     }
     EXPECT_TRUE(QFileInfo(folders.root() + "/taken.tws/inner").isDir());
+}
+
+// Both dialogs open where a settings file was last chosen, in this run and
+// the next; the title names the file the window's settings came from.
+TEST_F(SettingsFileTest, DialogsOpenInTheLastFolderAndTheTitleNamesTheFile)
+{
+    EXPECT_EQ(window->windowTitle(), "Trawl");
+    const QString nightly = folders.write("jobs/nightly.tws", tws());
+    ui.queueFileName(nightly);
+    window->Button2->click();
+    EXPECT_EQ(window->windowTitle(), "nightly.tws - Trawl");
+    QDir().mkpath(folders.root() + "/kept");
+    save(*window, "kept/weekly.tws");
+    EXPECT_EQ(window->windowTitle(), "weekly.tws - Trawl");
+    window->Button2->click();  // cancelled
+    ASSERT_EQ(ui.fileDialogs.size(), 3u);
+    EXPECT_EQ(ui.fileDialogs[1].request.initialFolder, folders.root() + "/jobs");
+    EXPECT_EQ(ui.fileDialogs[2].request.initialFolder, folders.root() + "/kept");
+
+    // A load that fails leaves the title as it was; a bare name is shown as found.
+    EXPECT_FALSE(window->LoadSettings(folders.root() + "/missing.tws"));
+    EXPECT_EQ(window->windowTitle(), "weekly.tws - Trawl");
+    folders.write(folders.configFolder() + "/bare.tws", tws());
+    ASSERT_TRUE(window->LoadSettings("bare.tws"));
+    EXPECT_EQ(window->windowTitle(), "bare.tws - Trawl");
+
+    // The next start opens there too, unless the folder has gone.
+    window->close();
+    for (const bool gone : {false, true}) {
+        SCOPED_TRACE(gone ? "folder gone" : "folder there");
+        if (gone)
+            QDir(folders.root() + "/kept").removeRecursively();
+        auto next = makeWindow();
+        next->RestoreWindowState();
+        next->Button1Click();
+        ASSERT_FALSE(ui.fileDialogs.empty());
+        EXPECT_EQ(ui.fileDialogs.back().request.initialFolder,
+                  gone ? folders.executableFolder() : folders.root() + "/kept");
+    }
 }
 
 // Every file in a folder, hidden ones (a temporary file left behind) included.

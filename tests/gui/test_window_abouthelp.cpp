@@ -131,6 +131,37 @@ TEST_F(AboutAndHelp, TheViewerShowsATopicAndFollowsLinksToOthers)
     viewer->close();
 }
 
+// Back returns along the links and Contents, Contents shows the first
+// topic, Esc closes the viewer.
+TEST_F(AboutAndHelp, TheViewerGoesBackShowsTheContentsAndClosesWithEsc)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString file = writeFile(dir, "T.HLP", "@topic 1 Trawl\nx\n@topic 2 Path\ny\n@topic 7 Errors\nz\n");
+    HelpViewer::openTopic(&window, file, 7);
+    auto* viewer = window.findChild<HelpViewer*>();
+    ASSERT_NE(viewer, nullptr);
+    auto* back = control<QPushButton>(*viewer, "helpBack");
+    auto* contents = control<QPushButton>(*viewer, "helpContents");
+    ASSERT_TRUE(back && contents);
+    EXPECT_FALSE(back->isEnabled()) << "nowhere to go back to yet";
+
+    QTest::mouseClick(contents, Qt::LeftButton);
+    emit viewer->browser()->anchorClicked(QUrl(QStringLiteral("topic:2")));
+    emit viewer->browser()->anchorClicked(QUrl(QStringLiteral("topic:9")));  // no such topic: no step
+    QList<int> seen{viewer->currentContext()};
+    while (back->isEnabled()) {
+        QTest::mouseClick(back, Qt::LeftButton);
+        seen << viewer->currentContext();
+    }
+    EXPECT_EQ(seen, (QList<int>{2, 1, 7}));
+
+    HelpViewer::openTopic(&window, file, 2);
+    EXPECT_FALSE(back->isEnabled()) << "opened afresh, the viewer starts a new way";
+    QTest::keyClick(viewer->browser(), Qt::Key_Escape);
+    EXPECT_FALSE(viewer->isVisible());
+}
+
 TEST_F(AboutAndHelp, AMissingHelpFileOrTopicIsReportedInAMessage)
 {
     QTemporaryDir dir;
@@ -153,8 +184,7 @@ TEST_F(AboutAndHelp, AMissingHelpFileOrTopicIsReportedInAMessage)
 
 TEST(ShippedHelpFile, HasTopicOneAndATopicForEveryPage)
 {
-    const std::filesystem::path source = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() /
-                                         "app" / "TRAWL.HLP";
+    const std::filesystem::path source = std::filesystem::path(TRAWL_SOURCE_DIR) / "app" / "TRAWL.HLP";
     QFile file(QString::fromStdString(source.string()));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << source;
     const QList<HelpTopic> topics = parseHelpTopics(QString::fromUtf8(file.readAll()));

@@ -23,6 +23,7 @@
 #include "app/radiobutton.h"
 #include "app/tfrmmain.h"
 #include "output/qt_listmodels.h"
+#include "scan/filetests.h"
 #include "support/gui_controls.h"
 #include "support/gui_recordinguiservices.h"
 
@@ -351,5 +352,108 @@ TEST_F(WindowDesign, EnterInAnEditBoxPressesStartUnlessStartIsDisabled)
         list->setFocus();
         QTest::keyClick(list, Qt::Key_Return);
         EXPECT_EQ(pressed.count(), 2) << "Enter in " << list->objectName().toStdString() << " started a scan";
+    }
+}
+
+// The desktop's keys work from any page and any control; the scan keys press
+// Start, so a running scan (Start disabled) ignores them.
+TEST_F(WindowDesign, KeysOpenHelpLoadOrSaveSettingsAndStartAScan)
+{
+    QObject::disconnect(window.cmdStart, &QPushButton::clicked, &window, nullptr);
+    QSignalSpy started(window.cmdStart, &QPushButton::clicked);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    enum class Effect { Help, Open, Save, Start };
+    const struct {
+        const char* name;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        const char* focus;
+        Effect effect;
+    } cases[] = {
+        {"F1", Qt::Key_F1, Qt::NoModifier, "cboDrives", Effect::Help},
+        {"Ctrl+O", Qt::Key_O, Qt::ControlModifier, "txtSizeBytes", Effect::Open},
+        {"Ctrl+S", Qt::Key_S, Qt::ControlModifier, "lvwResults", Effect::Save},
+        {"F5", Qt::Key_F5, Qt::NoModifier, "treends", Effect::Start},
+        {"Ctrl+Return", Qt::Key_Return, Qt::ControlModifier, "memCommandFile", Effect::Start},
+        {"Ctrl+Enter on the keypad", Qt::Key_Enter, Qt::ControlModifier | Qt::KeypadModifier, "lstUsers",
+         Effect::Start},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ui.clear();
+        started.clear();
+        auto* focus = control<QWidget>(window, c.focus);
+        ASSERT_NE(focus, nullptr);
+        for (QWidget* page = focus; page; page = page->parentWidget()) {
+            if (window.PageControl1->indexOf(page) >= 0)
+                window.PageControl1->setCurrentWidget(page);
+        }
+        focus->setFocus();
+        QTest::keyClick(focus, c.key, c.modifiers);
+        EXPECT_EQ(ui.helpCalls.size(), c.effect == Effect::Help ? 1u : 0u);
+        ASSERT_EQ(ui.fileDialogs.size(), c.effect == Effect::Open || c.effect == Effect::Save ? 1u : 0u);
+        if (!ui.fileDialogs.empty()) {
+            EXPECT_EQ(ui.fileDialogs[0].kind, c.effect == Effect::Open ? RecordingUiServices::DialogKind::Open
+                                                                       : RecordingUiServices::DialogKind::Save);
+        }
+        EXPECT_EQ(started.count(), c.effect == Effect::Start ? 1 : 0);
+    }
+    EXPECT_EQ(window.memCommandFile->toPlainText(), "") << "Ctrl+Return started the scan, it added no line";
+
+    started.clear();
+    window.cmdStart->setEnabled(false);
+    QTest::keyClick(window.txtSizeBytes, Qt::Key_F5);
+    EXPECT_EQ(started.count(), 0) << "no second scan while one runs";
+}
+
+// The buttons that show only a sign, and the boxes of the tests, say what
+// they do; the boundaries as the tests themselves apply them.
+TEST_F(WindowDesign, TipsSayWhatSignsAndTestBoxesDoAndHowBoundariesCount)
+{
+    ASSERT_TRUE(sizeTestPasses(1, 100, 100) && !sizeTestPasses(1, 100, 99)) << "Greater Than is at least";
+    ASSERT_TRUE(sizeTestPasses(2, 100, 100) && !sizeTestPasses(2, 100, 101)) << "Less Than is at most";
+    ScanCriteria dates;
+    dates.BeforeDate = 100;
+    dates.AfterDate = 102;
+    for (const auto& [mode, inside, outside] :
+         {std::tuple{1, 100, 101}, {3, 102, 101}, {4, 100, 99}, {4, 102, 103}}) {
+        dates.DateMode = mode;
+        ASSERT_TRUE(dateTestPasses(dates, inside) && !dateTestPasses(dates, outside)) << "the named days pass";
+    }
+    const struct {
+        const char* name;
+        const char* says;
+    } cases[] = {
+        {"cmdUserAdd", "Add the object selected"},
+        {"cmdUserRemove", "Remove the selected owner"},
+        {"cmdUsersDeleteAll", "Remove every owner"},
+        {"optSizeGreater", "at least the size below: a file of exactly that size passes"},
+        {"optSizeLess", "at most the size below: a file of exactly that size passes"},
+        {"optSizeEqual", "exactly the size"},
+        {"optSizeIgnore", "No size test"},
+        {"txtSizeBytes", "in bytes"},
+        {"optDateAccessed", "last accessed"},
+        {"optDateModified", "last changed"},
+        {"optDateCreation", "created"},
+        {"optDateIgnore", "No date test"},
+        {"optDateBefore", "on or before"},
+        {"optDateAfter", "on or after"},
+        {"optDateBetween", "both days included"},
+        {"optDateExact", "on the day"},
+        {"dtpBefore", "on or before this day pass. Between: the first day, included"},
+        {"dtpAfter", "on or after this day pass. Between: the last day, included"},
+        {"dtpExact", "on this day"},
+    };
+    for (const auto& c : cases) {
+        auto* widget = control<QWidget>(window, c.name);
+        ASSERT_NE(widget, nullptr);
+        EXPECT_TRUE(widget->toolTip().contains(QString::fromLatin1(c.says)))
+            << c.name << ": " << widget->toolTip().toStdString();
+    }
+    for (QCheckBox* box : window.GroupBox4->findChildren<QCheckBox*>()) {
+        EXPECT_TRUE(box->toolTip().contains(box->text() + " attribute")) << box->objectName().toStdString();
+        EXPECT_TRUE(box->toolTip().contains("every attribute ticked")) << box->objectName().toStdString();
     }
 }

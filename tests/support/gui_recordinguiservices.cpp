@@ -24,7 +24,7 @@ void RecordingUiServices::clear()
 
 void RecordingUiServices::messageBox(QWidget* owner, const QString& text, const QString& title)
 {
-    messages.push_back({owner, text, title});
+    messages.push_back({owner, text, title, messageTimeout});
 }
 
 void RecordingUiServices::messageBeep(unsigned type) { beeps.push_back(type); }

@@ -13,6 +13,7 @@
 
 #include <QSize>
 #include <QString>
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <optional>
@@ -28,6 +29,7 @@ public:
         QWidget* owner = nullptr;
         QString text;
         QString title;
+        std::chrono::milliseconds timeout{0};  // after which the box would have closed by itself
     };
     struct HelpCall {
         QWidget* owner = nullptr;
@@ -54,8 +56,9 @@ public:
     std::vector<HelpCall> helpCalls;
     std::vector<FileDialog> fileDialogs;  // open and save, in order
     std::vector<ModalDialog> modalDialogs;
-    std::vector<QString> desktopOpens;  // host paths handed to the desktop
-    bool desktopSucceeds = true;        // what openWithDesktop answers
+    std::vector<QString> desktopOpens;            // host paths handed to the desktop
+    bool desktopSucceeds = true;                  // what openWithDesktop answers
+    std::chrono::milliseconds messageTimeout{0};  // the last setMessageTimeout
 
     // The answers of the next file dialogs, first in first out; a dialog with
     // no answer queued is cancelled.
@@ -86,6 +89,7 @@ public:
     QSize screenSize() override { return screen; }
     int execModal(QDialog& dialog) override;
     bool openWithDesktop(const QString& hostPath) override;
+    void setMessageTimeout(std::chrono::milliseconds timeout) override { messageTimeout = timeout; }
 
 private:
     std::optional<QString> answer(DialogKind kind, const FileDialogRequest& request);

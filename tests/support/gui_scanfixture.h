@@ -51,10 +51,14 @@ protected:
         setNwClient(nullptr);
     }
 
-    // Writes the workstation and shows a window on it; F:\ is the current folder.
-    void startWindow(const char* folder = "F:\\")
+    // Writes the workstation and shows a window on it, started as asked.
+    void showWindow(StartOptions options = {})
     {
         const std::string ini = ws.write();
+        // The guards of an earlier window go first, or their restoring would
+        // undo the new values.
+        m_config.reset();
+        m_xdg.reset();
         m_config = std::make_unique<ScopedEnvironment>("NWCLIENT_CONFIG", ini.c_str());
         m_xdg = std::make_unique<ScopedEnvironment>("XDG_CONFIG_HOME", (ws.root() + "/config").c_str());
         client = std::make_unique<SimClient>();
@@ -62,7 +66,14 @@ protected:
         client->setHostUserLookup([](std::uint32_t) { return std::nullopt; });
         setNwClient(client.get());
         w = std::make_unique<Tfrmmain>();
+        w->setStartOptions(std::move(options));
         w->show();
+    }
+
+    // A window shown without a message; F:\ is the current folder.
+    void startWindow(const char* folder = "F:\\")
+    {
+        showWindow();
         ASSERT_TRUE(ui.messages.empty()) << ui.messages.front().text.toStdString();
         ASSERT_EQ(w->DirectoryListBox1->setDirectory(QString::fromUtf8(folder)), 0) << folder;
         ui.clear();  // what the start-up did is not the scan's
