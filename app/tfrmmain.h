@@ -332,6 +332,16 @@ public:
     // its end without errors-list rows, 1 with rows, 2 no scan ran, 3 stopped.
     int unattendedExitStatus = 2;
 
+    // The results filter and the list counts on the tabs: kept together,
+    // apart from the given members above.
+    // Above the results: narrows the rows shown to those whose path or owner
+    // holds the text; the note beside it says how many of how many are shown.
+    QLineEdit* txtResultsFilter = nullptr;
+    QLabel* lblResultsShown = nullptr;
+    // The Results tab shows how many matches the list holds, the Errors tab
+    // how many rows the last scan added.
+    void ShowListCounts();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -390,4 +400,8 @@ private:
     // has already been reported in the errors list.
     bool m_ownerOutsideDirectory = false;
     bool m_directoryLossLogged = false;
+
+    // The errors-list rows there were when the last scan began; -1 before
+    // any scan. A scan begins by emptying the results.
+    int m_errorRowsBeforeScan = -1;
 };
