@@ -411,6 +411,11 @@ QGroupBox* Tfrmmain::buildSizeGroup()
     txtSizeBytes = named(new QLineEdit, "txtSizeBytes");
     txtSizeBytes->setFixedWidth(120);
     lblSizeBytes = makeLabel("lblSizeBytes", QStringLiteral("Enter Size in Bytes"));
+    // Room for two lines below the box, so the group keeps its height while
+    // the note changes as the user types.
+    lblSizeValue = makeWrappingLabel("lblSizeValue", QString());
+    lblSizeValue->setMinimumHeight(2 * QFontMetrics(lblSizeValue->font()).lineSpacing());
+    lblSizeValue->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     auto* sizeLayout = new QVBoxLayout(GroupBox1);
     for (QWidget* widget : {static_cast<QWidget*>(optSizeGreater), static_cast<QWidget*>(optSizeLess),
                             static_cast<QWidget*>(optSizeEqual), static_cast<QWidget*>(optSizeIgnore)})
@@ -418,6 +423,7 @@ QGroupBox* Tfrmmain::buildSizeGroup()
     sizeLayout->addSpacing(8);
     sizeLayout->addWidget(lblSizeBytes);
     sizeLayout->addWidget(txtSizeBytes);
+    sizeLayout->addWidget(lblSizeValue);
     return GroupBox1;
 }
 
@@ -767,6 +773,7 @@ void Tfrmmain::connectRules()
 
     connect(Timer1, &QTimer::timeout, this, &Tfrmmain::Timer1Timer);
 
+    connect(txtSizeBytes, &QLineEdit::textChanged, this, &Tfrmmain::ShowSizeReading);
     connect(txtResultsFilter, &QLineEdit::textChanged, this,
             [this](const QString& text) { resultsModel->setFilter(text.toStdString()); });
     // A scan begins by emptying the results: the Errors tab counts from there.

@@ -332,8 +332,11 @@ public:
     // its end without errors-list rows, 1 with rows, 2 no scan ran, 3 stopped.
     int unattendedExitStatus = 2;
 
-    // The results filter and the list counts on the tabs: kept together,
-    // apart from the given members above.
+    // What the size box will use, the results filter and the list counts on
+    // the tabs: kept together, apart from the given members above.
+    // Below the size box: the size its text gives, or why it gives none.
+    QLabel* lblSizeValue = nullptr;
+    void ShowSizeReading();
     // Above the results: narrows the rows shown to those whose path or owner
     // holds the text; the note beside it says how many of how many are shown.
     QLineEdit* txtResultsFilter = nullptr;

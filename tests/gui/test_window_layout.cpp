@@ -20,6 +20,7 @@
 #include "app/tfrmmain.h"
 #include "netclient/nwclient.h"
 #include "output/qt_listmodels.h"
+#include "app/radiobutton.h"
 #include "support/gui_recordinguiservices.h"
 
 namespace {
@@ -70,7 +71,10 @@ TEST_F(WindowLayout, NoControlOverlapsOrIsCutOffOnAnyPage)
     };
     checkEveryPage("as built");
 
-    // The longest texts the filter note and the tabs' counts take in practice.
+    // The longest texts the size note, the filter note and the tabs' counts
+    // take in practice.
+    window.optSizeEqual->click();
+    window.txtSizeBytes->setText(QStringLiteral("3000000000"));
     window.resultsModel->clear();  // as a scan begins
     for (int row = 0; row < 12345; ++row)
         window.errorsModel->appendRow("SYS:LOCKED\\F.DAT", 1, "NWIntScanExtendedInfo Code : 899c", 0x899C);
