@@ -153,8 +153,10 @@ TEST_F(AboutAndHelp, AMissingHelpFileOrTopicIsReportedInAMessage)
 
 TEST(ShippedHelpFile, HasTopicOneAndATopicForEveryPage)
 {
-    const std::filesystem::path source = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() /
-                                         "app" / "TRAWL.HLP";
+    // Not from __FILE__: in a build folder inside the sources it is relative
+    // to the build folder, and the test runs elsewhere.
+    const std::filesystem::path source = std::filesystem::path(QT_TESTCASE_SOURCEDIR).parent_path() / "app" /
+                                         "TRAWL.HLP";
     QFile file(QString::fromStdString(source.string()));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << source;
     const QList<HelpTopic> topics = parseHelpTopics(QString::fromUtf8(file.readAll()));
