@@ -3,7 +3,9 @@
 
 #include "app/datepicker.h"
 
+#include <QLineEdit>
 #include <QLocale>
+#include <QMouseEvent>
 #include <cmath>
 
 namespace {
@@ -28,6 +30,18 @@ DatePicker::DatePicker(QWidget* parent) : QDateEdit(parent)
     setDisplayFormat(shortDateFormat());
     setMinimumDate(QDate(1970, 1, 1));
     setMaximumDate(QDate(9999, 12, 31));
+    lineEdit()->installEventFilter(this);
+}
+
+bool DatePicker::eventFilter(QObject* watched, QEvent* event)
+{
+    // A click only places the cursor inside the section, where typed digits
+    // are refused (2016 typed into 20|26 leaves 2026); selected, the section
+    // takes them as after a Tab. A drag or a double click keeps its own selection.
+    if (watched == lineEdit() && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton && !lineEdit()->hasSelectedText())
+        setSelectedSection(currentSection());
+    return QDateEdit::eventFilter(watched, event);
 }
 
 double DatePicker::serialOf(const QDate& date) { return static_cast<double>(kSerialEpoch.daysTo(date)); }

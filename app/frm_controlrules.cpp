@@ -16,12 +16,14 @@ void Tfrmmain::optSizeIgnoreClick()
     // The typed size stays in the disabled box for when a test is chosen again.
     txtSizeBytes->setEnabled(false);
     lblSizeBytes->setEnabled(false);
+    lblSizeValue->setEnabled(false);
 }
 
 void Tfrmmain::optSizeGreaterClick()
 {
     txtSizeBytes->setEnabled(true);
     lblSizeBytes->setEnabled(true);
+    lblSizeValue->setEnabled(true);
 }
 
 void Tfrmmain::optSizeLessClick() { optSizeGreaterClick(); }

@@ -30,8 +30,14 @@ void appendCell(QString& text, const QString& cell)
 
 }  // namespace
 
-ListActions::ListActions(QTreeView* view, SortableListModel* model, int pathColumn, const ResultsModel* results)
-    : QObject(view), m_view(view), m_model(model), m_pathColumn(pathColumn), m_results(results)
+ListActions::ListActions(QTreeView* view, SortableListModel* model, int pathColumn, const ResultsModel* results,
+                         CompactListModel* clearable)
+    : QObject(view),
+      m_view(view),
+      m_model(model),
+      m_pathColumn(pathColumn),
+      m_results(results),
+      m_clearable(clearable)
 {
     view->setSelectionMode(QAbstractItemView::ExtendedSelection);
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -53,6 +59,7 @@ ListActions::ListActions(QTreeView* view, SortableListModel* model, int pathColu
     connect(model, &QAbstractItemModel::rowsInserted, this, &ListActions::showSortIndicator);
     connect(model, &QAbstractItemModel::modelReset, this, &ListActions::showSortIndicator);
     connect(model, &QAbstractItemModel::layoutChanged, this, &ListActions::showSortIndicator);
+    connect(model, &SortableListModel::listChanged, this, &ListActions::showSortIndicator);
     showSortIndicator();
 }
 
@@ -183,6 +190,11 @@ QMenu* ListActions::makeContextMenu(int row)
         QAction* copyPath = menu->addAction(QStringLiteral("Copy Path"), this, &ListActions::copyPaths);
         copyPath->setEnabled(anySelected);
     }
+    if (m_clearable) {
+        menu->addSeparator();
+        QAction* clear = menu->addAction(QStringLiteral("Clear"), m_clearable, &CompactListModel::clear);
+        clear->setEnabled(m_clearable->totalRows() > 0);
+    }
     return menu;
 }
 
@@ -212,15 +224,21 @@ bool ListActions::eventFilter(QObject* watched, QEvent* event)
     return QObject::eventFilter(watched, event);
 }
 
-LastColumnFill::LastColumnFill(QTreeView* view)
+LastColumnFill::LastColumnFill(QTreeView* view, int sharingColumn)
     : QObject(view),
       m_view(view),
       m_viewport(view->viewport()),
-      m_ownWidth(view->header()->sectionSize(view->header()->count() - 1))
+      m_headerViewport(view->header()->viewport()),
+      m_ownWidth(view->header()->sectionSize(view->header()->count() - 1)),
+      m_sharing(sharingColumn)
 {
     // Qt's own stretch would override the width the last column is given.
     view->header()->setStretchLastSection(false);
+    if (m_sharing >= 0)
+        m_sharingOwnWidth = view->header()->sectionSize(m_sharing);
     m_viewport->installEventFilter(this);
+    // A column resized while a button is down on the header is resized by the person.
+    m_headerViewport->installEventFilter(this);
     connect(view->header(), &QHeaderView::sectionResized, this,
             [this](int section, int, int newSize) { sectionResized(section, newSize); });
 }
@@ -231,7 +249,21 @@ void LastColumnFill::sectionResized(int section, int newSize)
         return;
     if (section == m_view->header()->count() - 1)
         m_ownWidth = newSize;
+    if (section == m_sharing) {
+        m_sharingOwnWidth = newSize;
+        m_sharingDragged = m_sharingDragged || m_headerPressed;
+    }
     fit();
+}
+
+void LastColumnFill::resizeSection(int section, int width)
+{
+    QHeaderView* header = m_view->header();
+    if (width == header->sectionSize(section))
+        return;
+    m_fitting = true;
+    header->resizeSection(section, width);
+    m_fitting = false;
 }
 
 void LastColumnFill::fit()
@@ -243,15 +275,14 @@ void LastColumnFill::fit()
     const int last = header->count() - 1;
     if (last < 0)
         return;
+    const int room = m_view->viewport()->width();
     int others = 0;
-    for (int section = 0; section < last; ++section)
+    for (int section = 0; section < last; ++section) {
+        if (section == m_sharing && !m_sharingDragged)
+            resizeSection(section, std::max(m_sharingOwnWidth, (room - others) / 3));
         others += header->sectionSize(section);
-    const int width = std::max(m_ownWidth, m_view->viewport()->width() - others);
-    if (width == header->sectionSize(last))
-        return;
-    m_fitting = true;
-    header->resizeSection(last, width);
-    m_fitting = false;
+    }
+    resizeSection(last, std::max(m_ownWidth, room - others));
 }
 
 bool LastColumnFill::eventFilter(QObject* watched, QEvent* event)
@@ -260,5 +291,8 @@ bool LastColumnFill::eventFilter(QObject* watched, QEvent* event)
     // the view is not asked which widget its viewport is.
     if (event->type() == QEvent::Resize && watched == m_viewport)
         fit();
+    if (watched == m_headerViewport &&
+        (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease))
+        m_headerPressed = event->type() == QEvent::MouseButtonPress;
     return QObject::eventFilter(watched, event);
 }

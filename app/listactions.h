@@ -6,6 +6,7 @@
 // "Copy": tab-separated, a headings line first; "Copy Path": the paths, one a
 // line), and, in the results, opens a file or the folder that holds it (the
 // context menu, or a double click for the folder) with the desktop's programs.
+// A list that may be emptied by hand (the errors) has "Clear" in its menu.
 
 #include <QObject>
 #include <QString>
@@ -15,6 +16,7 @@ class QMenu;
 class QPoint;
 class QTreeView;
 class QWidget;
+class CompactListModel;
 class ResultsModel;
 class SortableListModel;
 
@@ -23,8 +25,10 @@ class ListActions : public QObject {
 public:
     // pathColumn: the column "Copy Path" copies, -1 for a list without paths.
     // results: the model whose rows can be opened; nullptr for the other lists.
+    // clearable: the model "Clear" empties; nullptr for a list without it.
     // Owned by the view.
-    ListActions(QTreeView* view, SortableListModel* model, int pathColumn, const ResultsModel* results = nullptr);
+    ListActions(QTreeView* view, SortableListModel* model, int pathColumn, const ResultsModel* results = nullptr,
+                CompactListModel* clearable = nullptr);
 
     void copyRows() const;
     void copyPaths() const;
@@ -49,17 +53,21 @@ private:
     SortableListModel* m_model;
     int m_pathColumn;
     const ResultsModel* m_results;
+    CompactListModel* m_clearable;
 };
 
 // Makes the last column of a list take the width its list has to spare: it is
 // shown at least as wide as the room right of the other columns, and at least
 // as wide as it was last set (by a drag, or from the window state), which is
-// what its width reads when the list is not on screen. The other columns keep
-// exactly the widths they are given.
+// what its width reads when the list is not on screen. A sharing column
+// takes a part of that room too: it is shown at least a third as wide as the
+// room right of the columns before it, until the person drags it, from when
+// on it keeps the width dragged. The other columns keep exactly the widths
+// they are given.
 class LastColumnFill : public QObject {
     Q_OBJECT
 public:
-    explicit LastColumnFill(QTreeView* view);  // owned by the view
+    explicit LastColumnFill(QTreeView* view, int sharingColumn = -1);  // owned by the view
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -67,9 +75,15 @@ protected:
 private:
     void sectionResized(int section, int newSize);
     void fit();
+    void resizeSection(int section, int width);
 
     QTreeView* m_view;
     QWidget* m_viewport;
+    QWidget* m_headerViewport;
     int m_ownWidth;
+    int m_sharing;
+    int m_sharingOwnWidth = 0;
+    bool m_sharingDragged = false;
+    bool m_headerPressed = false;
     bool m_fitting = false;
 };

@@ -27,8 +27,10 @@
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <initializer_list>
 #include <string_view>
 
@@ -177,6 +179,26 @@ public:
             return 10;
         return QProxyStyle::pixelMetric(metric, option, widget);
     }
+};
+
+// Calls back whenever the widget it watches changes its size; owned by it.
+class ResizeWatcher final : public QObject {
+public:
+    ResizeWatcher(QWidget* watched, std::function<void()> resized) : QObject(watched), m_resized(std::move(resized))
+    {
+        watched->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Resize)
+            m_resized();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> m_resized;
 };
 
 }  // namespace
@@ -401,6 +423,11 @@ QGroupBox* Tfrmmain::buildSizeGroup()
     optSizeIgnore->setToolTip(QStringLiteral("No size test: files of any size pass"));
     txtSizeBytes->setToolTip(QStringLiteral("The size in bytes as a plain number (1048576 is one megabyte); "
                                             "anything after the number, as in 12kb, is ignored"));
+    // Room for two lines below the box, so the group keeps its height while
+    // the note changes as the user types.
+    lblSizeValue = makeWrappingLabel("lblSizeValue", QString());
+    lblSizeValue->setMinimumHeight(2 * QFontMetrics(lblSizeValue->font()).lineSpacing());
+    lblSizeValue->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     auto* sizeLayout = new QVBoxLayout(GroupBox1);
     for (QWidget* widget : {static_cast<QWidget*>(optSizeGreater), static_cast<QWidget*>(optSizeLess),
                             static_cast<QWidget*>(optSizeEqual), static_cast<QWidget*>(optSizeIgnore)})
@@ -408,6 +435,7 @@ QGroupBox* Tfrmmain::buildSizeGroup()
     sizeLayout->addSpacing(8);
     sizeLayout->addWidget(lblSizeBytes);
     sizeLayout->addWidget(txtSizeBytes);
+    sizeLayout->addWidget(lblSizeValue);
     return GroupBox1;
 }
 
@@ -630,9 +658,9 @@ QGroupBox* Tfrmmain::buildOutputFieldsGroup()
     return GroupBox5;
 }
 
-// "Results": one list view filling the page. The widths are saved with the
-// window state and restored exactly; on screen Full Path also takes whatever
-// room the page has to spare.
+// "Results": the filter above one list view that fills the rest of the page.
+// The widths are saved with the window state and restored exactly; on screen
+// Owner and Full Path also share whatever room the page has to spare.
 void Tfrmmain::buildResultsPage()
 {
     resultsModel = new ResultsModel(this);
@@ -641,9 +669,23 @@ void Tfrmmain::buildResultsPage()
     lvwResults->header()->setDefaultSectionSize(kResultsColumnWidth);
     for (int column = 0; column < resultsModel->columnCount(); ++column)
         lvwResults->header()->resizeSection(column, kResultsColumnWidth);
-    new LastColumnFill(lvwResults);
+    new LastColumnFill(lvwResults, 2);
     new ListActions(lvwResults, resultsModel, 3, resultsModel);
-    fillPage(TabSheet6, lvwResults);
+
+    txtResultsFilter = named(new QLineEdit, "txtResultsFilter");
+    txtResultsFilter->setPlaceholderText(QStringLiteral("Filter by path or owner"));
+    txtResultsFilter->setClearButtonEnabled(true);
+    txtResultsFilter->setFixedWidth(250);
+    lblResultsShown = makeLabel("lblResultsShown", QString());
+    auto* filterRow = new QHBoxLayout;
+    filterRow->setContentsMargins(0, 0, 0, 0);
+    filterRow->addWidget(txtResultsFilter);
+    filterRow->addWidget(lblResultsShown, 1);
+    auto* page = new QVBoxLayout(TabSheet6);
+    page->setContentsMargins(0, 4, 0, 0);
+    page->setSpacing(4);
+    page->addLayout(filterRow);
+    page->addWidget(lvwResults, 1);
 }
 
 // "Errors": one list view filling the page.
@@ -651,9 +693,10 @@ void Tfrmmain::buildErrorsPage()
 {
     errorsModel = new ErrorsModel(this);
     lvwErrors = makeListView("lvwErrors", errorsModel);
-    lvwErrors->header()->resizeSection(0, 260);
-    lvwErrors->header()->resizeSection(1, 70);
-    new ListActions(lvwErrors, errorsModel, 0);
+    lvwErrors->header()->resizeSection(0, 200);
+    lvwErrors->header()->resizeSection(1, 60);
+    lvwErrors->header()->resizeSection(2, 210);
+    new ListActions(lvwErrors, errorsModel, 0, nullptr, errorsModel);
     fillPage(TabSheet7, lvwErrors);
 }
 
@@ -766,6 +809,46 @@ void Tfrmmain::connectRules()
     connect(DirectoryListBox1, &QListWidget::currentRowChanged, this, &Tfrmmain::ShowStartFolder);
 
     connect(Timer1, &QTimer::timeout, this, &Tfrmmain::Timer1Timer);
+
+    connect(txtSizeBytes, &QLineEdit::textChanged, this, &Tfrmmain::ShowSizeReading);
+    connect(txtResultsFilter, &QLineEdit::textChanged, this,
+            [this](const QString& text) { resultsModel->setFilter(text.toStdString()); });
+    // A scan begins by emptying the results: the Errors tab counts from there.
+    connect(resultsModel, &QAbstractItemModel::modelReset, this,
+            [this] { m_errorRowsBeforeScan = errorsModel->totalRows(); });
+    connect(errorsModel, &QAbstractItemModel::modelReset, this,
+            [this] { m_errorRowsBeforeScan = std::min(m_errorRowsBeforeScan, 0); });
+    connect(resultsModel, &CompactListModel::listChanged, this, &Tfrmmain::ShowListCounts);
+    connect(errorsModel, &CompactListModel::listChanged, this, &Tfrmmain::ShowListCounts);
+    new ResizeWatcher(PageControl1, [this] { ShowListCounts(); });
+}
+
+void Tfrmmain::ShowListCounts()
+{
+    // Called at every pump of a scan: a tab's text is set only when it changes.
+    const auto showCount = [this](QWidget* page, const QString& caption, int count) {
+        const QString text = count <= 0 ? caption
+                                        : QStringLiteral("%1 (%2)").arg(caption, groupDigits(QString::number(count)));
+        if (const int tab = PageControl1->indexOf(page); PageControl1->tabText(tab) != text)
+            PageControl1->setTabText(tab, text);
+    };
+    // Nine captions leave little room at the smaller window sizes: a count
+    // that would make the tabs scroll is left out, the results' first, as
+    // Matching Files shows it too.
+    const auto tabsFit = [this] { return PageControl1->tabBar()->sizeHint().width() <= PageControl1->width(); };
+    const int results = resultsModel->totalRows();
+    showCount(TabSheet6, QStringLiteral("Results"), results);
+    showCount(TabSheet7, QStringLiteral("Errors"),
+              m_errorRowsBeforeScan < 0 ? 0 : errorsModel->totalRows() - m_errorRowsBeforeScan);
+    if (!tabsFit())
+        showCount(TabSheet6, QStringLiteral("Results"), 0);
+    if (!tabsFit())
+        showCount(TabSheet7, QStringLiteral("Errors"), 0);
+    lblResultsShown->setText(txtResultsFilter->text().isEmpty()
+                                 ? QString()
+                                 : QStringLiteral("%1 of %2 shown")
+                                       .arg(groupDigits(QString::number(resultsModel->rowCount())),
+                                            groupDigits(QString::number(results))));
 }
 
 // The keys of a desktop program, on every page of the window. Start is
@@ -829,10 +912,11 @@ void Tfrmmain::keyPressEvent(QKeyEvent* event)
     }
     // Start is the window's default button: Enter that no control used starts
     // a scan. Not from a list or the path box: Enter on a highlighted result
-    // would empty the list it was read from, and a typed path is not yet a scan.
+    // would empty the list it was read from, and a typed path or filter is not
+    // yet a scan.
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && cmdStart->isEnabled()) {
         const QWidget* focus = focusWidget();
-        if (qobject_cast<const QAbstractItemView*>(focus) || focus == txtPath) {
+        if (qobject_cast<const QAbstractItemView*>(focus) || focus == txtPath || focus == txtResultsFilter) {
             event->accept();
             return;
         }

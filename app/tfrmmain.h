@@ -341,6 +341,18 @@ public:
     // its end without errors-list rows, 1 with rows, 2 no scan ran, 3 stopped.
     int unattendedExitStatus = 2;
 
+    // What the size box will use, the results filter and the list counts on
+    // the tabs: kept together, apart from the given members above.
+    // Below the size box: the size its text gives, or why it gives none.
+    QLabel* lblSizeValue = nullptr;
+    void ShowSizeReading();
+    // Above the results: narrows the rows shown to those whose path or owner
+    // holds the text; the note beside it says how many of how many are shown.
+    QLineEdit* txtResultsFilter = nullptr;
+    QLabel* lblResultsShown = nullptr;
+    // The Results tab shows how many matches the list holds, the Errors tab
+    // how many rows the last scan added.
+    void ShowListCounts();
     // Desktop habits: the folder and pattern of the last scan started from
     // Start, the patterns typed for scans and the folder of the settings
     // files, kept in the window-state file (settings/frm_windowstate.cpp);
@@ -445,4 +457,7 @@ private:
     void ShowTreeUnanswered(QTreeWidgetItem* node);
     // The text the status line ends with when owners went unnamed.
     QString ownerNamesNote() const;
+    // The errors-list rows there were when the last scan began; -1 before
+    // any scan. A scan begins by emptying the results.
+    int m_errorRowsBeforeScan = -1;
 };

@@ -12,8 +12,9 @@
 
 #include "app/tfrmmain.h"
 #include "netclient/qt_dirtreeitem.h"
-#include "scan/filetests.h"
+#include "platform/asciicase.h"
 #include "platform/uiservices.h"
+#include "scan/filetests.h"
 
 namespace {
 
@@ -40,6 +41,22 @@ std::optional<std::string> fullNameOf(const QTreeWidgetItem* node)
     if (name.size() > kMaxFullNameBytes)
         return std::nullopt;
     return name;
+}
+
+// Adds an owner to the list, or selects it when the list holds it already:
+// the owner test compares names blind to the case of a-z, so a second entry
+// would select no file the first does not.
+void addOwner(QListWidget* list, const QString& name)
+{
+    const std::string wanted = name.toStdString();
+    for (int row = 0; row < list->count(); ++row) {
+        if (ascii::equalsIgnoringCase(list->item(row)->text().toStdString(), wanted)) {
+            list->setCurrentRow(row);
+            list->scrollToItem(list->item(row));
+            return;
+        }
+    }
+    list->addItem(name);
 }
 
 bool isLeafClass(std::string_view className)
@@ -183,10 +200,10 @@ void Tfrmmain::cmdUserAddClick()
         uiServices().messageBeep(kStandardBeep);
         return;
     }
-    lstUsers->addItem(QString::fromStdString(*fullName));
+    addOwner(lstUsers, QString::fromStdString(*fullName));
 }
 
-void Tfrmmain::AddOutsideDirectoryClick() { lstUsers->addItem(QString::fromLatin1(kOutsideDirectoryItem)); }
+void Tfrmmain::AddOutsideDirectoryClick() { addOwner(lstUsers, QString::fromLatin1(kOutsideDirectoryItem)); }
 
 void Tfrmmain::cmdUserRemoveClick()
 {

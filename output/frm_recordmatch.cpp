@@ -48,7 +48,7 @@ std::string lineSafe(std::string_view text)
 void Tfrmmain::LogNWError(const std::string& path, NWCCODE code, const char* problem, std::uint64_t size)
 {
     const std::string problemCell = problemText(problem ? problem : "", code);
-    errorsModel->appendRow(path, size, problemCell);
+    errorsModel->appendRow(path, size, problemCell, code);
     ++errorRowsAdded;
     if (m_startOptions.echoErrorsToStderr)
         std::fprintf(stderr, "%s\t%llu\t%s\n", lineSafe(path).c_str(), static_cast<unsigned long long>(size),

@@ -289,7 +289,7 @@ void sortRunsByText(std::vector<std::uint64_t>& order, const TextOf& textOf, std
 }  // namespace
 
 void sortRows(const RowStore& rows, std::size_t count, SortKey key, bool descending,
-              std::vector<std::uint64_t>& order)
+              std::vector<std::uint64_t>& order, std::span<const std::string_view> sharedAs)
 {
     count = std::min<std::size_t>({count, rows.size(), UINT32_MAX});
     // The old order is not needed: growing it in place would hold old and
@@ -321,14 +321,14 @@ void sortRows(const RowStore& rows, std::size_t count, SortKey key, bool descend
     // the first row that holds it, so the entries are filled from the last
     // row up, each reading the place of a number at or above its own row,
     // still untouched.
-    const auto fillByPlace = [&](const SharedTexts& table, int (*compare)(std::string_view, std::string_view),
-                                 auto idOf) {
-        const std::size_t ids = std::min(table.size(), count);
+    const auto fillByPlace = [&](std::size_t tableSize, auto textOf,
+                                 int (*compare)(std::string_view, std::string_view), auto idOf) {
+        const std::size_t ids = std::min(tableSize, count);
         for (std::size_t id = 0; id < ids; ++id)
             order[id] = id;
         std::sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(ids),
                   [&](std::uint64_t a, std::uint64_t b) {
-                      return compare(table.text(storedRow(a)), table.text(storedRow(b))) < 0;
+                      return compare(textOf(storedRow(a)), textOf(storedRow(b))) < 0;
                   });
         for (std::size_t place = 0; place < ids; ++place) {
             std::uint64_t& entry = order[storedRow(order[place])];
@@ -353,16 +353,23 @@ void sortRows(const RowStore& rows, std::size_t count, SortKey key, bool descend
             });
         break;
     }
-    case SortKey::Shared:
-        fillByPlace(rows.sharedTexts(), compareNames, [&](std::size_t row) { return rows.sharedId(row); });
+    case SortKey::Shared: {
+        const SharedTexts& shared = rows.sharedTexts();
+        const auto textOf = [&](std::uint32_t id) { return id < sharedAs.size() ? sharedAs[id] : shared.text(id); };
+        fillByPlace(shared.size(), textOf, compareNames, [&](std::size_t row) { return rows.sharedId(row); });
         std::sort(order.begin(), order.end());
         break;
-    case SortKey::Path:
-        fillByPlace(rows.folders(), compareFolders, [&](std::size_t row) { return rows.folderId(row); });
+    }
+    case SortKey::Path: {
+        const SharedTexts& folders = rows.folders();
+        fillByPlace(
+            folders.size(), [&](std::uint32_t id) { return folders.text(id); }, compareFolders,
+            [&](std::size_t row) { return rows.folderId(row); });
         std::sort(order.begin(), order.end());
         sortRunsByText(
             order, [&](std::uint32_t row) { return rows.second(row); }, 0);
         break;
+    }
     case SortKey::Text: {
         // Keys taken after the folded start all texts share ("FILE" of
         // FILE1.DOC, FILE2.DOC ...) tell far more rows apart.
@@ -385,6 +392,52 @@ void sortRows(const RowStore& rows, std::size_t count, SortKey key, bool descend
     }
     if (descending)
         std::reverse(order.begin(), order.end());
+}
+
+void RowFilter::setText(std::string_view text)
+{
+    m_text = ascii::toUpper(text);
+    forget();
+}
+
+void RowFilter::forget()
+{
+    release(m_folders);
+    release(m_shared);
+}
+
+bool RowFilter::foldedHolds()
+{
+    for (char& c : m_folded)
+        c = ascii::toUpper(c);
+    return m_folded.find(m_text) != std::string::npos;
+}
+
+bool RowFilter::holds(std::vector<std::uint8_t>& known, std::uint32_t id, std::string_view text)
+{
+    if (id >= known.size())
+        known.resize(id + 1, 0);
+    if (known[id] == 0) {
+        m_folded.assign(text);
+        known[id] = foldedHolds() ? 1 : 2;
+    }
+    return known[id] == 1;
+}
+
+bool RowFilter::matches(const RowStore& rows, std::size_t row)
+{
+    if (m_text.empty())
+        return true;
+    if (holds(m_shared, rows.sharedId(row), rows.shared(row)) ||
+        holds(m_folders, rows.folderId(row), rows.folder(row)))
+        return true;
+    // The folder alone does not hold the text, so a match ends in the last
+    // part: only the folder's last characters can take part in it.
+    const std::string_view folder = rows.folder(row);
+    const std::size_t tail = std::min(folder.size(), m_text.size() - 1);
+    m_folded.assign(folder.substr(folder.size() - tail));
+    m_folded.append(rows.second(row));
+    return foldedHolds();
 }
 
 }  // namespace liststore

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
+#include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -119,7 +121,33 @@ enum class SortKey {
 // per row whose low 32 bits are the stored row (the high 32 bits are the
 // sort's scratch room). Ties keep the order of appending; descending is the
 // exact reverse of ascending. Uses no memory beyond order's own: 8 bytes a row.
+// sharedAs, when not empty, holds one text per shared text (by its number)
+// that the Shared key orders by instead of the shared text itself.
 void sortRows(const RowStore& rows, std::size_t count, SortKey key, bool descending,
-              std::vector<std::uint64_t>& order);
+              std::vector<std::uint64_t>& order, std::span<const std::string_view> sharedAs = {});
+
+// Whether a row's path (its folder, then its second text) or its shared
+// text holds a text, blind to the case of a-z as names are. What is known of
+// each folder and shared text is kept, so that a million rows under a few
+// thousand folders are tested quickly; forget() when the rows are emptied.
+class RowFilter {
+public:
+    // An empty text holds every row.
+    void setText(std::string_view text);
+    bool empty() const { return m_text.empty(); }
+    bool matches(const RowStore& rows, std::size_t row);
+    void forget();
+
+private:
+    // 0 not known yet, 1 holds the text, 2 does not.
+    bool holds(std::vector<std::uint8_t>& known, std::uint32_t id, std::string_view text);
+    // Whether m_folded, folded in place, holds the text.
+    bool foldedHolds();
+
+    std::string m_text;  // folded to capitals
+    std::string m_folded;
+    std::vector<std::uint8_t> m_folders;
+    std::vector<std::uint8_t> m_shared;
+};
 
 }  // namespace liststore

@@ -6,6 +6,7 @@
 #include <array>
 #include <charconv>
 
+#include "netclient/dosdate.h"
 #include "output/outputfields.h"
 #include "scan/scancriteria.h"
 
@@ -136,6 +137,8 @@ void appendDecimal(std::string& out, std::uint64_t value)
 
 void appendDate(std::string& out, const DateRecord& date)
 {
+    if (!dosdate::isCalendarDate(date.year, date.month, date.day))
+        return;
     appendDecimal(out, date.month);
     out.push_back('/');
     appendDecimal(out, date.day);

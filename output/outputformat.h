@@ -27,7 +27,10 @@ std::int32_t FormatAttributes(std::uint32_t attributes, char* buffer);
 // name ends in one.
 std::string_view fileExtension(std::string_view fileName);
 
-// Appends month/day/year in decimal without leading zeros (3/7/2001).
+// Appends month/day/year in decimal without leading zeros (3/7/2001), and
+// nothing for a record that holds no calendar date: a date the packed layout
+// cannot hold (before 1980, after 2107) is stored as 0, which unpacks to
+// day 0 of month 0, and must not come out as a date that never was.
 void appendDate(std::string& out, const DateRecord& date);
 
 void appendDecimal(std::string& out, std::uint64_t value);

@@ -3,6 +3,8 @@
 
 #include "output/qt_listmodels.h"
 
+#include "netclient/nwcodes.h"
+
 #include <QFont>
 #include <algorithm>
 #include <array>
@@ -32,20 +34,42 @@ int announcedCount(std::size_t stored) { return static_cast<int>(std::min<std::s
 
 constexpr std::array<const char*, 4> kResultsHeadings{"FileName", "Size", "Owner", "Full Path"};
 constexpr std::array<SortKey, 4> kResultsKeys{SortKey::Text, SortKey::Number, SortKey::Shared, SortKey::Path};
-constexpr std::array<const char*, 3> kErrorsHeadings{"FileName", "Size", "Problem"};
-constexpr std::array<SortKey, 3> kErrorsKeys{SortKey::Path, SortKey::Number, SortKey::Shared};
+constexpr std::array<const char*, 4> kErrorsHeadings{"FileName", "Size", "Problem", "Meaning"};
+constexpr std::array<SortKey, 4> kErrorsKeys{SortKey::Path, SortKey::Number, SortKey::Shared, SortKey::Shared};
 constexpr std::array<const char*, 3> kTotalsHeadings{"Owner", "Matching Files", "Matching Size"};
 
 constexpr Qt::Alignment kNumberAlignment = Qt::AlignRight | Qt::AlignVCenter;
 
 }  // namespace
 
+QString groupDigits(const QString& number)
+{
+    const qsizetype first = number.startsWith(QLatin1Char('-')) ? 1 : 0;
+    const qsizetype digits = number.size() - first;
+    if (digits <= 0)
+        return number;
+    for (qsizetype i = first; i < number.size(); ++i) {
+        if (!number[i].isDigit())
+            return number;
+    }
+    QString grouped = number.left(first);
+    grouped.reserve(number.size() + digits / 3);
+    for (qsizetype i = first; i < number.size(); ++i) {
+        if (i > first && (number.size() - i) % 3 == 0)
+            grouped += QLatin1Char(',');
+        grouped += number[i];
+    }
+    return grouped;
+}
+
 QVariant SortableListModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.model() != this)
         return {};
-    if (role == Qt::DisplayRole)
-        return text(index.row(), index.column());
+    if (role == Qt::DisplayRole) {
+        const QString cell = text(index.row(), index.column());
+        return isNumberColumn(index.column()) ? groupDigits(cell) : cell;
+    }
     if (role == Qt::TextAlignmentRole && isNumberColumn(index.column()))
         return QVariant::fromValue(kNumberAlignment);
     return {};
@@ -78,9 +102,26 @@ void CompactListModel::flush()
     const int stored = announcedCount(m_rows.size());
     if (stored <= m_announced)
         return;
-    beginInsertRows({}, m_announced, stored - 1);
-    m_announced = stored;
-    endInsertRows();
+    if (m_filter.empty()) {
+        beginInsertRows({}, m_announced, stored - 1);
+        m_announced = stored;
+        endInsertRows();
+    } else {
+        // New rows stand below the sorted ones, in the order they arrived.
+        std::vector<std::uint32_t> arrived;
+        for (auto row = static_cast<std::size_t>(m_announced); row < static_cast<std::size_t>(stored); ++row) {
+            if (m_filter.matches(m_rows, row))
+                arrived.push_back(static_cast<std::uint32_t>(row));
+        }
+        m_announced = stored;
+        if (!arrived.empty()) {
+            const int first = static_cast<int>(m_shown.size());
+            beginInsertRows({}, first, first + static_cast<int>(arrived.size()) - 1);
+            m_shown.insert(m_shown.end(), arrived.begin(), arrived.end());
+            endInsertRows();
+        }
+    }
+    emit listChanged();
 }
 
 void CompactListModel::clear()
@@ -89,16 +130,38 @@ void CompactListModel::clear()
     m_rows.clear();
     m_announced = 0;
     std::vector<std::uint64_t>().swap(m_order);
+    std::vector<std::uint32_t>().swap(m_shown);
+    m_filter.forget();
     m_sortColumn = -1;
     m_sortOrder = Qt::AscendingOrder;
     rowsCleared();
     endResetModel();
+    emit listChanged();
+}
+
+std::size_t CompactListModel::orderedRow(std::size_t row) const
+{
+    return row < m_order.size() ? static_cast<std::uint32_t>(m_order[row]) : row;
 }
 
 std::size_t CompactListModel::storedRow(int row) const
 {
     const auto shown = static_cast<std::size_t>(row);
-    return shown < m_order.size() ? static_cast<std::uint32_t>(m_order[shown]) : shown;
+    return m_filter.empty() ? orderedRow(shown) : m_shown[shown];
+}
+
+void CompactListModel::refilter()
+{
+    m_shown.clear();
+    if (m_filter.empty()) {
+        m_shown.shrink_to_fit();
+        return;
+    }
+    for (std::size_t row = 0; row < static_cast<std::size_t>(m_announced); ++row) {
+        const std::size_t stored = orderedRow(row);
+        if (m_filter.matches(m_rows, stored))
+            m_shown.push_back(static_cast<std::uint32_t>(stored));
+    }
 }
 
 QString CompactListModel::text(int row, int column) const
@@ -113,17 +176,21 @@ int CompactListModel::sortedColumn() const
     return m_order.size() == static_cast<std::size_t>(m_announced) ? m_sortColumn : -1;
 }
 
-int CompactListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_announced; }
-
-void CompactListModel::sort(int column, Qt::SortOrder order)
+int CompactListModel::rowCount(const QModelIndex& parent) const
 {
-    if (column >= static_cast<int>(m_keys.size()))
-        return;
+    if (parent.isValid())
+        return 0;
+    return m_filter.empty() ? m_announced : static_cast<int>(m_shown.size());
+}
+
+template <typename Change>
+void CompactListModel::relayout(Change change)
+{
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
 
-    // What the views hold (the current row, the selection) moves with its
-    // rows. They are few beside the rows, so they are found by one pass over
-    // the new order, not by an inverse permutation of the rows.
+    // What the views hold is few beside the rows, so it is found by one pass
+    // over the new order, not by an inverse permutation of the rows. What the
+    // filter now hides is let go.
     const QModelIndexList held = persistentIndexList();
     std::vector<std::pair<std::uint32_t, int>> heldRows;  // stored row, place in held
     heldRows.reserve(static_cast<std::size_t>(held.size()));
@@ -131,18 +198,12 @@ void CompactListModel::sort(int column, Qt::SortOrder order)
         heldRows.emplace_back(static_cast<std::uint32_t>(storedRow(held[i].row())), i);
     std::sort(heldRows.begin(), heldRows.end());
 
-    if (column < 0) {
-        std::vector<std::uint64_t>().swap(m_order);
-    } else {
-        liststore::sortRows(m_rows, static_cast<std::size_t>(m_announced), m_keys[static_cast<std::size_t>(column)],
-                            order == Qt::DescendingOrder, m_order);
-    }
-    m_sortColumn = column;
-    m_sortOrder = order;
+    change();
 
     if (!heldRows.empty()) {
-        QModelIndexList moved = held;
-        for (int row = 0; row < m_announced; ++row) {
+        QModelIndexList moved(held.size());
+        const int rows = rowCount();
+        for (int row = 0; row < rows; ++row) {
             const auto stored = static_cast<std::uint32_t>(storedRow(row));
             auto it = std::lower_bound(heldRows.begin(), heldRows.end(), std::pair{stored, INT_MIN});
             for (; it != heldRows.end() && it->first == stored; ++it)
@@ -151,6 +212,33 @@ void CompactListModel::sort(int column, Qt::SortOrder order)
         changePersistentIndexList(held, moved);
     }
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void CompactListModel::sort(int column, Qt::SortOrder order)
+{
+    if (column >= static_cast<int>(m_keys.size()))
+        return;
+    relayout([&] {
+        if (column < 0) {
+            std::vector<std::uint64_t>().swap(m_order);
+        } else {
+            liststore::sortRows(m_rows, static_cast<std::size_t>(m_announced),
+                                m_keys[static_cast<std::size_t>(column)], order == Qt::DescendingOrder, m_order,
+                                sortTextsOfShared(column));
+        }
+        m_sortColumn = column;
+        m_sortOrder = order;
+        refilter();
+    });
+}
+
+void CompactListModel::setFilter(std::string_view text)
+{
+    relayout([&] {
+        m_filter.setText(text);
+        refilter();
+    });
+    emit listChanged();
 }
 
 // Texts: the file name, then the full path's last part when it is not the
@@ -195,10 +283,14 @@ QString ResultsModel::fullPath(int row) const { return text(row, 3); }
 // Texts: the path's part after its folder; shared: the problem; the number is the size.
 ErrorsModel::ErrorsModel(QObject* parent) : CompactListModel(kErrorsHeadings, kErrorsKeys, parent) {}
 
-void ErrorsModel::appendRow(std::string_view path, std::uint64_t size, std::string_view problem)
+void ErrorsModel::appendRow(std::string_view path, std::uint64_t size, std::string_view problem, std::uint32_t code)
 {
     const std::size_t folderEnd = liststore::folderLength(path);
-    rows().append(path.substr(0, folderEnd), path.substr(folderEnd), nullptr, problem, size);
+    const std::uint32_t problemId = rows().append(path.substr(0, folderEnd), path.substr(folderEnd), nullptr, problem,
+                                                  size);
+    // The problem text holds the code, so one meaning serves all its rows.
+    if (problemId >= m_meanings.size())
+        m_meanings.push_back(nwCodeInWords(code));
 }
 
 QString ErrorsModel::cellText(std::size_t stored, int column) const
@@ -208,15 +300,23 @@ QString ErrorsModel::cellText(std::size_t stored, int column) const
         return joinedText(rows().folder(stored), rows().text(stored));
     case 1:
         return decimalText(rows().number(stored));
-    default:
+    case 2:
         return utf8Text(rows().shared(stored));
+    default:
+        return utf8Text(m_meanings[rows().sharedId(stored)]);
     }
+}
+
+std::span<const std::string_view> ErrorsModel::sortTextsOfShared(int column) const
+{
+    return column == 3 ? std::span<const std::string_view>(m_meanings) : std::span<const std::string_view>();
 }
 
 OwnerTotalsModel::OwnerTotalsModel(const ResultsModel& results, QObject* parent)
     : SortableListModel(kTotalsHeadings, parent), m_results(results)
 {
-    connect(&results, &QAbstractItemModel::rowsInserted, this, &OwnerTotalsModel::refresh);
+    // Every match counts, whether or not the results' filter shows it.
+    connect(&results, &CompactListModel::listChanged, this, &OwnerTotalsModel::refresh);
     connect(&results, &QAbstractItemModel::modelAboutToBeReset, this, [this] { beginResetModel(); });
     connect(&results, &QAbstractItemModel::modelReset, this, [this] {
         m_lines.clear();

@@ -15,12 +15,20 @@
 
 #include "output/liststore.h"
 
-// What the lists' views need of their models beyond Qt's: the texts as shown,
-// for copying, and the column the rows are in order of.
+// A whole number as the lists show it: digits grouped by thousands with
+// commas (1,048,576). Text that is not a whole number comes back as it is.
+QString groupDigits(const QString& number);
+
+// What the lists' views need of their models beyond Qt's: the texts of the
+// cells, for copying, and the column the rows are in order of. Numbers are
+// shown grouped by thousands but copied as plain digits, which every
+// spreadsheet reads whatever its locale.
 class SortableListModel : public QAbstractTableModel {
+    Q_OBJECT
 public:
     using QAbstractTableModel::QAbstractTableModel;
-    // The cell as shown at that row (after a sort, the row of the sorted list).
+    // The cell at that row (after a sort, the row of the sorted list), numbers
+    // without grouping.
     virtual QString text(int row, int column) const = 0;
     // The column every row is in order of, or -1: not sorted, or rows
     // arrived after the sort (they stand below the sorted ones).
@@ -32,6 +40,11 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
+
+signals:
+    // The rows the list holds changed (rows arrived, the list was emptied,
+    // the filter changed), whether or not the rows shown did.
+    void listChanged();
 
 protected:
     explicit SortableListModel(std::span<const char* const> headings, QObject* parent)
@@ -47,12 +60,20 @@ private:
 // updates, the sort, and a row of texts with one number (the size) shown in
 // the second column.
 class CompactListModel : public SortableListModel {
+    Q_OBJECT
 public:
     // Rows appended since the last flush are announced to the views in one
     // insertion, below any sorted rows; the walker flushes at every message pump.
     void flush();
-    // Empties the list as one batched update; the sort goes with the rows.
+    // Empties the list as one batched update; the sort goes with the rows,
+    // the filter stays for the rows to come.
     void clear();
+    // Shows only the rows whose path or shared text (the owner, the problem)
+    // holds text, blind to the case of a-z; empty shows every row. Rows to
+    // come and later sorts follow it; the selection keeps the rows still shown.
+    void setFilter(std::string_view text);
+    // The rows announced, shown or not.
+    int totalRows() const { return m_announced; }
 
     QString text(int row, int column) const override;
     int sortedColumn() const override;
@@ -72,11 +93,25 @@ protected:
     const liststore::RowStore& rows() const { return m_rows; }
     // The stored row shown at row (which must be shown).
     std::size_t storedRow(int row) const;
-    bool isShown(int row) const { return row >= 0 && row < m_announced; }
+    bool isShown(int row) const { return row >= 0 && row < rowCount(); }
     virtual QString cellText(std::size_t stored, int column) const = 0;
     virtual void rowsCleared() {}
+    // Texts a column of shared-text key sorts by instead of the shared texts.
+    virtual std::span<const std::string_view> sortTextsOfShared(int column) const
+    {
+        (void)column;
+        return {};
+    }
 
 private:
+    // The stored row at row of the list without the filter.
+    std::size_t orderedRow(std::size_t row) const;
+    void refilter();
+    // Runs change, which reorders or refilters the rows, and moves what the
+    // views hold (the current row, the selection) with its rows.
+    template <typename Change>
+    void relayout(Change change);
+
     std::span<const liststore::SortKey> m_keys;
     liststore::RowStore m_rows;
     int m_announced = 0;
@@ -85,6 +120,9 @@ private:
     std::vector<std::uint64_t> m_order;
     int m_sortColumn = -1;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
+    // With a filter, the stored rows shown, in the order of the list.
+    liststore::RowFilter m_filter;
+    std::vector<std::uint32_t> m_shown;
 };
 
 class ResultsModel : public CompactListModel {
@@ -121,11 +159,18 @@ class ErrorsModel : public CompactListModel {
 public:
     explicit ErrorsModel(QObject* parent = nullptr);
 
-    // Columns "FileName", "Size", "Problem".
-    void appendRow(std::string_view path, std::uint64_t size, std::string_view problem);
+    // Columns "FileName", "Size", "Problem", "Meaning": the client's code in
+    // words (code 0, or one not known, leaves it blank).
+    void appendRow(std::string_view path, std::uint64_t size, std::string_view problem, std::uint32_t code = 0);
 
 protected:
     QString cellText(std::size_t stored, int column) const override;
+    void rowsCleared() override { std::vector<std::string_view>().swap(m_meanings); }
+    std::span<const std::string_view> sortTextsOfShared(int column) const override;
+
+private:
+    // The meaning of each problem text's code, by the problem's number.
+    std::vector<std::string_view> m_meanings;
 };
 
 // Each owner of the results with the number and the bytes of its matching

@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -13,6 +14,7 @@
 #include "app/radiobutton.h"
 #include "app/tfrmmain.h"
 #include "output/outputfields.h"
+#include "output/qt_listmodels.h"
 #include "platform/uiservices.h"
 #include "scan/attributeboxes.h"
 #include "scan/sizenumber.h"
@@ -48,7 +50,56 @@ std::int32_t checkedChoice(std::initializer_list<Choice> group, std::int32_t non
     return value;
 }
 
+// Whole numbers grouped as the lists show sizes.
+QString groupedWhole(double value) { return groupDigits(QString::number(static_cast<qlonglong>(value))); }
+
+QString largestSizeText() { return groupedWhole(kLargestSize) + QStringLiteral(" bytes"); }
+
+// Why a size text gives no size, for the message of a refused scan.
+QString sizeRefusal(const SizeCheck& size, const QString& text, const QString& mode)
+{
+    switch (size.reading) {
+    case SizeReading::NotANumber:
+        return QStringLiteral("\"%1\" does not begin with a number").arg(text);
+    case SizeReading::Zero:
+        return QStringLiteral("0 is not a size: %1 0 is not possible").arg(mode);
+    case SizeReading::TooLarge:
+        return QStringLiteral("\"%1\" is more than the largest size, %2").arg(text.trimmed(), largestSizeText());
+    default:
+        return {};
+    }
+}
+
+// The size a text gives, as the box's note shows it: "10M" shows "= 10
+// bytes", which is what the test will use.
+QString sizeNote(const SizeCheck& size)
+{
+    switch (size.reading) {
+    case SizeReading::Size: {
+        if (size.value == 1.0)
+            return QStringLiteral("= 1 byte");
+        // A negative size may be any double; past 2^53 it is no longer whole digits.
+        const bool whole = std::trunc(size.value) == size.value && std::fabs(size.value) < 9007199254740992.0;
+        const QString number = whole ? groupedWhole(size.value) : QString::number(size.value, 'g', 15);
+        return QStringLiteral("= %1 bytes").arg(number);
+    }
+    case SizeReading::NotANumber:
+        return QStringLiteral("not a number");
+    case SizeReading::Zero:
+        return QStringLiteral("0 is not a size");
+    case SizeReading::TooLarge:
+        return QStringLiteral("more than ") + largestSizeText();
+    default:
+        return {};
+    }
+}
+
 }  // namespace
+
+void Tfrmmain::ShowSizeReading()
+{
+    lblSizeValue->setText(sizeNote(checkSizeText(txtSizeBytes->text().toStdString())));
+}
 
 std::int32_t Tfrmmain::ValidateSettings()
 {
@@ -64,12 +115,14 @@ std::int32_t Tfrmmain::ValidateSettings()
                                c.SizeMode);
     if (c.SizeMode > 0) {
         const QString sizeText = txtSizeBytes->text();
-        if (sizeText.isEmpty())
+        const SizeCheck size = checkSizeText(sizeText.toStdString());
+        if (size.reading == SizeReading::Empty)
             return refuse(this, QStringLiteral("A file size must be entered"));
-        const double size = parseSizeNumber(sizeText.toStdString());
-        if (size == 0.0 || size > 2147483647.0 || std::isnan(size))
-            return refuse(this, QStringLiteral("Invalid File Size"));
-        c.SizeBytes = size;
+        if (size.reading != SizeReading::Size) {
+            const RadioButton* mode = c.SizeMode == 1 ? optSizeGreater : c.SizeMode == 2 ? optSizeLess : optSizeEqual;
+            return refuse(this, QStringLiteral("Invalid File Size\n\n") + sizeRefusal(size, sizeText, mode->text()));
+        }
+        c.SizeBytes = size.value;
     }
 
     if (const std::int32_t refused = validateDateSettings(); refused != 0)

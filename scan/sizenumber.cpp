@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <limits>
 #include <string>
 
@@ -13,7 +14,7 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
 
-double parseSizeNumber(std::string_view text)
+double parseSizeNumber(std::string_view text, bool* hasNumber)
 {
     std::size_t pos = 0;
     while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t'))
@@ -47,6 +48,8 @@ double parseSizeNumber(std::string_view text)
             ++pos;
         }
     }
+    if (hasNumber)
+        *hasNumber = digits;
     if (!digits)
         return 0.0;
     // An exponent counts only when at least one digit follows it. Its value
@@ -81,4 +84,19 @@ double parseSizeNumber(std::string_view text)
     else if (ec != std::errc() || ptr != last)
         value = 0.0;
     return negative ? -value : value;
+}
+
+SizeCheck checkSizeText(std::string_view text)
+{
+    if (text.empty())
+        return {SizeReading::Empty, 0.0};
+    bool hasNumber = false;
+    const double value = parseSizeNumber(text, &hasNumber);
+    if (!hasNumber || std::isnan(value))
+        return {SizeReading::NotANumber, value};
+    if (value == 0.0)
+        return {SizeReading::Zero, value};
+    if (value > kLargestSize)
+        return {SizeReading::TooLarge, value};
+    return {SizeReading::Size, value};
 }

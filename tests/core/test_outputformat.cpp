@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "netclient/dosdate.h"
 #include "output/outputformat.h"
 #include "scan/scancriteria.h"
 
@@ -41,10 +42,27 @@ TEST(OutputTexts, ExtensionDateAndProblem)
              {"README", ""}, {"archive.tar.gz", "gz"}, {"trailing.", ""}, {".profile", "profile"}, {"", ""}})
         EXPECT_EQ(fileExtension(name), extension) << "name " << name;
 
-    std::string date;
-    appendDate(date, DateRecord{7, 3, 2001});
-    appendDate(date, DateRecord{31, 12, 1999});
-    EXPECT_EQ(date, "3/7/200112/31/1999");
+    // Dates as the client unpacks them from their packed form: a date the
+    // layout cannot hold is packed as 0 and written as nothing, not 0/0/1980.
+    const struct {
+        int year, month, day;
+        const char* written;
+    } dates[] = {
+        {2001, 3, 7, "3/7/2001"}, {1999, 12, 31, "12/31/1999"},
+        {1980, 1, 1, "1/1/1980"}, {2107, 12, 31, "12/31/2107"},
+        {1975, 6, 1, ""},         {2110, 1, 1, ""},
+        {2001, 2, 30, ""},
+    };
+    for (const auto& d : dates) {
+        DateRecord unpacked{};
+        dosdate::unpackDate(dosdate::packDate(d.year, d.month, d.day), unpacked);
+        std::string date = "x";
+        appendDate(date, unpacked);
+        EXPECT_EQ(date, std::string("x") + d.written) << d.year << '-' << d.month << '-' << d.day;
+    }
+    std::string failedUnpack;
+    appendDate(failedUnpack, DateRecord{});
+    EXPECT_EQ(failedUnpack, "") << "a record the client left unfilled";
 
     EXPECT_EQ(problemText("Error with nwgetnspath ", 0x8801), "Error with nwgetnspath  Code : 8801");
     EXPECT_EQ(problemText("Unable to write output file", 28), "Unable to write output file Code : 1c");

@@ -45,6 +45,33 @@ TEST(SizeNumber, ReadsTheLeadingNumberAndIgnoresTheRest)
         EXPECT_EQ(parseSizeNumber(c.text), c.expected) << "text: \"" << c.text << '"';
 }
 
+TEST(SizeNumber, CheckTellsASizeFromEachKindOfRefusal)
+{
+    const struct {
+        const char* text;
+        SizeReading reading;
+        double value;
+    } cases[] = {
+        {"10M", SizeReading::Size, 10.0},
+        {"1,000,000", SizeReading::Size, 1.0},
+        {"-5", SizeReading::Size, -5.0},
+        {"2147483647", SizeReading::Size, 2147483647.0},
+        {"", SizeReading::Empty, 0.0},
+        {" ", SizeReading::NotANumber, 0.0},
+        {"M10", SizeReading::NotANumber, 0.0},
+        {"0", SizeReading::Zero, 0.0},
+        {"0kb", SizeReading::Zero, 0.0},
+        {"1e-999", SizeReading::Zero, 0.0},
+        {"2147483648", SizeReading::TooLarge, 2147483648.0},
+    };
+    for (const auto& c : cases) {
+        const SizeCheck check = checkSizeText(c.text);
+        EXPECT_EQ(check.reading, c.reading) << "text: \"" << c.text << '"';
+        EXPECT_EQ(check.value, c.value) << "text: \"" << c.text << '"';
+    }
+    EXPECT_EQ(checkSizeText("1e999").reading, SizeReading::TooLarge);
+}
+
 TEST(SizeNumber, OutOfRangeExponentsSaturate)
 {
     EXPECT_TRUE(std::isinf(parseSizeNumber("1e999")));

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QListWidget>
 #include <QPushButton>
 #include <QLineEdit>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "app/tfrmmain.h"
+#include "scan/filetests.h"
 #include "support/core_scriptedclient.h"
 #include "support/core_tempworkstation.h"
 #include "support/gui_recordinguiservices.h"
@@ -92,16 +94,28 @@ TEST_F(DirTreeTest, RightAfterStartUpTheRootIsSelectedSoAddNamesTheTop)
     EXPECT_TRUE(ui.beeps.empty());
 }
 
-TEST_F(DirTreeTest, AddingTheSameUserTwiceAddsItTwice)
+TEST_F(DirTreeTest, AddingAnOwnerAlreadyListedSelectsItInstead)
 {
     start();
     QTreeWidgetItem* dept = open(child(open(child(root(), "ORG")), "DEPT"));
+    // As a settings file may have left it: the owner test is blind to case.
+    window.lstUsers->addItem("user2.Dept.org");
     select(child(dept, "USER2"));
-    window.cmdUserAdd->click();
     window.cmdUserAdd->click();
     select(child(root(), "ORG"));
     window.cmdUserAdd->click();
-    EXPECT_EQ(entries(window.lstUsers), (QStringList{"USER2.DEPT.ORG", "USER2.DEPT.ORG", "ORG"}));
+    window.actAddOutsideDirectory->trigger();
+    EXPECT_EQ(entries(window.lstUsers), (QStringList{"user2.Dept.org", "ORG", kOutsideDirectoryItem}));
+
+    select(child(dept, "USER2"));
+    window.cmdUserAdd->click();
+    EXPECT_EQ(window.lstUsers->count(), 3);
+    EXPECT_EQ(window.lstUsers->currentRow(), 0);
+    window.actAddOutsideDirectory->trigger();
+    EXPECT_EQ(window.lstUsers->count(), 3);
+    EXPECT_EQ(window.lstUsers->currentRow(), 2);
+    EXPECT_TRUE(window.lstUsers->item(2)->isSelected());
+    EXPECT_TRUE(ui.beeps.empty());
 }
 
 TEST_F(DirTreeTest, ButtonsWithNothingToActOnOnlyBeep)

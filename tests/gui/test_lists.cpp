@@ -46,8 +46,8 @@ TEST(LogNWError, ProblemCellHoldsTextAndHexCode)
     window.LogNWError("DATA:LOCKED", 0x899C, "NWIntScanExtendedInfo", 3221225472ull);
     window.errorsModel->flush();
     ASSERT_EQ(window.errorsModel->rowCount(), 2);
-    EXPECT_EQ(rowText(*window.errorsModel, 0), "SYS:PUBLIC\\A.TXT | 0 | Error with nwgetnspath  Code : 8801");
-    EXPECT_EQ(rowText(*window.errorsModel, 1), "DATA:LOCKED | 3221225472 | NWIntScanExtendedInfo Code : 899c");
+    EXPECT_EQ(rowText(*window.errorsModel, 0), "SYS:PUBLIC\\A.TXT | 0 | Error with nwgetnspath  Code : 8801 | invalid connection");
+    EXPECT_EQ(rowText(*window.errorsModel, 1), "DATA:LOCKED | 3221225472 | NWIntScanExtendedInfo Code : 899c | invalid path");
 }
 
 }  // namespace

@@ -138,14 +138,14 @@ TEST_F(ResultLists, HeadingClicksSortAndReverseAndTheIndicatorTellsWhenNewRowsCa
     });
     clickStart();
     ASSERT_TRUE(clicked);
-    EXPECT_EQ(column(w->lvwResults, 1), (Texts{"9", "100", "1000", "10"}));
+    EXPECT_EQ(column(w->lvwResults, 1), (Texts{"9", "100", "1,000", "10"}));
     EXPECT_EQ(indicator(w->lvwResults).first, -1) << "the rows below the sorted ones are not in order";
 
     clickHeading(w->lvwResults, 1);
-    EXPECT_EQ(column(w->lvwResults, 1), (Texts{"9", "10", "100", "1000"})) << "sizes sort as numbers";
+    EXPECT_EQ(column(w->lvwResults, 1), (Texts{"9", "10", "100", "1,000"})) << "sizes sort as numbers";
     EXPECT_EQ(indicator(w->lvwResults), std::pair(1, Qt::AscendingOrder));
     clickHeading(w->lvwResults, 1);
-    EXPECT_EQ(column(w->lvwResults, 1), (Texts{"1000", "100", "10", "9"}));
+    EXPECT_EQ(column(w->lvwResults, 1), (Texts{"1,000", "100", "10", "9"}));
     EXPECT_EQ(indicator(w->lvwResults), std::pair(1, Qt::DescendingOrder));
     clickHeading(w->lvwResults, 0);
     EXPECT_EQ(column(w->lvwResults, 0), (Texts{"A.DOC", "b.txt", "C", "Z.DOC"})) << "names blind to case";
@@ -206,7 +206,7 @@ TEST_F(ResultLists, RowsAreSelectedWithShiftCtrlAndCtrlAAndCopiedWithTheirHeadin
     QTest::keyClick(w->lvwErrors, Qt::Key_A, Qt::ControlModifier);
     menu = rightClick(w->lvwErrors, 0);
     ASSERT_NE(menu, nullptr);
-    EXPECT_EQ(items(menu), (Texts{"Copy", "Copy Path"}));
+    EXPECT_EQ(items(menu), (Texts{"Copy", "Copy Path", "Clear"}));
     choose(menu, "Copy Path");
     EXPECT_EQ(clipboard(), "SYS:SUB\\LOCKED.DAT\nSYS:SUB\\A?B\n") << "a tab in a name would start a new column";
 }
@@ -238,6 +238,88 @@ TEST_F(ResultLists, TheContextMenuAndADoubleClickOpenTheFileOrItsFolderOnTheHost
                      "Unable to open the folder F:\\SUB\\ (" + sys + "/SUB): the desktop has no program for it"}));
 }
 
+TEST_F(ResultLists, TheFilterNarrowsTheRowsShownAndActedOnButNotTheCounts)
+{
+    auto tab = [this](QWidget* page) {
+        return w->PageControl1->tabText(w->PageControl1->indexOf(page)).toStdString();
+    };
+    ws.addLine("Faults", "Fault0=NWIntScanFileInformation2, *BAD*, 89FF");
+    ws.makeFile(sys + "/BAD1.TXT", 1);
+    ws.makeFile(sys + "/SUB/BAD2.TXT", 1);
+    scanFourFiles();
+    EXPECT_EQ(tab(w->TabSheet6), "Results (4)");
+    EXPECT_EQ(tab(w->TabSheet7), "Errors (2)");
+
+    QTest::keyClicks(w->txtResultsFilter, "sub");
+    QTreeView* list = w->lvwResults;
+    EXPECT_EQ(column(list, 3), Texts{"F:\\SUB\\A.DOC"});
+    EXPECT_EQ(w->lblResultsShown->text(), "1 of 4 shown");
+    EXPECT_EQ(tab(w->TabSheet6), "Results (4)");
+    EXPECT_EQ(w->lblMatchCount->text(), "4");
+    QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(clipboard(), "FileName\tSize\tOwner\tFull Path\nA.DOC\t10\tJSMITH.SALES.ACME\tF:\\SUB\\A.DOC\n");
+    QMenu* menu = rightClick(list, 0);
+    ASSERT_NE(menu, nullptr);
+    choose(menu, "Open");
+    EXPECT_EQ(desktopOpens(), Texts{sys + "/SUB/A.DOC"});
+
+    // Enter in the filter is not a Start, which would empty the list.
+    w->txtResultsFilter->clear();
+    QTest::keyClicks(w->txtResultsFilter, ".doc");
+    clickHeading(list, 1);
+    QTest::keyClick(w->txtResultsFilter, Qt::Key_Return);
+    EXPECT_EQ(column(list, 0), (Texts{"A.DOC", "Z.DOC"}));
+    EXPECT_EQ(column(list, 1), (Texts{"10", "1,000"}));
+    EXPECT_EQ(w->lblResultsShown->text(), "2 of 4 shown");
+    w->txtResultsFilter->clear();
+    EXPECT_EQ(column(list, 0), (Texts{"C", "A.DOC", "b.txt", "Z.DOC"}));
+    EXPECT_EQ(w->lblResultsShown->text(), "");
+
+    // A scan without errors leaves the tab plain; the rows of both stay.
+    setPattern("Z*");
+    clickStart();
+    EXPECT_EQ(tab(w->TabSheet6), "Results (1)");
+    EXPECT_EQ(tab(w->TabSheet7), "Errors");
+    EXPECT_EQ(w->errorsModel->rowCount(), 2);
+}
+
+TEST_F(ResultLists, TheErrorsTabCountsTheLastScanAndClearEmptiesTheList)
+{
+    auto tab = [this] { return w->PageControl1->tabText(w->PageControl1->indexOf(w->TabSheet7)).toStdString(); };
+    ws.addLine("Faults", "Fault0=NWIntScanFileInformation2, *BAD*, 89FF");
+    ws.makeFile(sys + "/BAD1.TXT", 1);
+    ws.makeFile(sys + "/BAD2.TXT", 1);
+    ws.makeFile(sys + "/good.txt", 1);
+    startWindow();
+    EXPECT_EQ(tab(), "Errors");
+    clickStart();
+    EXPECT_EQ(tab(), "Errors (2)");
+    setPattern("BAD1*");
+    clickStart();
+    EXPECT_EQ(tab(), "Errors (1)") << "the last scan's rows, not all the list holds";
+    EXPECT_EQ(w->errorsModel->rowCount(), 3);
+
+    w->PageControl1->setCurrentWidget(w->TabSheet7);
+    QApplication::processEvents();
+    QMenu* menu = rightClick(w->lvwErrors, 0);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(items(menu), (Texts{"Copy", "Copy Path", "Clear"}));
+    choose(menu, "Clear");
+    EXPECT_EQ(w->errorsModel->rowCount(), 0);
+    EXPECT_EQ(tab(), "Errors");
+    menu = rightClick(w->lvwErrors, -1);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(items(menu), (Texts{"-Copy", "-Copy Path", "-Clear"}));
+    menu->close();
+
+    setPattern("*");
+    clickStart();
+    EXPECT_EQ(tab(), "Errors (2)");
+    EXPECT_EQ(w->errorsModel->rowCount(), 2);
+    EXPECT_EQ(w->errorsModel->text(0, 3), "no such file");
+}
+
 TEST_F(ResultLists, TheTotalsPageSumsTheLastScanByOwnerLargestFirst)
 {
     const struct {
@@ -258,7 +340,7 @@ TEST_F(ResultLists, TheTotalsPageSumsTheLastScanByOwnerLargestFirst)
     QTreeView* totals = w->lvwTotals;
     EXPECT_EQ(column(totals, 0), (Texts{"SMITH.SALES.ACME", "JSMITH.SALES.ACME", "(unknown)", "Total"}));
     EXPECT_EQ(column(totals, 1), (Texts{"1", "2", "1", "4"}));
-    EXPECT_EQ(column(totals, 2), (Texts{"1000", "300", "5", "1305"}));
+    EXPECT_EQ(column(totals, 2), (Texts{"1,000", "300", "5", "1,305"}));
     EXPECT_EQ(indicator(totals), std::pair(2, Qt::DescendingOrder));
 
     clickHeading(totals, 0);
@@ -275,7 +357,7 @@ TEST_F(ResultLists, TheTotalsPageSumsTheLastScanByOwnerLargestFirst)
     EXPECT_EQ(column(totals, 2), (Texts{"5", "100", "105"}));
 }
 
-TEST_F(ResultLists, FullPathTakesTheRestOfTheWidthAndSizesStandRight)
+TEST_F(ResultLists, OwnerAndFullPathShareTheRestOfTheWidthAndSizesStandRight)
 {
     scanFourFiles();
     w->errorsModel->appendRow("SYS:X", 1, "NWParseNetwarePath Code : 1");
@@ -283,22 +365,44 @@ TEST_F(ResultLists, FullPathTakesTheRestOfTheWidthAndSizesStandRight)
     w->resize(667, 500);
     QApplication::processEvents();
     QTreeView* list = w->lvwResults;
-    const int fullPath = list->columnWidth(3);
-    EXPECT_GE(list->columnWidth(0) + list->columnWidth(1) + list->columnWidth(2) + fullPath,
-              list->viewport()->width())
+    const auto widths = [list] {
+        return std::vector<int>{list->columnWidth(0), list->columnWidth(1), list->columnWidth(2),
+                                list->columnWidth(3)};
+    };
+    const std::vector<int> narrow = widths();
+    EXPECT_EQ(narrow[0] + narrow[1] + narrow[2] + narrow[3], list->viewport()->width())
         << "the columns reach the list's right edge";
-    w->resize(967, 500);
+    EXPECT_GE(narrow[2], 110);
+    w->resize(1267, 500);
     QApplication::processEvents();
-    EXPECT_EQ(list->columnWidth(3), fullPath + 300);
-    for (int c = 0; c < 3; ++c)
-        EXPECT_EQ(list->columnWidth(c), 110) << c;
-    // A wider name column leaves Full Path less room; the window state keeps
+    const std::vector<int> wide = widths();
+    EXPECT_EQ(wide[0], 110);
+    EXPECT_EQ(wide[1], 110);
+    EXPECT_EQ(wide[2] + wide[3], narrow[2] + narrow[3] + 600);
+    EXPECT_EQ(wide[2], (list->viewport()->width() - 220) / 3) << "Owner takes a third of the room right of Size";
+
+    // A wider name column leaves the others less room; the window state keeps
     // the widths as shown.
-    list->setColumnWidth(0, 150);
-    EXPECT_EQ(list->columnWidth(3), fullPath + 260);
+    list->setColumnWidth(0, 170);
+    EXPECT_EQ(list->columnWidth(2) + list->columnWidth(3), wide[2] + wide[3] - 60);
+    const int fullPath = list->columnWidth(3);
     w->FormClose();
-    EXPECT_EQ(IniReadInteger("TRAWL.INI", "Columns", "Column0", 0), 150);
-    EXPECT_EQ(IniReadInteger("TRAWL.INI", "Columns", "Column3", 0), fullPath + 260);
+    EXPECT_EQ(IniReadInteger("TRAWL.INI", "Columns", "Column0", 0), 170);
+    EXPECT_EQ(IniReadInteger("TRAWL.INI", "Columns", "Column3", 0), fullPath);
+
+    // Dragged by the person, Owner keeps the width dragged, narrower or not.
+    QHeaderView* header = list->header();
+    const int edge = header->sectionViewportPosition(2) + header->sectionSize(2) - 1;
+    QTest::mousePress(header->viewport(), Qt::LeftButton, {}, QPoint(edge, header->height() / 2));
+    QTest::mouseMove(header->viewport(), QPoint(edge - 100, header->height() / 2));
+    QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, QPoint(edge - 100, header->height() / 2));
+    const int dragged = list->columnWidth(2);
+    EXPECT_LT(dragged, wide[2] - 50);
+    w->resize(1467, 500);
+    QApplication::processEvents();
+    EXPECT_EQ(list->columnWidth(2), dragged);
+    EXPECT_EQ(list->columnWidth(0) + list->columnWidth(1) + dragged + list->columnWidth(3),
+              list->viewport()->width());
     for (QTreeView* view : {w->lvwResults, w->lvwErrors, w->lvwTotals})
         EXPECT_EQ(view->model()->index(0, 1).data(Qt::TextAlignmentRole).value<Qt::Alignment>(),
                   Qt::AlignRight | Qt::AlignVCenter)

@@ -29,6 +29,15 @@ private:
     QtMessageHandler m_previous;
 };
 
+// A column's texts from top to bottom.
+Texts columnTexts(const QAbstractItemModel& model, int column)
+{
+    Texts texts;
+    for (int row = 0; row < model.rowCount(); ++row)
+        texts.push_back(model.data(model.index(row, column)).toString().toStdString());
+    return texts;
+}
+
 // A row as a view shows it (headings for row -1), in UTF-8 so failures print readably.
 Texts rowTexts(const QAbstractItemModel& model, int row)
 {
@@ -63,7 +72,9 @@ TEST(ResultsModel, FlushAnnouncesRowsAndClearResets)
     EXPECT_EQ(inserted[1][1].toInt(), 2);
     EXPECT_EQ(inserted[1][2].toInt(), 2);
     EXPECT_EQ(rowTexts(model, 0), (Texts{"A.TXT", "10", "ADMIN", "F:\\A.TXT"}));
-    EXPECT_EQ(rowTexts(model, 2), (Texts{"C.TXT", "3221225472", "(unknown)", "F:\\C.TXT"}));
+    EXPECT_EQ(rowTexts(model, 2), (Texts{"C.TXT", "3,221,225,472", "(unknown)", "F:\\C.TXT"}))
+        << "sizes shown grouped by thousands";
+    EXPECT_EQ(model.text(2, 1), "3221225472") << "and copied as plain digits";
 
     model.appendRow("UNSEEN.TXT", 1, "ADMIN", "F:\\UNSEEN.TXT");
     model.clear();
@@ -74,6 +85,15 @@ TEST(ResultsModel, FlushAnnouncesRowsAndClearResets)
     model.flush();
     EXPECT_EQ(rowTexts(model, 0), (Texts{"NEW.TXT", "5", "GUEST", "F:\\NEW.TXT"}));
     EXPECT_EQ(messages.text(), "");
+}
+
+// A row's texts as copied, numbers without grouping.
+Texts cellTexts(const SortableListModel& model, int row)
+{
+    Texts texts;
+    for (int column = 0; column < model.columnCount(); ++column)
+        texts.push_back(model.text(row, column).toStdString());
+    return texts;
 }
 
 TEST(ResultsModel, RowsKeepTheirTextsAcrossStorageBlocks)
@@ -92,39 +112,47 @@ TEST(ResultsModel, RowsKeepTheirTextsAcrossStorageBlocks)
     ASSERT_EQ(model.rowCount(), 20001);
     for (int i : {0, 4095, 4096, 4999, 5001, 19999}) {
         const std::string name = "FILE" + std::to_string(i) + ".DAT";
-        EXPECT_EQ(rowTexts(model, i),
+        EXPECT_EQ(cellTexts(model, i),
                   (Texts{name, std::to_string(i * 1000), "O" + std::to_string(i % 7), "G:\\SOME\\FOLDER\\" + name}));
     }
     EXPECT_EQ(model.text(5000, 2).size(), qsizetype(longPath.size()));
     EXPECT_EQ(model.text(5000, 3), "G:\\SOME\\FOLDER\\FILE5000.DAT");
-    EXPECT_EQ(rowTexts(model, 20000), (Texts{"", "18446744073709551615", "", "Grüße"}));
+    EXPECT_EQ(cellTexts(model, 20000), (Texts{"", "18446744073709551615", "", "Grüße"}));
     EXPECT_EQ(model.text(20001, 0), QString()) << "nothing is read past the rows";
     EXPECT_EQ(model.text(0, 4), QString());
 }
 
-TEST(ErrorsModel, RowsAccumulateAcrossFlushes)
+TEST(ErrorsModel, RowsAccumulateAcrossFlushesWithTheirCodesInWords)
 {
     TesterMessages messages;
     ErrorsModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Warning);
-    EXPECT_EQ(rowTexts(model, -1), (Texts{"FileName", "Size", "Problem"}));
-    model.appendRow("DATA:LOCKED", 512, "NWIntScanExtendedInfo Code : 899c");
+    EXPECT_EQ(rowTexts(model, -1), (Texts{"FileName", "Size", "Problem", "Meaning"}));
+    model.appendRow("DATA:LOCKED", 512, "NWIntScanExtendedInfo Code : 899c", 0x899C);
     model.flush();
-    model.appendRow("SYS:X", 5000000000ull, "NWParseNetwarePath Code : 1");
+    model.appendRow("SYS:X", 5000000000ull, "NWParseNetwarePath Code : 1", 1);
+    model.appendRow("DATA:SECRET", 0, "NWIntScanFileInformation2 Code : 89a8", 0x89A8);
+    model.appendRow("JSMITH", 0, "NWDSMapIDToName Code : fffffd87", static_cast<std::uint32_t>(-633));
+    model.appendRow("ADMIN", 0, "NWDSMapIDToName Code : fffffd8f", static_cast<std::uint32_t>(-625));
+    model.appendRow("DATA:LOCKED2", 7, "NWIntScanExtendedInfo Code : 899c", 0x899C);
     model.flush();
-    ASSERT_EQ(model.rowCount(), 2);
-    EXPECT_EQ(rowTexts(model, 0), (Texts{"DATA:LOCKED", "512", "NWIntScanExtendedInfo Code : 899c"}));
-    EXPECT_EQ(rowTexts(model, 1), (Texts{"SYS:X", "5000000000", "NWParseNetwarePath Code : 1"}));
-    EXPECT_EQ(messages.text(), "");
-}
+    ASSERT_EQ(model.rowCount(), 6);
+    EXPECT_EQ(rowTexts(model, 0), (Texts{"DATA:LOCKED", "512", "NWIntScanExtendedInfo Code : 899c", "invalid path"}));
+    EXPECT_EQ(rowTexts(model, 1), (Texts{"SYS:X", "5,000,000,000", "NWParseNetwarePath Code : 1", ""}))
+        << "a code not known stays blank";
+    EXPECT_EQ(columnTexts(model, 3),
+              (Texts{"invalid path", "", "access denied", "", "directory not reachable", "invalid path"}));
 
-// A column's texts from top to bottom.
-Texts columnTexts(const QAbstractItemModel& model, int column)
-{
-    Texts texts;
-    for (int row = 0; row < model.rowCount(); ++row)
-        texts.push_back(model.data(model.index(row, column)).toString().toStdString());
-    return texts;
+    model.sort(3);
+    EXPECT_EQ(columnTexts(model, 3),
+              (Texts{"", "", "access denied", "directory not reachable", "invalid path", "invalid path"}))
+        << "the meanings in order, not their problems";
+    model.clear();
+    model.appendRow("SYS:Y", 0, "NWParseNetwarePath Code : 1", 0x8998);
+    model.flush();
+    EXPECT_EQ(rowTexts(model, 0), (Texts{"SYS:Y", "0", "NWParseNetwarePath Code : 1", "no such volume"}))
+        << "nothing left over from the rows cleared";
+    EXPECT_EQ(messages.text(), "");
 }
 
 TEST(ResultsModel, SortMovesTheHeldRowsAndLaterRowsStandBelow)
@@ -197,9 +225,9 @@ TEST(OwnerTotalsModel, FollowsTheResultsLargestFirstWithTheTotalLast)
     results.flush();
     const QPersistentModelIndex admin = totals.index(1, 0);
     ASSERT_EQ(totals.rowCount(), 3);
-    EXPECT_EQ(rowTexts(totals, 0), (Texts{"GUEST", "1", "5000000000"}));
+    EXPECT_EQ(rowTexts(totals, 0), (Texts{"GUEST", "1", "5,000,000,000"}));
     EXPECT_EQ(rowTexts(totals, 1), (Texts{"ADMIN", "2", "40"}));
-    EXPECT_EQ(rowTexts(totals, 2), (Texts{"Total", "3", "5000000040"}));
+    EXPECT_EQ(rowTexts(totals, 2), (Texts{"Total", "3", "5,000,000,040"}));
     EXPECT_TRUE(totals.data(totals.index(2, 0), Qt::FontRole).value<QFont>().bold());
 
     results.appendRow("D", 6000000000ull, "ADMIN", "F:\\D");
@@ -213,8 +241,72 @@ TEST(OwnerTotalsModel, FollowsTheResultsLargestFirstWithTheTotalLast)
     EXPECT_EQ(columnTexts(totals, 1), (Texts{"3", "1", "1", "5"}));
     EXPECT_EQ(columnTexts(totals, 0), (Texts{"ADMIN", "(unknown)", "GUEST", "Total"})) << "ties by name";
 
+    // The results' filter narrows what they show, never what the totals count.
+    results.setFilter("nobody");
+    results.appendRow("F", 2, "NEWCOMER", "F:\\F");
+    results.flush();
+    EXPECT_EQ(results.rowCount(), 0);
+    EXPECT_EQ(columnTexts(totals, 1), (Texts{"3", "1", "1", "1", "6"}));
+
     results.clear();
     EXPECT_EQ(columnTexts(totals, 0), (Texts{"Total"}));
+    EXPECT_EQ(messages.text(), "");
+}
+
+TEST(ResultsModel, TheFilterShowsRowsWhosePathOrOwnerHoldsTheText)
+{
+    TesterMessages messages;
+    ResultsModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Warning);
+    model.appendRow("report.doc", 300, "JSMITH.SALES.ACME", "F:\\DATA\\report.doc");
+    model.appendRow("Budget.XLS", 100, "ADMIN", "F:\\DATA\\SALES\\Budget.XLS");
+    model.appendRow("notes.txt", 200, "GUEST", "G:\\HOME\\notes.txt");
+    model.appendRow("a.doc", 400, "(unknown)", "F:\\ARCHIVE\\A.DOC");
+    model.flush();
+    const struct {
+        const char* filter;
+        Texts shown;
+    } cases[] = {
+        {"sales", {"report.doc", "Budget.XLS"}},  // an owner's container, a folder
+        {"DOC", {"report.doc", "a.doc"}},         // blind to case, the path's own spelling
+        {"data\\r", {"report.doc"}},              // across folder and name
+        {"g:\\", {"notes.txt"}},
+        {"(unknown)", {"a.doc"}},
+        {"A.DOC ", {}},
+        {"", {"report.doc", "Budget.XLS", "notes.txt", "a.doc"}},
+    };
+    for (const auto& c : cases) {
+        model.setFilter(c.filter);
+        EXPECT_EQ(columnTexts(model, 0), c.shown) << "filter " << c.filter;
+        EXPECT_EQ(model.totalRows(), 4) << "filter " << c.filter;
+    }
+
+    // What a view holds stays on its row while the row is shown, sorts and
+    // new rows follow the filter, and the shown rows are what text() reads.
+    const QPersistentModelIndex notes = model.index(2, 0);
+    const QPersistentModelIndex budget = model.index(1, 0);
+    model.setFilter("t");
+    EXPECT_EQ(columnTexts(model, 0), (Texts{"report.doc", "Budget.XLS", "notes.txt"}));
+    model.sort(1, Qt::DescendingOrder);
+    EXPECT_EQ(columnTexts(model, 0), (Texts{"report.doc", "notes.txt", "Budget.XLS"}));
+    EXPECT_EQ(notes.row(), 1);
+    EXPECT_EQ(model.text(notes.row(), 3), "G:\\HOME\\notes.txt");
+    EXPECT_EQ(model.fullPath(2), "F:\\DATA\\SALES\\Budget.XLS");
+    EXPECT_EQ(model.folderPath(1), "G:\\HOME\\");
+    model.setFilter("home");
+    EXPECT_EQ(notes.row(), 0);
+    EXPECT_FALSE(budget.isValid()) << "a row the filter hides is let go";
+    model.appendRow("plan.txt", 1, "ADMIN", "G:\\HOME\\plan.txt");
+    model.appendRow("other.txt", 1, "ADMIN", "F:\\other.txt");
+    model.flush();
+    EXPECT_EQ(columnTexts(model, 0), (Texts{"notes.txt", "plan.txt"}));
+    EXPECT_EQ(model.totalRows(), 6);
+
+    model.clear();
+    model.appendRow("x.txt", 1, "ADMIN", "G:\\HOME\\x.txt");
+    model.appendRow("y.txt", 1, "ADMIN", "F:\\y.txt");
+    model.flush();
+    EXPECT_EQ(columnTexts(model, 0), (Texts{"x.txt"})) << "the filter stays for the next scan's rows";
     EXPECT_EQ(messages.text(), "");
 }
 

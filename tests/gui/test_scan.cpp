@@ -414,6 +414,24 @@ TEST_F(Scan, OutputFileIsWrittenWithTheServerAndClosed)
     EXPECT_NE(text.str().find("a.txt"), std::string::npos) << text.str();
 }
 
+TEST_F(Scan, DatesThePackedLayoutCannotHoldAreWrittenEmpty)
+{
+    const std::time_t in2001 = TempWorkstation::localTime(2001, 3, 7);
+    ws.setTimes(ws.makeFile(sys + "/a1975"), TempWorkstation::localTime(1975, 6, 1), in2001);
+    ws.setTimes(ws.makeFile(sys + "/b2110"), in2001, TempWorkstation::localTime(2110, 1, 1));
+    startWindow();
+    const std::string out = ws.root() + "/out.txt";
+    w->chkOutputResults->click();
+    w->txtOutputFilename->setText(QString::fromStdString(out));
+    w->chkOutputSurround->setChecked(true);
+    for (QCheckBox* field : {w->chkOutputFilename, w->chkOutputAccessed, w->chkOutputModified})
+        field->setChecked(true);
+    clickStart();
+    std::stringstream text;
+    text << std::ifstream(out, std::ios::binary).rdbuf();
+    EXPECT_EQ(text.str(), "\"a1975\",\"\",\"3/7/2001\"\r\n\"b2110\",\"3/7/2001\",\"\"\r\n");
+}
+
 TEST_F(Scan, ClosingDuringAScanEndsTheWalkClosesTheFileThenTheWindow)
 {
     for (int i = 0; i < 150; ++i)

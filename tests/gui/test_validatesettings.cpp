@@ -5,9 +5,11 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QTest>
 #include <memory>
 
 #include "app/datepicker.h"
@@ -97,11 +99,11 @@ TEST_F(ValidateSettingsTest, SizeTextIsCheckedOnlyWithASizeTest)
     };
     const Case cases[] = {
         {"", "A file size must be entered", 0},
-        {"0", "Invalid File Size", 0},
-        {"letters", "Invalid File Size", 0},
-        {" ", "Invalid File Size", 0},
-        {"2147483648", "Invalid File Size", 0},
-        {"1e999", "Invalid File Size", 0},
+        {"0", "Invalid File Size\n\n0 is not a size: Equal To 0 is not possible", 0},
+        {"letters", "Invalid File Size\n\n\"letters\" does not begin with a number", 0},
+        {" ", "Invalid File Size\n\n\" \" does not begin with a number", 0},
+        {"2147483648", "Invalid File Size\n\n\"2147483648\" is more than the largest size, 2,147,483,647 bytes", 0},
+        {" 1e999", "Invalid File Size\n\n\"1e999\" is more than the largest size, 2,147,483,647 bytes", 0},
         {"2147483647", "", 2147483647.0},
         {"12kb", "", 12.0},
         {"-5", "", -5.0},
@@ -115,6 +117,34 @@ TEST_F(ValidateSettingsTest, SizeTextIsCheckedOnlyWithASizeTest)
             EXPECT_EQ(criteria().SizeBytes, c.held) << "size text \"" << c.text << '"';
         }
     }
+}
+
+TEST_F(ValidateSettingsTest, TheNoteBelowTheSizeBoxShowsWhatTheTestWillUseAsTheUserTypes)
+{
+    window->optSizeLess->click();
+    const struct {
+        const char* typed;
+        const char* note;
+    } cases[] = {
+        {"10M", "= 10 bytes"},
+        {"1,000,000", "= 1 byte"},
+        {"10000000", "= 10,000,000 bytes"},
+        {"-2500", "= -2,500 bytes"},
+        {"1.5", "= 1.5 bytes"},
+        {"M", "not a number"},
+        {"0", "0 is not a size"},
+        {"3e9", "more than 2,147,483,647 bytes"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        window->txtSizeBytes->selectAll();
+        QTest::keyClick(window->txtSizeBytes, Qt::Key_Delete);
+        QTest::keyClicks(window->txtSizeBytes, c.typed);
+        EXPECT_EQ(window->lblSizeValue->text().toStdString(), c.note) << "typed \"" << c.typed << '"';
+    }
+    EXPECT_TRUE(window->lblSizeValue->isEnabled());
+    window->optSizeIgnore->click();
+    EXPECT_FALSE(window->lblSizeValue->isEnabled()) << "the note follows its box";
 }
 
 TEST_F(ValidateSettingsTest, SizeModeFollowsTheCheckedButtonAndIsKeptWhenNoneIs)
@@ -136,7 +166,7 @@ TEST_F(ValidateSettingsTest, FailingSizeLeavesTheNewPatternBehind)
 {
     window->cboPattern->setEditText("*.bak");
     chooseSize(window->optSizeGreater, "0");
-    EXPECT_EQ(validate(), "Invalid File Size");
+    EXPECT_EQ(validate(), "Invalid File Size\n\n0 is not a size: Greater Than 0 is not possible");
     EXPECT_EQ(criteria().Pattern, "*.bak");
 }
 

@@ -148,6 +148,7 @@ TEST_F(Walker, LocalDriveGivesOneParseRowPerFile)
 struct FaultCase {
     const char* fault;
     ErrorRow row;
+    const char* meaning;  // the code in words, beside the row's text
     int handlesLeft = 0;  // only a failed release leaves its handle counted
 };
 
@@ -164,6 +165,7 @@ TEST_P(WalkerFaults, OneRowAndTheFileIsSkipped)
     w->chkAttribReadOnly->click();
     clickStart();
     EXPECT_EQ(errors(), std::vector<ErrorRow>{GetParam().row});
+    EXPECT_EQ(w->errorsModel->text(0, 3).toStdString(), GetParam().meaning);
     EXPECT_EQ(resultNames(), Names{"zz.txt"});
     NWCONN_HANDLE conn = 0;
     NWDIR_HANDLE dir = 0;
@@ -175,27 +177,36 @@ TEST_P(WalkerFaults, OneRowAndTheFileIsSkipped)
 INSTANTIATE_TEST_SUITE_P(
     EveryStep, WalkerFaults,
     ::testing::Values(FaultCase{"NWParseNetwarePath, F:\\SUB\\Report*, 899C",
-                                {"F:\\SUB\\Report File.txt", "1234", "NWParseNetwarePath Code : 899c"}},
+                                {"F:\\SUB\\Report File.txt", "1234", "NWParseNetwarePath Code : 899c"},
+                                "invalid path"},
                       FaultCase{"NWIntScanFileInformation2, *Report*, 89FF",
-                                {"SYS:SUB\\Report File.txt", "1234", "NWIntScanFileInformation2 Code : 89ff"}},
+                                {"SYS:SUB\\Report File.txt", "1234", "NWIntScanFileInformation2 Code : 89ff"},
+                                "no such file"},
                       // The short-name steps show the upper-cased volume path and size 0.
                       FaultCase{"NWGetOwningNameSpace, *REPORT*, 899B",
-                                {"SYS:SUB\\REPORT FILE.TXT", "0", "Cannot Get Owning Name Space Code : 899b"}},
+                                {"SYS:SUB\\REPORT FILE.TXT", "0", "Cannot Get Owning Name Space Code : 899b"},
+                                "invalid directory handle"},
                       FaultCase{"NWGetNSPath, *REPORT*, 8998",
-                                {"SYS:SUB\\REPORT FILE.TXT", "0", "Error with nwgetnspath  Code : 8998"}},
+                                {"SYS:SUB\\REPORT FILE.TXT", "0", "Error with nwgetnspath  Code : 8998"},
+                                "no such volume"},
                       FaultCase{"NWGetLongName, *REPORT*, 89FF",
-                                {"SYS:SUB\\REPORT FILE.TXT", "0", "Error with nwgetlongname Code : 89ff"}},
+                                {"SYS:SUB\\REPORT FILE.TXT", "0", "Error with nwgetlongname Code : 89ff"},
+                                "no such file"},
                       // The extended steps name the file in the folder they worked on, with
                       // the listing size.
                       FaultCase{"NWParseNetwarePath, F:\\SUB, 899C",
-                                {"F:\\SUB\\Report File.txt", "1234", "NWParseNetwarePath Code : 899c"}},
+                                {"F:\\SUB\\Report File.txt", "1234", "NWParseNetwarePath Code : 899c"},
+                                "invalid path"},
                       FaultCase{"NWAllocateTemporaryDirectoryHandle, SYS:SUB, 899D",
                                 {"SYS:SUB\\Report File.txt", "1234",
-                                 "NWAllocateTemporaryDirectoryHandle Code : 899d"}},
+                                 "NWAllocateTemporaryDirectoryHandle Code : 899d"},
+                                "no more directory handles"},
                       FaultCase{"NWIntScanExtendedInfo, SYS:SUB\\*, 899C",
-                                {"SYS:SUB\\Report File.txt", "1234", "NWIntScanExtendedInfo Code : 899c"}},
+                                {"SYS:SUB\\Report File.txt", "1234", "NWIntScanExtendedInfo Code : 899c"},
+                                "invalid path"},
                       FaultCase{"NWDeallocateDirectoryHandle, SYS:SUB, 899B",
                                 {"SYS:SUB\\Report File.txt", "1234", "NWDeallocateDirectoryHandle Code : 899b"},
+                                "invalid directory handle",
                                 1}));
 
 TEST_F(Walker, ManyFailedExtendedReadsLeaveNoHandleOpen)

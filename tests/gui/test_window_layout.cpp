@@ -5,6 +5,7 @@
 // client and reports that through the recording services.
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -18,6 +19,8 @@
 #include "app/layoutcheck.h"
 #include "app/tfrmmain.h"
 #include "netclient/nwclient.h"
+#include "output/qt_listmodels.h"
+#include "app/radiobutton.h"
 #include "support/gui_recordinguiservices.h"
 
 namespace {
@@ -49,19 +52,52 @@ protected:
 
 TEST_F(WindowLayout, NoControlOverlapsOrIsCutOffOnAnyPage)
 {
-    for (const QSize size : {QSize(667, 500), QSize(595, 442), QSize(900, 700)}) {
-        resizeTo(size);
-        for (int page = 0; page < window.PageControl1->count(); ++page) {
-            window.PageControl1->setCurrentIndex(page);
-            QApplication::processEvents();
-            SCOPED_TRACE(QStringLiteral("%1x%2, page %3")
-                             .arg(size.width())
-                             .arg(size.height())
-                             .arg(window.PageControl1->tabText(page))
-                             .toStdString());
-            const QStringList faults = findLayoutFaults(&window);
-            EXPECT_TRUE(faults.isEmpty()) << faults.join(QLatin1Char('\n')).toStdString();
+    const auto checkEveryPage = [this](const char* state) {
+        for (const QSize size : {QSize(667, 500), QSize(595, 442), QSize(900, 700)}) {
+            resizeTo(size);
+            for (int page = 0; page < window.PageControl1->count(); ++page) {
+                window.PageControl1->setCurrentIndex(page);
+                QApplication::processEvents();
+                SCOPED_TRACE(QStringLiteral("%1, %2x%3, page %4")
+                                 .arg(QLatin1String(state))
+                                 .arg(size.width())
+                                 .arg(size.height())
+                                 .arg(window.PageControl1->tabText(page))
+                                 .toStdString());
+                const QStringList faults = findLayoutFaults(&window);
+                EXPECT_TRUE(faults.isEmpty()) << faults.join(QLatin1Char('\n')).toStdString();
+            }
         }
+    };
+    checkEveryPage("as built");
+
+    // The longest texts the size note, the filter note and the tabs' counts
+    // take in practice.
+    window.optSizeEqual->click();
+    window.txtSizeBytes->setText(QStringLiteral("3000000000"));
+    window.resultsModel->clear();  // as a scan begins
+    for (int row = 0; row < 12345; ++row)
+        window.errorsModel->appendRow("SYS:LOCKED\\F.DAT", 1, "NWIntScanExtendedInfo Code : 899c", 0x899C);
+    for (int row = 0; row < 123456; ++row)
+        window.resultsModel->appendRow("F.DAT", 1, "JSMITH.SALES.ACME", "F:\\DATA\\F.DAT");
+    window.errorsModel->flush();
+    window.resultsModel->flush();
+    window.txtResultsFilter->setText(QStringLiteral("DATA"));
+    ASSERT_EQ(window.lblResultsShown->text(), "123,456 of 123,456 shown");
+    checkEveryPage("full");
+    // Where the tabs have room they show both counts; where they have not,
+    // the counts go, the results' first.
+    const struct {
+        QSize size;
+        const char* results;
+        const char* errors;
+    } counts[] = {{{900, 700}, "Results (123,456)", "Errors (12,345)"},
+                  {{667, 500}, "Results", "Errors (12,345)"},
+                  {{595, 442}, "Results", "Errors"}};
+    for (const auto& c : counts) {
+        resizeTo(c.size);
+        EXPECT_EQ(window.PageControl1->tabText(5), c.results) << c.size.width();
+        EXPECT_EQ(window.PageControl1->tabText(6), c.errors) << c.size.width();
     }
 }
 
@@ -109,7 +145,12 @@ TEST_F(WindowLayout, GrowingTheWindowGrowsThePagesAndListsAndKeepsTheEdges)
         EXPECT_EQ(g.widget->width(), before.width() + (g.wider ? 200 : 0));
         EXPECT_EQ(g.widget->height(), before.height() + (g.taller ? 150 : 0));
         if (g.page >= 5) {
-            EXPECT_EQ(g.widget->size(), window.PageControl1->currentWidget()->size()) << "the list fills its page";
+            // The results have their filter above them.
+            const QWidget* page = window.PageControl1->currentWidget();
+            const int top = g.page == 5 ? window.txtResultsFilter->geometry().bottom() + 1 : 0;
+            EXPECT_EQ(g.widget->width(), page->width()) << "the list fills its page";
+            EXPECT_GE(g.widget->y(), top);
+            EXPECT_EQ(g.widget->geometry().bottom(), page->height() - 1);
         }
     }
 }

@@ -2,6 +2,7 @@
 // the date picker with its day serials, and the recording UI services.
 #include <QApplication>
 #include <QDialog>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
 #include <cmath>
@@ -98,6 +99,39 @@ TEST(DatePickerSerials, RefusesEmptyAndEarlyDaysAndKeepsItsDate)
     }
     EXPECT_FALSE(picker.setDaySerial(1e9).isEmpty()) << "a day past the calendar is refused too";
     EXPECT_EQ(picker.date(), QDate(2021, 6, 1));
+}
+
+// One click on a part of the date and typing replace that part, whichever it
+// is and wherever in it the click falls.
+TEST(DatePickerTyping, OneClickOnAPartAndTypingReplaceIt)
+{
+    DatePicker picker;
+    picker.setDisplayFormat(QStringLiteral("dd/MM/yyyy"));
+    picker.setFixedWidth(160);
+    picker.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&picker));
+    auto* edit = picker.findChild<QLineEdit*>();
+    ASSERT_NE(edit, nullptr);
+    const struct {
+        int position;  // of the character clicked, in "14/03/2026"
+        const char* typed;
+        QDate expected;
+    } cases[] = {
+        {8, "2016", QDate(2016, 3, 14)}, {6, "1999", QDate(1999, 3, 14)}, {3, "11", QDate(2026, 11, 14)},
+        {4, "07", QDate(2026, 7, 14)},   {0, "25", QDate(2026, 3, 25)},
+    };
+    for (const auto& c : cases) {
+        picker.setDate(QDate(2026, 3, 14));
+        edit->setCursorPosition(0);
+        const QString text = edit->text();
+        const QFontMetrics metrics(edit->font());
+        const int x = edit->inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x() +
+                      metrics.horizontalAdvance(text.left(c.position)) +
+                      metrics.horizontalAdvance(text.at(c.position)) / 2;
+        QTest::mouseClick(edit, Qt::LeftButton, {}, QPoint(x, edit->height() / 2));
+        QTest::keyClicks(edit, c.typed);
+        EXPECT_EQ(picker.date(), c.expected) << "clicked at " << c.position << ", typed " << c.typed;
+    }
 }
 
 TEST(RecordingServices, AnswersFileDialogsInOrderAndRestoresThePreviousServices)

@@ -95,8 +95,8 @@ TEST_F(OutputWriters, DatesNotWrittenAreNotUnpacked)
     EXPECT_CALL(client, NWUnpackDate(_, _)).Times(2);
     EXPECT_CALL(client, NWUnpackDateTime(_, _, _)).Times(0);
     scan({"A.TXT", "B.TXT"});
-    // The mock fills nothing: an unfilled date record is written as it stands.
-    EXPECT_EQ(fileText(), "0/0/0\r\n0/0/0\r\n");
+    // The mock fills nothing: a record without a calendar date is an empty field.
+    EXPECT_EQ(fileText(), "\r\n\r\n");
 }
 
 TEST_F(OutputWriters, AppendedScansRepeatTheHeadings)
