@@ -119,7 +119,7 @@ TEST_F(SimStartupTest, TheDemoWorkstationStartsWithoutAMessage)
 
     EXPECT_TRUE(ui.messages.empty()) << allMessages(ui);
     EXPECT_EQ(comboEntries(window.cboDrives),
-              (QStringList{"F:       FS1/SYS:", "G:       FS1/DATA:", "H:       FS2/APPS:"}));
+              (QStringList{"F:       FS1/SYS:", "G:       FS1/DATA:", "H:       FS2/APPS:", "S:       FS2/SHARE:"}));
     EXPECT_EQ(window.DirectoryListBox1->directory(), "F:\\");
     QTreeWidgetItem* root = window.treends->topLevelItem(0);
     ASSERT_NE(root, nullptr);
