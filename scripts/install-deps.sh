@@ -9,6 +9,7 @@ packages=(
     qt6-base-dev libgl-dev                          # Qt 6 Widgets (its CMake files need GL)
     libgtest-dev libgmock-dev                       # tests
     libldap-dev                                     # the [LDAP] directory (OpenLDAP's client library)
+    libsqlite3-dev sqlite3                          # the history of scans (and the sqlite3 shell its docs use)
     slapd ldap-utils openssl                        # a private directory server for the tests and demo-ldap.sh
     samba smbclient                                 # a private file server whose DOS attributes the tests read
     fonts-dejavu-core                               # a font for the offscreen renders

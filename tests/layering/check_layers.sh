@@ -5,7 +5,7 @@
 # Prints every include that runs upward and exits 1 when there is one.
 set -euo pipefail
 top=${1:?usage: check_layers.sh SOURCE_ROOT}
-floors=(platform netclient scan output settings app)
+floors=(platform netclient scan output history settings app)
 
 floor_of() {
     local i
