@@ -3,6 +3,8 @@
 // every control to its handler. The control rules are in frm_controlrules.cpp.
 #include "app/tfrmmain.h"
 
+#include "history/historyrecorder.h"
+
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -386,6 +388,8 @@ void Tfrmmain::buildPathFilePage()
     auto* patternColumn = new QVBoxLayout;
     patternColumn->addWidget(Label8);
     patternColumn->addWidget(cboPattern);
+    patternColumn->addSpacing(12);
+    patternColumn->addWidget(buildHistoryGroup());
     patternColumn->addStretch(1);
     auto* page = new QHBoxLayout(TabSheet1);
     page->setSpacing(16);
@@ -597,6 +601,35 @@ void Tfrmmain::buildOutputPage()
     page->addLayout(templateRow, 3, 0, 1, 3);
     page->setColumnStretch(2, 1);
     page->setRowStretch(4, 1);
+}
+
+
+// Whether the scan is recorded in the history, where, and what the output
+// file gets of the comparison with the run before.
+QGroupBox* Tfrmmain::buildHistoryGroup()
+{
+    grpHistory = named(new QGroupBox(QStringLiteral("History of scans")), "grpHistory");
+    // Two lines each, to fit beside the folder list in the smallest window.
+    chkHistory = makeCheck("chkHistory", QStringLiteral("Record this scan in\nthe history"));
+    lblHistory = makeLabel("lblHistory", QStringLiteral("Database :"));
+    txtHistory = named(new QLineEdit, "txtHistory");
+    txtHistory->setPlaceholderText(QStringLiteral("~/.local/share/trawl/history.sqlite"));
+    txtHistory->setToolTip(QStringLiteral("The history's SQLite file; empty: history.sqlite in Trawl's data folder"));
+    chkOutputChange = makeCheck("chkOutputChange", QStringLiteral("Change field"));
+    chkOutputChange->setToolTip(
+        QStringLiteral("Write each file's change since the last run of this search: New, Gone, Same or Changed"));
+    chkOutputChangesOnly =
+        makeCheck("chkOutputChangesOnly", QStringLiteral("Only files that changed\nsince the last run"));
+    auto* grid = new QGridLayout(grpHistory);
+    grid->setContentsMargins(8, 4, 8, 4);
+    grid->setVerticalSpacing(2);
+    grid->addWidget(chkHistory, 0, 0, 1, 2);
+    grid->addWidget(lblHistory, 1, 0);
+    grid->addWidget(txtHistory, 1, 1);
+    grid->addWidget(chkOutputChange, 2, 0, 1, 2);
+    grid->addWidget(chkOutputChangesOnly, 3, 0, 1, 2);
+    grid->setColumnStretch(1, 1);
+    return grpHistory;
 }
 
 // Whether and where to write, above one another.

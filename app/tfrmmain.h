@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <memory>
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -35,6 +36,10 @@ class QTimer;
 class QTreeView;
 class QAction;
 class QTreeWidget;
+namespace history {
+class Recorder;
+class Store;
+}  // namespace history
 class QTreeWidgetItem;
 class DatePicker;
 class ErrorsModel;
@@ -208,6 +213,13 @@ public:
     QPlainTextEdit* memCommandFile = nullptr;
     QLabel* Label6 = nullptr;
     QLabel* Label7 = nullptr;
+    // The history of scans, on "Path/File" below the pattern.
+    QGroupBox* grpHistory = nullptr;
+    QCheckBox* chkHistory = nullptr;
+    QLabel* lblHistory = nullptr;
+    QLineEdit* txtHistory = nullptr;
+    QCheckBox* chkOutputChange = nullptr;
+    QCheckBox* chkOutputChangesOnly = nullptr;
 
     // "Results" and "Errors".
     QTreeView* lvwResults = nullptr;
@@ -284,7 +296,8 @@ public:
     void LogNWError(const std::string& path, NWCCODE code, const char* problem, std::uint64_t size);
     void WriteHeadings();
     void WriteOutputRecord(const std::string& folder, const std::string& fileName, const std::string& owner,
-                           const FileInfoRecord& info, const ExtendedInfoRecord& extended);
+                           const FileInfoRecord& info, const ExtendedInfoRecord& extended,
+                           std::string_view change = {});
     void WriteCommandLine(const std::string& folder, const std::string& fileName);
 
     // Client start-up, drive list and directory tree (netclient/).
@@ -395,6 +408,7 @@ private:
     QLayout* buildOutputFileColumn();
     QGroupBox* buildSeparatorGroup();
     QGroupBox* buildOutputFieldsGroup();
+    QGroupBox* buildHistoryGroup();
     void buildResultsPage();
     void buildErrorsPage();
     void buildTotalsPage();
@@ -404,6 +418,7 @@ private:
     // The date and output parts of ValidateSettings (scan/), with its answers.
     std::int32_t validateDateSettings();
     std::int32_t validateOutputSettings();
+    std::int32_t validateHistorySettings();
     // The counters and their labels back to nothing when a scan starts, and the
     // output file closed when it ends, a failed write reported (scan/).
     void resetScanProgress();
@@ -457,6 +472,23 @@ private:
     void ShowTreeUnanswered(QTreeWidgetItem* node);
     // The text the status line ends with when owners went unnamed.
     QString ownerNamesNote() const;
+
+    // The history of the running scan (scan/frm_history.cpp): opened before
+    // the walk, told each match (which gets its change back), and after the
+    // walk asked for the files gone since the run before, then closed.
+    // Whatever fails is one errors-list row; the scan goes on.
+    void beginHistory(const std::string& startFolder);
+    std::string_view historyChange(const std::string& fullPath, std::uint64_t size, const std::string& owner,
+                                   const FileInfoRecord& info, const ExtendedInfoRecord& extended,
+                                   bool& unchanged);
+    void endHistory();
+    void reportHistoryFailure(const std::string& reason);
+    std::unique_ptr<history::Store> m_historyStore;
+    std::unique_ptr<history::Recorder> m_historyRecorder;
+    std::string m_historyStartFolder;  // the start folder, which recorded paths are relative to
+    std::string m_historyChange;       // the last match's change, reused
+    // What the summary line of an unattended run ends with; empty without history.
+    std::string m_historyNote;
     // The errors-list rows there were when the last scan began; -1 before
     // any scan. A scan begins by emptying the results.
     int m_errorRowsBeforeScan = -1;

@@ -134,3 +134,13 @@ std::uint64_t pathHash(std::string_view path);
 std::uint32_t factsDigest(const FileFacts& facts);
 
 }  // namespace history
+
+namespace history {
+
+// The history's file: typed (a drive path or a host path, a relative one
+// from the current folder, as an output file's), or, when nothing was typed,
+// history.sqlite in $XDG_DATA_HOME/trawl (else ~/.local/share/trawl), that
+// folder made when missing. False, with the reason, when it cannot be made.
+bool historyFileName(std::string_view typed, std::string& fileName, std::string& error);
+
+}  // namespace history

@@ -21,11 +21,13 @@ void Tfrmmain::RecordMatch(const std::string& folder, const std::string& fileNam
         ++scanProgress.MatchingFiles;
     scanProgress.MatchingSize += size;
 
-    if (scanCriteria.OutputToFile != 0) {
+    bool unchanged = false;
+    const std::string_view change = historyChange(fullPath, size, owner, info, extended, unchanged);
+    if (scanCriteria.OutputToFile != 0 && !(unchanged && scanCriteria.ChangesOnly != 0)) {
         if (scanCriteria.CommandFileOn != 0)
             WriteCommandLine(folder, fileName);
         else
-            WriteOutputRecord(folder, fileName, owner, info, extended);
+            WriteOutputRecord(folder, fileName, owner, info, extended, change);
     }
 }
 

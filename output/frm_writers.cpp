@@ -42,7 +42,8 @@ void Tfrmmain::WriteHeadings()
 }
 
 void Tfrmmain::WriteOutputRecord(const std::string& folder, const std::string& fileName, const std::string& owner,
-                                 const FileInfoRecord& info, const ExtendedInfoRecord& extended)
+                                 const FileInfoRecord& info, const ExtendedInfoRecord& extended,
+                                 std::string_view change)
 {
     if (!scanProgress.OutputFile)
         return;
@@ -59,6 +60,7 @@ void Tfrmmain::WriteOutputRecord(const std::string& folder, const std::string& f
     if (scanCriteria.OutCreation != 0)
         record.created = unpackDate(info.creationDate);
     record.attributes = extended.attributes;
+    record.change = change;
 
     buildRecordLine(m_outputLine, scanCriteria, record);
     scanProgress.OutputFile->write(m_outputLine);

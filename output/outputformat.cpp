@@ -195,6 +195,8 @@ void buildHeadingsLine(std::string& line, const ScanCriteria& criteria)
         if (criteria.*field.enabled != 0)
             builder.addField(field.heading);
     }
+    if (criteria.OutChange != 0)
+        builder.addField("Change");
     builder.finish();
 }
 
@@ -205,6 +207,8 @@ void buildRecordLine(std::string& line, const ScanCriteria& criteria, const Outp
         if (criteria.*field.enabled != 0)
             appendField(builder, field.id, record);
     }
+    if (criteria.OutChange != 0)
+        builder.addField(record.change);
     builder.finish();
 }
 

@@ -74,12 +74,13 @@ struct OutputRecord {
     DateRecord modified{};
     DateRecord created{};
     std::uint32_t attributes = 0;
+    std::string_view change;  // the history's "New", "Gone", "Same" or "Changed: ..."
 };
 
 // The headings line of the checked fields, in the file's fixed order, that of
 // kOutputFields (Server, Path, Filename, Extension, Size, Owner, Accessed,
-// Modified, Created, Attributes), ending in "\r\n"; "\r\n" alone when no
-// field is checked.
+// Modified, Created, Attributes), then Change, ending in "\r\n"; "\r\n"
+// alone when no field is checked.
 void buildHeadingsLine(std::string& line, const ScanCriteria& criteria);
 
 // One record line of the checked fields, in the same order as the headings.

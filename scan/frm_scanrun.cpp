@@ -48,6 +48,7 @@ void Tfrmmain::StartScan()
     if (scanProgress.Running == 1 || m_scanActive)
         return;
     lastScanOutcome = ScanOutcome::NotRun;
+    m_historyNote.clear();
     if (ValidateSettings() != 0) {
         scanProgress.Running = 0;
         return;
@@ -94,6 +95,7 @@ void Tfrmmain::StartScan()
 
     if (scanCriteria.HeadingsOn == 1)
         WriteHeadings();
+    beginHistory(startFolder);
 
     // The outcome of the scan before does not stand beside this one.
     if (m_outcomeShown) {
@@ -131,6 +133,7 @@ void Tfrmmain::StartScan()
     uiServices().setCursor(ScreenCursor::Arrow);
     repaint();
 
+    endHistory();
     closeOutputFile();
     ShowProgress();
     ShowScanOutcome(errorRowsAdded - errorsBefore);

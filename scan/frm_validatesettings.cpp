@@ -136,7 +136,30 @@ std::int32_t Tfrmmain::ValidateSettings()
 
     c.OwnerTestOn = lstUsers->count() > 0 ? 1 : 0;
 
-    return validateOutputSettings();
+    if (const std::int32_t refused = validateOutputSettings(); refused != 0)
+        return refused;
+    return validateHistorySettings();
+}
+
+std::int32_t Tfrmmain::validateHistorySettings()
+{
+    ScanCriteria& c = scanCriteria;
+    c.HistoryOn = chkHistory->isChecked() ? 1 : 0;
+    c.HistoryName.clear();
+    c.OutChange = 0;
+    c.ChangesOnly = 0;
+    // What changed is known only against a recorded run.
+    if (!chkHistory->isChecked() && (chkOutputChange->isChecked() || chkOutputChangesOnly->isChecked()))
+        return refuse(this, QStringLiteral("The changes since the last run need the history: check \"Record "
+                                           "this scan in the history\" on the Path/File page"));
+    if (tooLong(txtHistory->text(), kMaxPathLength))
+        return refuse(this, QStringLiteral("The history's file name is longer than %1 characters").arg(kMaxPathLength));
+    c.HistoryName = txtHistory->text().toStdString();
+    if (c.OutputToFile == 1) {
+        c.OutChange = chkOutputChange->isChecked() && c.CommandFileOn == 0 ? 1 : 0;
+        c.ChangesOnly = chkOutputChangesOnly->isChecked() ? 1 : 0;
+    }
+    return 0;
 }
 
 std::int32_t Tfrmmain::validateDateSettings()
@@ -217,7 +240,7 @@ std::int32_t Tfrmmain::validateOutputSettings()
     if (c.CommandFileOn == 1) {
         if (c.CommandText.empty())
             return refuse(this, QStringLiteral("Enter Text for command file"));
-    } else if (fieldCount == 0) {
+    } else if (fieldCount == 0 && !chkOutputChange->isChecked()) {
         return refuse(this, QStringLiteral("Select at least one output field"));
     }
     return 0;

@@ -181,7 +181,9 @@ std::vector<std::string> listFolder(Tfrmmain& window, const std::string& folder,
 
 void Tfrmmain::WalkFolder(const std::string& folder)
 {
-    const bool wantExtended = scanCriteria.AttributeMask != 0 ||
+    // The history records every match's attributes and creation time, so
+    // that two runs compare alike whatever their output fields.
+    const bool wantExtended = scanCriteria.AttributeMask != 0 || scanCriteria.HistoryOn != 0 ||
                               (scanCriteria.OutputToFile == 1 && scanCriteria.OutAttributes == 1);
     // Buffers kept from one file to the next.
     FileBuffers buffers;

@@ -50,6 +50,13 @@ struct ScanCriteria {
     std::int32_t OutModified = 0;
     std::int32_t OutServer = 0;
     std::int32_t OutExtension = 0;
+    // The history: record the scan in it (the database's name as typed,
+    // empty for the default), write each match's change, and write only the
+    // files that changed (New, Changed, Gone).
+    std::int32_t HistoryOn = 0;
+    std::string HistoryName;
+    std::int32_t OutChange = 0;
+    std::int32_t ChangesOnly = 0;
 };
 
 struct ScanProgress {

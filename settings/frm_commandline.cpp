@@ -23,10 +23,10 @@ void Tfrmmain::reportUnattendedRun(std::int64_t errorRows, double seconds)
         break;
     }
     std::printf("Trawl: %d files scanned, %d folders scanned, %d matching files, %llu bytes matching, "
-                "%lld errors, %.2f seconds%s\n",
+                "%lld errors, %.2f seconds%s%s\n",
                 scanProgress.FilesScanned, scanProgress.DirsScanned, scanProgress.MatchingFiles,
                 static_cast<unsigned long long>(scanProgress.MatchingSize), static_cast<long long>(errorRows),
-                seconds, ownerNamesNote().toUtf8().constData());
+                seconds, ownerNamesNote().toUtf8().constData(), m_historyNote.c_str());
     std::fflush(stdout);
 }
 

@@ -108,6 +108,16 @@ const SettingKey kSettingKeys[] = {
     {"txtOutputSepOther", EditText{&Tfrmmain::txtOutputSepOther}},
 };
 
+// The history's keys come after every key above and after the template and
+// owner lists, so the keys of a file written before them stay where they
+// were; a file without them loads their defaults (unchecked, empty).
+const SettingKey kHistoryKeys[] = {
+    {"chkHistory", CheckFlag{&Tfrmmain::chkHistory}},
+    {"txtHistory", EditText{&Tfrmmain::txtHistory}},
+    {"chkOutputChange", CheckFlag{&Tfrmmain::chkOutputChange}},
+    {"chkOutputChangesOnly", CheckFlag{&Tfrmmain::chkOutputChangesOnly}},
+};
+
 constexpr std::array<const OutputFieldRow*, kOutputFieldCount> outputFieldsInSettingsOrder()
 {
     std::array<const OutputFieldRow*, kOutputFieldCount> ordered{};
@@ -295,7 +305,7 @@ void Tfrmmain::Button1Click()
         addInteger(std::string(key), button->isChecked() ? 1 : 0);
     };
 
-    for (const SettingKey& setting : kSettingKeys) {
+    const auto saveKey = [&](const SettingKey& setting) {
         std::visit(Overloaded{
                        [&](const ComboText& c) { addText(setting.key, (this->*c.control)->currentText()); },
                        [&](const FolderPath&) { addText(setting.key, DirectoryListBox1->directory()); },
@@ -317,7 +327,9 @@ void Tfrmmain::Button1Click()
                        },
                    },
                    setting.control);
-    }
+    };
+    for (const SettingKey& setting : kSettingKeys)
+        saveKey(setting);
 
     // A list cut at the limit would run other commands, or find other owners,
     // than the window shows: the save is refused with the reason instead.
@@ -338,6 +350,8 @@ void Tfrmmain::Button1Click()
     addInteger("lstUsersCount", owners);
     for (int j = 0; j < owners; ++j)
         addText("lstUsers" + std::to_string(j), lstUsers->item(j)->text());
+    for (const SettingKey& setting : kHistoryKeys)
+        saveKey(setting);
 
     // A value cut to the limit could name another output file or folder than
     // the one meant, and the load refuses it anyway: nothing is written.
@@ -382,8 +396,8 @@ bool Tfrmmain::LoadSettings(const QString& fileName)
     }
     const SettingsFileReads file(settings, this);
 
-    for (const SettingKey& setting : kSettingKeys) {
-        const bool applied = std::visit(
+    const auto applyKey = [&](const SettingKey& setting) {
+        return std::visit(
             Overloaded{
                 [&](const ComboText& c) {
                     // The text only: the drive-change rule would list the root of
@@ -433,12 +447,15 @@ bool Tfrmmain::LoadSettings(const QString& fileName)
                 },
             },
             setting.control);
-        if (!applied)
+    };
+    for (const SettingKey& setting : kSettingKeys)
+        if (!applyKey(setting))
             return false;
-    }
-
     if (!loadListKeys(file, memCommandFile, lstUsers))
         return false;
+    for (const SettingKey& setting : kHistoryKeys)
+        if (!applyKey(setting))
+            return false;
     showSettingsFile(fileName);
     return true;
 }

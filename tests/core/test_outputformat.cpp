@@ -83,7 +83,7 @@ ScanCriteria criteriaWith(std::initializer_list<std::int32_t ScanCriteria::*> fi
 OutputRecord recordOf(std::string_view folder, std::string_view name, std::uint32_t size = 1234,
                       std::string_view owner = "JSMITH.SALES.ACME")
 {
-    return {"FS1", folder, name, owner, size, {7, 3, 2001}, {1, 2, 2000}, {25, 12, 1995}, nwattr::ReadOnly};
+    return {"FS1", folder, name, owner, size, {7, 3, 2001}, {1, 2, 2000}, {25, 12, 1995}, nwattr::ReadOnly, {}};
 }
 
 TEST(RecordLine, FieldsSeparatorsAndQuotes)

@@ -93,6 +93,8 @@ const QStringList kControlKeys = {"cboDrives",
                                   "optOutputSepOther",
                                   "txtOutputFilename",
                                   "txtOutputSepOther"};
+// The history's keys, written after the template and owner lists.
+const QStringList kHistoryKeys = {"chkHistory", "txtHistory", "chkOutputChange", "chkOutputChangesOnly"};
 
 using Keys = std::vector<std::pair<QString, QString>>;
 
@@ -149,7 +151,7 @@ QStringList owners(const Tfrmmain& w)
 std::map<QString, QString> snapshot(const Tfrmmain& w)
 {
     std::map<QString, QString> seen;
-    for (const QString& key : kControlKeys) {
+    for (const QString& key : kControlKeys + kHistoryKeys) {
         QWidget* widget = key == "cboPath" ? w.DirectoryListBox1 : w.findChild<QWidget*>(key);
         QString value = "no such control";
         if (auto* folders = qobject_cast<FolderListBox*>(widget))
@@ -224,6 +226,9 @@ TEST_F(SettingsFileTest, EveryControlSurvivesASaveAndALoad)
     w.optOutputSepOther->setChecked(true);
     w.txtOutputFilename->setText("C:\\out\\list.csv");
     w.txtOutputSepOther->setText(";");
+    w.chkHistory->setChecked(true);
+    w.txtHistory->setText("nightly history.sqlite");
+    w.chkOutputChangesOnly->setChecked(true);
     w.memCommandFile->setPlainText("copy !1 C:\\SAVE\n\nrem !2");
     w.lstUsers->addItems({"JSMITH.SALES.ACME", "ADMIN.ACME"});
 
@@ -264,7 +269,7 @@ TEST_F(SettingsFileTest, TheFileHoldsOurKeysInOrderWithTemplateLinesAsShown)
         expectedOrder << QString("memCommandFile%1").arg(i);
     expectedOrder << "lstUsersCount"
                   << "lstUsers0"
-                  << "lstUsers1";
+                  << "lstUsers1" << kHistoryKeys;
     QStringList order;
     for (const auto& key : keys)
         order << key.first;
@@ -581,6 +586,10 @@ TEST_F(SettingsFileTest, ASaveWritesWhatSettingEachKeyInTurnWrote)
     set("lstUsersCount", QString::number(w.lstUsers->count()));
     for (int j = 0; j < w.lstUsers->count(); ++j)
         set(QString("lstUsers%1").arg(j), w.lstUsers->item(j)->text());
+    for (const QString& key : kHistoryKeys) {
+        const QString value = valueOnly(seen.at(key));
+        set(key, value == "on" ? "1" : value == "off" ? "0" : value);
+    }
 
     const QString saved = save(w);
     EXPECT_TRUE(ui.messages.empty());
@@ -672,7 +681,7 @@ TEST_F(SettingsFileTest, ASaveThatFailsKeepsTheOldFile)
     EXPECT_TRUE(ui.messages.empty());
     const QByteArray text = folders.read(file);
     EXPECT_TRUE(text.startsWith("[TRAWL]\r\ncboDrives=") &&
-                text.endsWith("\r\nlstUsers99=OWNER99." + QByteArray(100, 'O') + "\r\n"));
+                text.contains("\r\nlstUsers99=OWNER99." + QByteArray(100, 'O') + "\r\nchkHistory=0\r\n"));
     EXPECT_FALSE(text.contains("*.OLD"));
     EXPECT_EQ(entriesOf(folders.root() + "/sets"), QStringList{"saved.tws"});
 }
