@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <unordered_map>
 #include <utility>
 
 #include "history/historystore.h"
@@ -152,8 +153,10 @@ public:
         // beside the system's temporary files, so a large first run costs no
         // memory and locks nothing until it is committed.
         return exec("PRAGMA temp_store = FILE; PRAGMA foreign_keys = ON;"
-                    "CREATE TEMP TABLE staged (folder TEXT NOT NULL, name TEXT NOT NULL, size INTEGER, owner TEXT,"
-                    " modified INTEGER, created INTEGER, attributes INTEGER);"
+                    "CREATE TEMP TABLE staged (folder_key INTEGER NOT NULL, name TEXT NOT NULL, size INTEGER,"
+                    " owner_key INTEGER NOT NULL, modified INTEGER, created INTEGER, attributes INTEGER);"
+                    "CREATE TEMP TABLE staged_folders (key INTEGER PRIMARY KEY, path TEXT NOT NULL, id INTEGER);"
+                    "CREATE TEMP TABLE staged_owners (key INTEGER PRIMARY KEY, name TEXT NOT NULL, id INTEGER);"
                     "CREATE TEMP TABLE closed (id INTEGER PRIMARY KEY);",
                     error);
     }
@@ -220,7 +223,11 @@ public:
 
     bool beginRun(RunInfo& run, std::string& error) override
     {
-        if (!exec("DELETE FROM temp.staged; DELETE FROM temp.closed; BEGIN IMMEDIATE", error))
+        m_stagedFolders.clear();
+        m_stagedOwners.clear();
+        if (!exec("DELETE FROM temp.staged; DELETE FROM temp.staged_folders; DELETE FROM temp.staged_owners;"
+                  "DELETE FROM temp.closed; BEGIN IMMEDIATE",
+                  error))
             return false;
         Statement& insertSearch = statement(
             "INSERT OR IGNORE INTO searches (server, volume, path, pattern, tests) VALUES (?1, ?2, ?3, ?4, ?5)");
@@ -240,15 +247,26 @@ public:
             return false;
         }
         run.id = sqlite3_last_insert_rowid(m_db);
-        return exec("COMMIT", error);
+        // The staging goes on in a transaction of its own, which writes only
+        // this connection's temporary tables and so locks nothing another
+        // recorder needs; one transaction, not one per file.
+        return exec("COMMIT; BEGIN", error);
     }
 
     bool stageVersion(const NewVersion& version, std::string& error) override
     {
-        Statement& q = statement("INSERT INTO temp.staged VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+        // Folders and owners are staged once each, the files by their keys:
+        // the run's rows then join on small integers when they are written.
         const auto [folder, name] = splitPath(version.path);
-        q.bind(1, folder).bind(2, name).bind(3, static_cast<std::int64_t>(version.facts.size));
-        q.bind(4, version.facts.owner).bind(5, version.facts.modified).bind(6, version.facts.created);
+        const std::optional<std::int64_t> folderKey =
+            stagedKey(m_stagedFolders, folder, "INSERT INTO temp.staged_folders (key, path) VALUES (?1, ?2)");
+        const std::optional<std::int64_t> ownerKey =
+            stagedKey(m_stagedOwners, version.facts.owner, "INSERT INTO temp.staged_owners (key, name) VALUES (?1, ?2)");
+        if (!folderKey || !ownerKey)
+            return fail(error);
+        Statement& q = statement("INSERT INTO temp.staged VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+        q.bind(1, *folderKey).bind(2, name).bind(3, static_cast<std::int64_t>(version.facts.size));
+        q.bind(4, *ownerKey).bind(5, version.facts.modified).bind(6, version.facts.created);
         q.bind(7, version.facts.attributes);
         const int code = q.step();
         q.reset();
@@ -258,7 +276,7 @@ public:
     bool commitRun(RunInfo& run, const std::optional<RunInfo>& base, const std::vector<std::int64_t>& closed,
                    std::string& error) override
     {
-        if (!exec("BEGIN IMMEDIATE", error))
+        if ((sqlite3_get_autocommit(m_db) == 0 && !exec("COMMIT", error)) || !exec("BEGIN IMMEDIATE", error))
             return false;
         const auto rollBack = [&] {
             fail(error);
@@ -296,13 +314,17 @@ public:
             Statement& copy = statement(
                 "INSERT INTO versions (search_id, first_run, folder_id, name, size, owner_id, modified, created,"
                 " attributes) SELECT r.search_id, r.id, f.id, s.name, s.size, o.id, s.modified, s.created,"
-                " s.attributes FROM temp.staged s JOIN runs r ON r.id = ?1 JOIN folders f ON f.path = s.folder"
-                " JOIN owners o ON o.name = s.owner ORDER BY s.rowid");
+                " s.attributes FROM temp.staged s JOIN runs r ON r.id = ?1"
+                " JOIN temp.staged_folders f ON f.key = s.folder_key JOIN temp.staged_owners o ON o.key = s.owner_key"
+                " ORDER BY s.rowid");
             copy.bind(1, run.id);
-            const bool copied = exec("INSERT OR IGNORE INTO folders (path) SELECT DISTINCT folder FROM temp.staged;"
-                                     "INSERT OR IGNORE INTO owners (name) SELECT DISTINCT owner FROM temp.staged;",
-                                     error) &&
-                                copy.step() == SQLITE_DONE;
+            const bool copied =
+                exec("INSERT OR IGNORE INTO folders (path) SELECT path FROM temp.staged_folders;"
+                     "INSERT OR IGNORE INTO owners (name) SELECT name FROM temp.staged_owners;"
+                     "UPDATE temp.staged_folders SET id = (SELECT id FROM folders WHERE folders.path = staged_folders.path);"
+                     "UPDATE temp.staged_owners SET id = (SELECT id FROM owners WHERE owners.name = staged_owners.name);",
+                     error) &&
+                copy.step() == SQLITE_DONE;
             copy.reset();
             if (!copied)
                 return rollBack();
@@ -315,7 +337,9 @@ public:
         if (!finished || !exec("COMMIT", error))
             return rollBack();
         std::string ignored;
-        exec("DELETE FROM temp.staged; DELETE FROM temp.closed", ignored);
+        exec("DELETE FROM temp.staged; DELETE FROM temp.staged_folders; DELETE FROM temp.staged_owners;"
+             "DELETE FROM temp.closed",
+             ignored);
         return true;
     }
 
@@ -489,8 +513,28 @@ private:
         return code == SQLITE_DONE || fail(error);
     }
 
+    // The key a folder or owner was staged under, staging it when new.
+    std::optional<std::int64_t> stagedKey(std::unordered_map<std::string, std::int64_t>& keys, std::string_view text,
+                                          const char* insert)
+    {
+        const std::string wanted(text);
+        if (const auto known = keys.find(wanted); known != keys.end())
+            return known->second;
+        const std::int64_t key = static_cast<std::int64_t>(keys.size()) + 1;
+        Statement& q = statement(insert);
+        q.bind(1, key).bind(2, text);
+        const int code = q.step();
+        q.reset();
+        if (code != SQLITE_DONE)
+            return std::nullopt;
+        keys.emplace(wanted, key);
+        return key;
+    }
+
     std::string m_name;
     sqlite3* m_db = nullptr;
+    std::unordered_map<std::string, std::int64_t> m_stagedFolders;
+    std::unordered_map<std::string, std::int64_t> m_stagedOwners;
     std::vector<std::pair<const char*, std::unique_ptr<Statement>>> m_statements;
 };
 
