@@ -130,6 +130,13 @@ TEST_F(LdapScan, AServerLostDuringAScanIsOneErrorRowAndNoOwnerIsGuessed)
     EXPECT_TRUE(resultNames().empty());
     EXPECT_EQ(w->lblMessage->text().toStdString(),
               "Scan complete: 0 matching files, 1 error; owner names incomplete: the directory did not answer");
+    // The summary line of an unattended run says the same.
+    testing::internal::CaptureStdout();
+    w->reportUnattendedRun(1, 0.25);
+    const std::string summary = testing::internal::GetCapturedStdout();
+    EXPECT_NE(summary.find("1 errors, 0.25 seconds; owner names incomplete: the directory did not answer\n"),
+              std::string::npos)
+        << summary;
 
     w->lstUsers->clear();
     addOwner("(unknown)");
