@@ -178,7 +178,7 @@ public:
     int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override
     {
         if (metric == PM_TabBarTabHSpace)
-            return 10;
+            return 6;
         return QProxyStyle::pixelMetric(metric, option, widget);
     }
 };
@@ -264,6 +264,7 @@ void Tfrmmain::buildWindow()
     buildResultsPage();
     buildErrorsPage();
     buildTotalsPage();
+    buildChangesPage();
     buildBatchSettingsPage();
 
     // The designed state, before the start-up applies its defaults: Before is
@@ -347,6 +348,7 @@ void Tfrmmain::addPages()
     TabSheet7 = makePage("TabSheet7");
     TabSheet8 = makePage("TabSheet8");
     TabSheet9 = makePage("TabSheet9");
+    TabSheet10 = makePage("TabSheet10");
     PageControl1->addTab(TabSheet1, QStringLiteral("Path/File"));
     PageControl1->addTab(TabSheet2, QStringLiteral("Dates/Size"));
     PageControl1->addTab(TabSheet3, QStringLiteral("Attributes"));
@@ -355,6 +357,7 @@ void Tfrmmain::addPages()
     PageControl1->addTab(TabSheet6, QStringLiteral("Results"));
     PageControl1->addTab(TabSheet7, QStringLiteral("Errors"));
     PageControl1->addTab(TabSheet9, QStringLiteral("Totals"));
+    PageControl1->addTab(TabSheet10, QStringLiteral("Changes"));
     PageControl1->addTab(TabSheet8, QStringLiteral("Batch Settings"));
 }
 
@@ -744,6 +747,17 @@ void Tfrmmain::buildTotalsPage()
     fillPage(TabSheet9, lvwTotals);
 }
 
+// "Changes": the last scan's files that changed since the run before it.
+void Tfrmmain::buildChangesPage()
+{
+    changesModel = new ChangesModel(this);
+    lvwChanges = makeListView("lvwChanges", changesModel);
+    lvwChanges->header()->resizeSection(0, 330);
+    lvwChanges->header()->resizeSection(1, 80);
+    new ListActions(lvwChanges, changesModel, 0, nullptr, nullptr);
+    fillPage(TabSheet10, lvwChanges);
+}
+
 // "Batch Settings": save, load and the command-line help. Long texts wrap
 // within the page rather than run past its edge.
 void Tfrmmain::buildBatchSettingsPage()
@@ -865,7 +879,7 @@ void Tfrmmain::ShowListCounts()
         if (const int tab = PageControl1->indexOf(page); PageControl1->tabText(tab) != text)
             PageControl1->setTabText(tab, text);
     };
-    // Nine captions leave little room at the smaller window sizes: a count
+    // Ten captions leave little room at the smaller window sizes: a count
     // that would make the tabs scroll is left out, the results' first, as
     // Matching Files shows it too.
     const auto tabsFit = [this] { return PageControl1->tabBar()->sizeHint().width() <= PageControl1->width(); };

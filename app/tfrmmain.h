@@ -42,6 +42,7 @@ class Store;
 }  // namespace history
 class QTreeWidgetItem;
 class DatePicker;
+class ChangesModel;
 class ErrorsModel;
 class FolderListBox;
 class OwnerTotalsModel;
@@ -114,7 +115,8 @@ public:
     QWidget* TabSheet6 = nullptr;
     QWidget* TabSheet7 = nullptr;
     QWidget* TabSheet8 = nullptr;
-    QWidget* TabSheet9 = nullptr;  // "Totals", between Errors and Batch Settings
+    QWidget* TabSheet9 = nullptr;   // "Totals", between Errors and Changes
+    QWidget* TabSheet10 = nullptr;  // "Changes", between Totals and Batch Settings
 
     // "Path/File". txtPath shows the folder the scan starts from (the folder
     // list's current folder) and takes a typed or pasted one.
@@ -226,6 +228,10 @@ public:
     QTreeView* lvwErrors = nullptr;
     ResultsModel* resultsModel = nullptr;
     ErrorsModel* errorsModel = nullptr;
+
+    // "Changes": the last scan's files that changed since the run before it.
+    QTreeView* lvwChanges = nullptr;
+    ChangesModel* changesModel = nullptr;
 
     // "Totals": the matches of the last scan by owner.
     QTreeView* lvwTotals = nullptr;
@@ -412,6 +418,7 @@ private:
     void buildResultsPage();
     void buildErrorsPage();
     void buildTotalsPage();
+    void buildChangesPage();
     void buildBatchSettingsPage();
     void connectRules();
 

@@ -35,6 +35,8 @@ int announcedCount(std::size_t stored) { return static_cast<int>(std::min<std::s
 constexpr std::array<const char*, 4> kResultsHeadings{"FileName", "Size", "Owner", "Full Path"};
 constexpr std::array<SortKey, 4> kResultsKeys{SortKey::Text, SortKey::Number, SortKey::Shared, SortKey::Path};
 constexpr std::array<const char*, 4> kErrorsHeadings{"FileName", "Size", "Problem", "Meaning"};
+constexpr std::array<const char*, 3> kChangesHeadings{"Full Path", "Size", "Change"};
+constexpr std::array<SortKey, 3> kChangesKeys{SortKey::Path, SortKey::Number, SortKey::Shared};
 constexpr std::array<SortKey, 4> kErrorsKeys{SortKey::Path, SortKey::Number, SortKey::Shared, SortKey::Shared};
 constexpr std::array<const char*, 3> kTotalsHeadings{"Owner", "Matching Files", "Matching Size"};
 
@@ -279,6 +281,28 @@ QString ResultsModel::folderPath(int row) const
 }
 
 QString ResultsModel::fullPath(int row) const { return text(row, 3); }
+
+// Texts: the path's part after its folder; shared: the change (a handful of
+// texts); the number is the size.
+ChangesModel::ChangesModel(QObject* parent) : CompactListModel(kChangesHeadings, kChangesKeys, parent) {}
+
+void ChangesModel::appendRow(std::string_view fullPath, std::uint64_t size, std::string_view change)
+{
+    const std::size_t folderEnd = liststore::folderLength(fullPath);
+    rows().append(fullPath.substr(0, folderEnd), fullPath.substr(folderEnd), nullptr, change, size);
+}
+
+QString ChangesModel::cellText(std::size_t stored, int column) const
+{
+    switch (column) {
+    case 0:
+        return joinedText(rows().folder(stored), rows().text(stored));
+    case 1:
+        return decimalText(rows().number(stored));
+    default:
+        return utf8Text(rows().shared(stored));
+    }
+}
 
 // Texts: the path's part after its folder; shared: the problem; the number is the size.
 ErrorsModel::ErrorsModel(QObject* parent) : CompactListModel(kErrorsHeadings, kErrorsKeys, parent) {}

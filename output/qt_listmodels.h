@@ -154,6 +154,18 @@ private:
     std::vector<OwnerTotal> m_ownerTotals;
 };
 
+// The files of the last scan that changed since the run before it, with
+// their change: columns "Full Path", "Size", "Change".
+class ChangesModel : public CompactListModel {
+    Q_OBJECT
+public:
+    explicit ChangesModel(QObject* parent = nullptr);
+    void appendRow(std::string_view fullPath, std::uint64_t size, std::string_view change);
+
+protected:
+    QString cellText(std::size_t stored, int column) const override;
+};
+
 class ErrorsModel : public CompactListModel {
     Q_OBJECT
 public:

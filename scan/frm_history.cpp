@@ -13,6 +13,7 @@
 
 #include "app/tfrmmain.h"
 #include "history/historyrecorder.h"
+#include "output/qt_listmodels.h"
 #include "netclient/nwclient.h"
 #include "platform/asciicase.h"
 #include "platform/pathjoin.h"
@@ -147,6 +148,8 @@ std::string_view Tfrmmain::historyChange(const std::string& fullPath, std::uint6
     const history::Change change = m_historyRecorder->add(path, facts);
     unchanged = change.kind == history::ChangeKind::Same;
     m_historyChange = history::changeText(change);
+    if (!unchanged)
+        changesModel->appendRow(fullPath, size, m_historyChange);
     return m_historyChange;
 }
 
@@ -161,9 +164,10 @@ void Tfrmmain::endHistory()
         // walk's, with the facts last recorded.
         const bool read = m_historyRecorder->forEachGone(
             [&](std::string_view path, const history::FileFacts& facts) {
+                const std::string fullPath = joinPath(m_historyStartFolder, path);
+                changesModel->appendRow(fullPath, facts.size, "Gone");
                 if (scanCriteria.OutputToFile == 0)
                     return;
-                const std::string fullPath = joinPath(m_historyStartFolder, path);
                 const std::size_t slash = fullPath.rfind('\\');
                 const std::string folder = fullPath.substr(0, slash == std::string::npos ? 0 : slash);
                 const std::string fileName = fullPath.substr(slash == std::string::npos ? 0 : slash + 1);

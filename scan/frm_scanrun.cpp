@@ -115,6 +115,7 @@ void Tfrmmain::StartScan()
     repaint();
 
     resultsModel->clear();
+    changesModel->clear();
 
     m_scanActive = true;
     const std::int64_t errorsBefore = errorRowsAdded;

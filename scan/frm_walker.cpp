@@ -220,4 +220,5 @@ void Tfrmmain::ShowProgress()
     lblMatchSize->setText(QString::number(scanProgress.MatchingSize));
     resultsModel->flush();
     errorsModel->flush();
+    changesModel->flush();
 }

@@ -5,6 +5,7 @@
 #include <QTest>
 #include <QTreeView>
 
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -321,6 +322,58 @@ TEST_F(Scan, TheKeyboardAndTheStatusLineAroundAScan)
     setPattern("f1000");
     clickStart();
     EXPECT_EQ(w->lblMessage->text(), "Scan complete: 1 matching file, 0 errors");
+}
+
+// With the history, a second scan of the same search lists on the Changes
+// page what changed since the first: new, changed and gone files, sortable
+// as the other lists; what stayed the same is not there.
+TEST_F(Scan, TheChangesPageListsWhatChangedSinceTheLastRun)
+{
+    ws.makeFile(sys + "/a.txt", 1);
+    const std::string b = ws.makeFile(sys + "/SUB/b.txt", 2);
+    const std::string c = ws.makeFile(sys + "/c.txt", 3);
+    // b's dates stay as they were when it grows: only its size changes.
+    const auto fixDates = [&] {
+        ws.setTimes(b, TempWorkstation::localTime(2020, 1, 1), TempWorkstation::localTime(2020, 1, 1));
+        return ws.setCreated(b, "2019-06-01");
+    };
+    if (!fixDates())
+        GTEST_SKIP() << TempWorkstation::kNoXattrMessage;
+    startWindow();
+    EXPECT_EQ(w->PageControl1->tabText(w->PageControl1->indexOf(w->TabSheet10)), "Changes");
+    EXPECT_EQ(w->PageControl1->indexOf(w->TabSheet10), w->PageControl1->indexOf(w->TabSheet9) + 1);
+    setPattern("*.txt");
+    w->chkHistory->click();
+    w->txtHistory->setText(QString::fromStdString(ws.root() + "/history.sqlite"));
+    clickStart();
+    ASSERT_TRUE(errors().empty()) << errors()[0][2];
+    EXPECT_EQ(w->changesModel->rowCount(), 3) << "a first run: every file is new";
+
+    ws.makeFile(b, 20);  // grows
+    ASSERT_TRUE(fixDates());
+    ASSERT_EQ(std::remove(c.c_str()), 0);
+    ws.makeFile(sys + "/d.txt", 4);
+    clickStart();
+    ASSERT_TRUE(errors().empty()) << errors()[0][2];
+    std::vector<std::string> rows;
+    for (int r = 0; r < w->changesModel->rowCount(); ++r)
+        rows.push_back(w->changesModel->text(r, 0).toStdString() + " " + w->changesModel->text(r, 1).toStdString() +
+                       " " + w->changesModel->text(r, 2).toStdString());
+    EXPECT_EQ(rows, (std::vector<std::string>{"F:\\d.txt 4 New", "F:\\SUB\\b.txt 20 Changed: Size",
+                                              "F:\\c.txt 3 Gone"}));
+    w->changesModel->sort(2, Qt::AscendingOrder);
+    EXPECT_EQ(w->changesModel->text(0, 2), "Changed: Size");
+    EXPECT_EQ(w->changesModel->text(2, 2), "New");
+
+    // Without the history the change field is refused, with the reason.
+    w->chkHistory->click();
+    w->chkOutputResults->click();
+    w->txtOutputFilename->setText(QString::fromStdString(ws.root() + "/out.csv"));
+    w->chkOutputChange->click();
+    ui.clear();
+    clickStart();
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_TRUE(ui.messages[0].text.contains("need the history")) << ui.messages[0].text.toStdString();
 }
 
 TEST_F(Scan, SecondScanEmptiesResultsButKeepsErrors)

@@ -247,7 +247,7 @@ TEST_F(WindowDesign, EditBoxesPickersAndListsStartEmptyWithTheirDesignedState)
     }
 }
 
-TEST_F(WindowDesign, WindowHasItsCaptionSizeFontAndNinePagesInOrder)
+TEST_F(WindowDesign, WindowHasItsCaptionSizeFontAndTenPagesInOrder)
 {
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Trawl"));
     EXPECT_EQ(window.size(), QSize(667, 500));
@@ -262,13 +262,13 @@ TEST_F(WindowDesign, WindowHasItsCaptionSizeFontAndNinePagesInOrder)
 
     auto* pages = control<QTabWidget>(window, "PageControl1");
     ASSERT_NE(pages, nullptr);
-    // The owner totals come after the errors.
-    const char* const names[] = {"TabSheet1", "TabSheet2", "TabSheet3", "TabSheet4", "TabSheet5",
-                                 "TabSheet6", "TabSheet7", "TabSheet9", "TabSheet8"};
-    const QStringList expected = {"Path/File", "Dates/Size", "Attributes", "Owners",        "Output",
-                                  "Results",   "Errors",     "Totals",     "Batch Settings"};
-    ASSERT_EQ(pages->count(), 9);
-    for (int i = 0; i < 9; ++i) {
+    // The owner totals come after the errors, the changes after the totals.
+    const char* const names[] = {"TabSheet1", "TabSheet2", "TabSheet3", "TabSheet4",  "TabSheet5",
+                                 "TabSheet6", "TabSheet7", "TabSheet9", "TabSheet10", "TabSheet8"};
+    const QStringList expected = {"Path/File", "Dates/Size", "Attributes", "Owners",  "Output",
+                                  "Results",   "Errors",     "Totals",     "Changes", "Batch Settings"};
+    ASSERT_EQ(pages->count(), 10);
+    for (int i = 0; i < 10; ++i) {
         EXPECT_EQ(pages->widget(i)->objectName(), QString::fromLatin1(names[i]));
         EXPECT_EQ(pages->tabText(i), expected[i]);
     }
