@@ -631,6 +631,9 @@ QGroupBox* Tfrmmain::buildHistoryGroup()
     grid->addWidget(txtHistory, 1, 1);
     grid->addWidget(chkOutputChange, 2, 0, 1, 2);
     grid->addWidget(chkOutputChangesOnly, 3, 0, 1, 2);
+    cmdHistory = named(new QPushButton(QStringLiteral("History...")), "cmdHistory");
+    cmdHistory->setToolTip(QStringLiteral("The recorded runs: delete one, or compare two"));
+    grid->addWidget(cmdHistory, 4, 0, 1, 2, Qt::AlignLeft);
     grid->setColumnStretch(1, 1);
     return grpHistory;
 }
@@ -833,6 +836,7 @@ void Tfrmmain::connectRules()
     connect(cmdStop, &QPushButton::clicked, this, &Tfrmmain::cmdStopClick);
     connect(cmdAbout, &QPushButton::clicked, this, &Tfrmmain::cmdAboutClick);
     connect(cmdHelp, &QPushButton::clicked, this, &Tfrmmain::cmdHelpClick);
+    connect(cmdHistory, &QPushButton::clicked, this, &Tfrmmain::cmdHistoryClick);
     connect(cmdUserAdd, &QPushButton::clicked, this, &Tfrmmain::cmdUserAddClick);
     connect(cmdUserRemove, &QPushButton::clicked, this, &Tfrmmain::cmdUserRemoveClick);
     connect(cmdUsersDeleteAll, &QPushButton::clicked, this, &Tfrmmain::cmdUsersDeleteAllClick);

@@ -39,6 +39,7 @@ class QTreeWidget;
 namespace history {
 class Recorder;
 class Store;
+struct RunInfo;
 }  // namespace history
 class QTreeWidgetItem;
 class DatePicker;
@@ -222,6 +223,9 @@ public:
     QLineEdit* txtHistory = nullptr;
     QCheckBox* chkOutputChange = nullptr;
     QCheckBox* chkOutputChangesOnly = nullptr;
+    QPushButton* cmdHistory = nullptr;
+    // The recorded runs, to delete one or compare two (scan/frm_history.cpp).
+    void cmdHistoryClick();
 
     // "Results" and "Errors".
     QTreeView* lvwResults = nullptr;
@@ -490,6 +494,8 @@ private:
                                    bool& unchanged);
     void endHistory();
     void reportHistoryFailure(const std::string& reason);
+    // What changed between two recorded runs, on the Changes page.
+    void ShowComparison(history::Store& store, const history::RunInfo& earlier, const history::RunInfo& later);
     std::unique_ptr<history::Store> m_historyStore;
     std::unique_ptr<history::Recorder> m_historyRecorder;
     std::string m_historyStartFolder;  // the start folder, which recorded paths are relative to

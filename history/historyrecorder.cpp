@@ -90,6 +90,86 @@ void Recorder::failed(std::string error)
         m_error = std::move(error);
 }
 
+bool RunIndex::read(Store& store, const RunInfo& run, std::string& error)
+{
+    clear();
+    m_changed.clear();
+    const bool read = store.forEachVersion(
+        run,
+        [&](const Store::VersionDigest& version) {
+            m_entries.push_back({version.pathHash, version.id, version.factsDigest, false});
+        },
+        error);
+    if (!read) {
+        clear();
+        return false;
+    }
+    std::sort(m_entries.begin(), m_entries.end(),
+              [](const Entry& a, const Entry& b) { return a.pathHash < b.pathHash; });
+    m_entries.shrink_to_fit();
+    return true;
+}
+
+Change RunIndex::compare(Store& store, std::string_view path, const FileFacts& facts, std::string& error)
+{
+    Change change;
+    if (m_entries.empty())
+        return change;
+    const std::uint64_t hash = pathHash(path);
+    const auto found = std::lower_bound(m_entries.begin(), m_entries.end(), hash,
+                                        [](const Entry& entry, std::uint64_t value) { return entry.pathHash < value; });
+    if (found == m_entries.end() || found->pathHash != hash || found->met)
+        return change;
+    found->met = true;
+    if (found->factsDigest == factsDigest(facts)) {
+        change.kind = ChangeKind::Same;
+        return change;
+    }
+    FileFacts before;
+    store.readVersions({found->version}, [&](std::string_view, const FileFacts& old) { before = old; }, error);
+    change.kind = ChangeKind::Changed;
+    change.fields = differingFields(before, facts);
+    m_changed.push_back(found->version);
+    return change;
+}
+
+std::vector<std::int64_t> RunIndex::unmet() const
+{
+    std::vector<std::int64_t> versions;
+    for (const Entry& entry : m_entries)
+        if (!entry.met)
+            versions.push_back(entry.version);
+    std::sort(versions.begin(), versions.end());
+    return versions;
+}
+
+bool compareRuns(Store& store, const RunInfo& earlier, const RunInfo& later,
+                 const std::function<void(std::string_view path, const FileFacts& facts, Change change)>& visit,
+                 std::string& error)
+{
+    RunIndex index;
+    if (!index.read(store, earlier, error))
+        return false;
+    std::string failure;
+    const bool read = store.forEachFile(
+        later,
+        [&](std::string_view path, const FileFacts& facts) {
+            const Change change = index.compare(store, path, facts, failure);
+            if (change.kind != ChangeKind::Same)
+                visit(path, facts, change);
+        },
+        error);
+    if (!read)
+        return false;
+    if (!failure.empty()) {
+        error = failure;
+        return false;
+    }
+    return store.readVersions(
+        index.unmet(), [&](std::string_view path, const FileFacts& facts) { visit(path, facts, {ChangeKind::Gone, 0}); },
+        error);
+}
+
 bool Recorder::begin(RunInfo run, std::string& error)
 {
     m_run = std::move(run);
@@ -101,72 +181,36 @@ bool Recorder::begin(RunInfo run, std::string& error)
     m_recording = false;
     if (!m_store.latestComplete(m_run.key, m_base, error))
         return false;
-    if (m_base) {
-        const bool read = m_store.forEachVersion(
-            *m_base,
-            [&](const Store::VersionDigest& version) {
-                m_baseFiles.push_back({version.pathHash, version.id, version.factsDigest, false});
-            },
-            error);
-        if (!read) {
-            m_base.reset();
-            m_baseFiles.clear();
-            return false;
-        }
-        std::sort(m_baseFiles.begin(), m_baseFiles.end(),
-                  [](const BaseFile& a, const BaseFile& b) { return a.pathHash < b.pathHash; });
-        m_baseFiles.shrink_to_fit();
+    if (m_base && !m_baseFiles.read(m_store, *m_base, error)) {
+        m_base.reset();
+        return false;
     }
     m_recording = m_store.beginRun(m_run, error);
     return m_recording;
 }
 
-Recorder::BaseFile* Recorder::findBase(std::uint64_t hash)
-{
-    const auto found = std::lower_bound(m_baseFiles.begin(), m_baseFiles.end(), hash,
-                                        [](const BaseFile& file, std::uint64_t value) { return file.pathHash < value; });
-    return found != m_baseFiles.end() && found->pathHash == hash ? &*found : nullptr;
-}
-
 Change Recorder::add(std::string_view path, const FileFacts& facts)
 {
-    Change change;
-    BaseFile* known = m_baseFiles.empty() ? nullptr : findBase(pathHash(path));
-    if (known != nullptr && !known->seen) {
-        known->seen = true;
-        if (known->factsDigest == factsDigest(facts)) {
-            change.kind = ChangeKind::Same;
-            return change;
-        }
-        std::string error;
-        FileFacts before;
-        if (!m_store.readVersions({known->version}, [&](std::string_view, const FileFacts& old) { before = old; },
-                                  error))
-            failed(std::move(error));
-        change.kind = ChangeKind::Changed;
-        change.fields = differingFields(before, facts);
-        m_closed.push_back(known->version);
+    std::string error;
+    const Change change = m_baseFiles.compare(m_store, path, facts, error);
+    if (!error.empty())
+        failed(std::move(error));
+    if (change.kind == ChangeKind::Same)
+        return change;
+    if (change.kind == ChangeKind::Changed)
         ++m_changed;
-    } else {
+    else
         ++m_new;
-    }
-    if (m_recording && m_error.empty()) {
-        std::string error;
-        if (!m_store.stageVersion(NewVersion{std::string(path), facts}, error))
-            failed(std::move(error));
-    }
+    if (m_recording && m_error.empty() && !m_store.stageVersion(NewVersion{std::string(path), facts}, error))
+        failed(std::move(error));
     return change;
 }
 
 bool Recorder::forEachGone(const FileVisitor& visit, std::string& error)
 {
-    std::vector<std::int64_t> gone;
-    for (const BaseFile& file : m_baseFiles)
-        if (!file.seen)
-            gone.push_back(file.version);
-    std::sort(gone.begin(), gone.end());
+    const std::vector<std::int64_t> gone = m_baseFiles.unmet();
     m_gone = static_cast<std::int64_t>(gone.size());
-    m_closed.insert(m_closed.end(), gone.begin(), gone.end());
+    m_closed = gone;
     return m_store.readVersions(gone, visit, error);
 }
 
@@ -180,7 +224,9 @@ bool Recorder::finish(bool complete, std::int64_t matches, std::uint64_t bytes, 
     m_run.complete = complete && m_error.empty();
     m_run.matches = matches;
     m_run.bytes = bytes;
-    const bool committed = m_store.commitRun(m_run, m_base, m_closed, error);
+    std::vector<std::int64_t> closed = m_baseFiles.changed();
+    closed.insert(closed.end(), m_closed.begin(), m_closed.end());
+    const bool committed = m_store.commitRun(m_run, m_base, closed, error);
     if (!m_error.empty()) {
         error = m_error;
         return false;

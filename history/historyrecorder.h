@@ -19,6 +19,39 @@
 
 namespace history {
 
+// The files of one complete run, as a comparison needs them: each one's path
+// hash, the digest of its facts and its version, sorted by hash (24 bytes a
+// file), and whether the run compared with it has met it.
+class RunIndex {
+public:
+    bool read(Store& store, const RunInfo& run, std::string& error);
+    void clear() { std::vector<Entry>().swap(m_entries); }
+    // The change of a file of the other run against this one; fields need
+    // the old facts, read from the store only for a changed file.
+    Change compare(Store& store, std::string_view path, const FileFacts& facts, std::string& error);
+    // The versions of this run the other one did not meet, in recorded order.
+    std::vector<std::int64_t> unmet() const;
+    // Versions that changed since, in the order met.
+    const std::vector<std::int64_t>& changed() const { return m_changed; }
+
+private:
+    struct Entry {
+        std::uint64_t pathHash;
+        std::int64_t version;
+        std::uint32_t factsDigest;
+        bool met;
+    };
+    std::vector<Entry> m_entries;
+    std::vector<std::int64_t> m_changed;
+};
+
+// What changed from one complete run to a later one of the same search:
+// visit gets each New and Changed file of the later run as it was recorded,
+// then each Gone file of the earlier one.
+bool compareRuns(Store& store, const RunInfo& earlier, const RunInfo& later,
+                 const std::function<void(std::string_view path, const FileFacts& facts, Change change)>& visit,
+                 std::string& error);
+
 class Recorder {
 public:
     explicit Recorder(Store& store) : m_store(store) {}
@@ -43,20 +76,13 @@ public:
     std::int64_t goneCount() const { return m_gone; }
 
 private:
-    struct BaseFile {
-        std::uint64_t pathHash;
-        std::int64_t version;
-        std::uint32_t factsDigest;
-        bool seen;
-    };
-    BaseFile* findBase(std::uint64_t hash);
     void failed(std::string error);
 
     Store& m_store;
     RunInfo m_run;
     std::optional<RunInfo> m_base;
-    std::vector<BaseFile> m_baseFiles;  // sorted by path hash
-    std::vector<std::int64_t> m_closed;  // versions of the base that changed or went
+    RunIndex m_baseFiles;
+    std::vector<std::int64_t> m_closed;  // versions of the base that went
     std::int64_t m_new = 0;
     std::int64_t m_changed = 0;
     std::int64_t m_gone = 0;

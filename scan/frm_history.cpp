@@ -1,7 +1,9 @@
 // The scan's history: the run recorded, each match compared with the run of
 // the same search before it, and the files gone since written after the walk.
 
+#include <QLineEdit>
 #include <QListWidget>
+#include <QTabWidget>
 
 #include <unistd.h>
 
@@ -11,12 +13,14 @@
 #include <string>
 #include <vector>
 
+#include "app/historydialog.h"
 #include "app/tfrmmain.h"
 #include "history/historyrecorder.h"
 #include "output/qt_listmodels.h"
 #include "netclient/nwclient.h"
 #include "platform/asciicase.h"
 #include "platform/pathjoin.h"
+#include "platform/uiservices.h"
 
 namespace {
 
@@ -202,4 +206,46 @@ void Tfrmmain::endHistory()
                         " changed since " + localMinute(recorder.base()->started);
     m_historyRecorder.reset();
     m_historyStore.reset();
+}
+
+void Tfrmmain::cmdHistoryClick()
+{
+    std::string fileName;
+    std::string error;
+    if (!history::historyFileName(txtHistory->text().toStdString(), fileName, error)) {
+        uiServices().messageBox(this, QString::fromStdString(error), QStringLiteral("Trawl"));
+        return;
+    }
+    const std::unique_ptr<history::Store> store = history::openSqliteStore(fileName);
+    if (!store->open(error)) {
+        uiServices().messageBox(this, QString::fromStdString(fileName + ": " + error), QStringLiteral("Trawl"));
+        return;
+    }
+    HistoryDialog dialog(
+        *store,
+        [&](const history::RunInfo& earlier, const history::RunInfo& later) {
+            ShowComparison(*store, earlier, later);
+        },
+        this);
+    uiServices().execModal(dialog);
+}
+
+void Tfrmmain::ShowComparison(history::Store& store, const history::RunInfo& earlier, const history::RunInfo& later)
+{
+    // The runs may be of a volume no drive of this workstation maps: their
+    // files are named by server, volume and path.
+    const history::SearchKey& key = later.key;
+    const std::string folder = key.server + "/" + key.volume + ":" + key.path;
+    changesModel->clear();
+    std::string error;
+    const bool compared = history::compareRuns(
+        store, earlier, later,
+        [&](std::string_view path, const history::FileFacts& facts, history::Change change) {
+            changesModel->appendRow(joinPath(folder, path), facts.size, history::changeText(change));
+        },
+        error);
+    changesModel->flush();
+    PageControl1->setCurrentWidget(TabSheet10);
+    if (!compared)
+        uiServices().messageBox(this, QString::fromStdString(store.name() + ": " + error), QStringLiteral("Trawl"));
 }

@@ -137,6 +137,24 @@ TEST_F(History, ChangesOfEachKindInTheirOrderAndTheRunsTheyLeave)
     EXPECT_EQ(filesOf(list[1].id), (std::vector<std::string>{"A.TXT 1", "D.TXT 4", "SUB\\B.TXT 20"}));
     EXPECT_EQ(filesOf(list[2].id), (std::vector<std::string>{"SUB\\B.TXT 20", "A.TXT 1", "C.TXT 3"}));
 
+    // Any two runs compare as a recording would have: the first with the
+    // third here.
+    {
+        std::unique_ptr<Store> store = openSqliteStore(database);
+        std::string error;
+        ASSERT_TRUE(store->open(error)) << error;
+        std::vector<std::string> changes;
+        ASSERT_TRUE(compareRuns(*store, list[0], list[2],
+                                [&](std::string_view path, const FileFacts& f, Change change) {
+                                    changes.push_back(std::string(path) + " " + changeText(change) + " " +
+                                                      std::to_string(f.size));
+                                },
+                                error))
+            << error;
+        EXPECT_EQ(changes, (std::vector<std::string>{"SUB\\B.TXT Changed: Size/Modified 20",
+                                                     "A.TXT Changed: Owner/Attributes 1"}));
+    }
+
     // Deleting the middle run leaves the others whole; deleting the latest
     // makes the first the base again, with its files.
     std::unique_ptr<Store> store = openSqliteStore(database);

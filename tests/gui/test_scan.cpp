@@ -3,6 +3,8 @@
 
 #include <QFile>
 #include <QTest>
+#include <QDialog>
+#include <QTableWidget>
 #include <QTreeView>
 
 #include <cstdio>
@@ -364,6 +366,40 @@ TEST_F(Scan, TheChangesPageListsWhatChangedSinceTheLastRun)
     w->changesModel->sort(2, Qt::AscendingOrder);
     EXPECT_EQ(w->changesModel->text(0, 2), "Changed: Size");
     EXPECT_EQ(w->changesModel->text(2, 2), "New");
+
+    // The History dialog lists both runs, newest first; comparing them shows
+    // the same changes, named by server and volume; deleting the newer run
+    // leaves the older.
+    ui.onModal = [&](QDialog& dialog) {
+        auto* table = dialog.findChild<QTableWidget*>("tblRuns");
+        auto* compare = dialog.findChild<QPushButton*>("cmdHistoryCompare");
+        ASSERT_TRUE(table && compare);
+        ASSERT_EQ(table->rowCount(), 2);
+        EXPECT_EQ(table->item(0, 2)->text(), "FS1/SYS:");
+        EXPECT_EQ(table->item(0, 4)->text(), "3");
+        EXPECT_EQ(table->item(0, 6)->text(), "complete");
+        table->selectRow(0);
+        EXPECT_FALSE(compare->isEnabled()) << "one run compares with nothing";
+        table->setSelectionMode(QAbstractItemView::MultiSelection);
+        table->selectRow(1);
+        ASSERT_TRUE(compare->isEnabled());
+        compare->click();
+    };
+    w->changesModel->sort(-1);
+    w->cmdHistory->click();
+    ASSERT_EQ(w->changesModel->rowCount(), 3);
+    EXPECT_EQ(w->changesModel->text(1, 0), "FS1/SYS:\\SUB\\b.txt");
+    EXPECT_EQ(w->changesModel->text(1, 2), "Changed: Size");
+    EXPECT_EQ(w->PageControl1->currentWidget(), w->TabSheet10);
+    ui.onModal = [&](QDialog& dialog) {
+        auto* table = dialog.findChild<QTableWidget*>("tblRuns");
+        table->selectRow(0);
+        dialog.findChild<QPushButton*>("cmdHistoryDelete")->click();
+        EXPECT_EQ(table->rowCount(), 1);
+        EXPECT_EQ(table->item(0, 4)->text(), "3");
+    };
+    w->cmdHistory->click();
+    ui.onModal = nullptr;
 
     // Without the history the change field is refused, with the reason.
     w->chkHistory->click();
