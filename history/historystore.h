@@ -122,6 +122,13 @@ public:
                            std::string& error) = 0;
 
     virtual bool listRuns(std::vector<RunInfo>& runs, std::string& error) = 0;
+    // The files and bytes of each owner among a complete run's files.
+    struct OwnerTotal {
+        std::string owner;
+        std::uint64_t files = 0;
+        std::uint64_t bytes = 0;
+    };
+    virtual bool ownerTotals(const RunInfo& run, std::vector<OwnerTotal>& totals, std::string& error) = 0;
     // Deletes a run; every other run keeps its files.
     virtual bool deleteRun(std::int64_t id, std::string& error) = 0;
 };

@@ -366,6 +366,22 @@ public:
         return code == SQLITE_DONE || fail(error);
     }
 
+    bool ownerTotals(const RunInfo& run, std::vector<OwnerTotal>& totals, std::string& error) override
+    {
+        totals.clear();
+        Statement& q = statement(
+            "SELECT o.name, count(*), sum(v.size) FROM versions v JOIN runs r ON r.id = ?1"
+            " AND r.search_id = v.search_id JOIN owners o ON o.id = v.owner_id WHERE v.first_run <= r.id"
+            " AND (v.last_run IS NULL OR v.last_run >= r.id) GROUP BY o.name");
+        q.bind(1, run.id);
+        int code = SQLITE_ROW;
+        while ((code = q.step()) == SQLITE_ROW)
+            totals.push_back({std::string(q.text(0)), static_cast<std::uint64_t>(q.integer(1)),
+                              static_cast<std::uint64_t>(q.integer(2))});
+        q.reset();
+        return code == SQLITE_DONE || fail(error);
+    }
+
     bool deleteRun(std::int64_t id, std::string& error) override
     {
         // Versions no remaining complete run holds go with it; when it was

@@ -38,7 +38,8 @@ constexpr std::array<const char*, 4> kErrorsHeadings{"FileName", "Size", "Proble
 constexpr std::array<const char*, 3> kChangesHeadings{"Full Path", "Size", "Change"};
 constexpr std::array<SortKey, 3> kChangesKeys{SortKey::Path, SortKey::Number, SortKey::Shared};
 constexpr std::array<SortKey, 4> kErrorsKeys{SortKey::Path, SortKey::Number, SortKey::Shared, SortKey::Shared};
-constexpr std::array<const char*, 3> kTotalsHeadings{"Owner", "Matching Files", "Matching Size"};
+constexpr std::array<const char*, 5> kTotalsHeadings{"Owner", "Matching Files", "Matching Size",
+                                                     "Files Since Last Run", "Size Since Last Run"};
 
 constexpr Qt::Alignment kNumberAlignment = Qt::AlignRight | Qt::AlignVCenter;
 
@@ -46,7 +47,7 @@ constexpr Qt::Alignment kNumberAlignment = Qt::AlignRight | Qt::AlignVCenter;
 
 QString groupDigits(const QString& number)
 {
-    const qsizetype first = number.startsWith(QLatin1Char('-')) ? 1 : 0;
+    const qsizetype first = number.startsWith(QLatin1Char('-')) || number.startsWith(QLatin1Char('+')) ? 1 : 0;
     const qsizetype digits = number.size() - first;
     if (digits <= 0)
         return number;
@@ -352,6 +353,31 @@ OwnerTotalsModel::OwnerTotalsModel(const ResultsModel& results, QObject* parent)
     refresh();
 }
 
+int OwnerTotalsModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : m_base ? 5 : 3;
+}
+
+void OwnerTotalsModel::setBase(std::optional<BaseTotals> base)
+{
+    beginResetModel();
+    m_base = std::move(base);
+    endResetModel();
+}
+
+std::int64_t OwnerTotalsModel::sinceBase(const Line* line, bool files) const
+{
+    std::uint64_t before = 0;
+    if (line == nullptr) {
+        for (const auto& [owner, counts] : *m_base)
+            before += files ? counts.first : counts.second;
+    } else if (const auto found = m_base->find(line->owner); found != m_base->end()) {
+        before = files ? found->second.first : found->second.second;
+    }
+    const std::uint64_t now = line == nullptr ? (files ? m_totalFiles : m_totalBytes) : files ? line->files : line->bytes;
+    return static_cast<std::int64_t>(now) - static_cast<std::int64_t>(before);
+}
+
 int OwnerTotalsModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : static_cast<int>(m_lines.size()) + 1;
@@ -367,8 +393,12 @@ QString OwnerTotalsModel::text(int row, int column) const
         return total ? QStringLiteral("Total") : utf8Text(m_lines[static_cast<std::size_t>(row)].owner);
     case 1:
         return decimalText(total ? m_totalFiles : m_lines[static_cast<std::size_t>(row)].files);
-    default:
+    case 2:
         return decimalText(total ? m_totalBytes : m_lines[static_cast<std::size_t>(row)].bytes);
+    default: {
+        const std::int64_t change = sinceBase(total ? nullptr : &m_lines[static_cast<std::size_t>(row)], column == 3);
+        return change > 0 ? QStringLiteral("+") + QString::number(change) : QString::number(change);
+    }
     }
 }
 
@@ -414,6 +444,11 @@ bool OwnerTotalsModel::before(const Line& a, const Line& b) const
         order = a.files < b.files ? -1 : a.files > b.files ? 1 : 0;
     else if (m_sortColumn == 2)
         order = a.bytes < b.bytes ? -1 : a.bytes > b.bytes ? 1 : 0;
+    else if (m_sortColumn >= 3 && m_base) {
+        const std::int64_t x = sinceBase(&a, m_sortColumn == 3);
+        const std::int64_t y = sinceBase(&b, m_sortColumn == 3);
+        order = x < y ? -1 : x > y ? 1 : 0;
+    }
     if (m_sortOrder == Qt::DescendingOrder)
         order = -order;
     // Ties, and the owner column, by the owner's name.

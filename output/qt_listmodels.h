@@ -11,6 +11,8 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <map>
+#include <optional>
 #include <vector>
 
 #include "output/liststore.h"
@@ -194,11 +196,18 @@ class OwnerTotalsModel : public SortableListModel {
 public:
     explicit OwnerTotalsModel(const ResultsModel& results, QObject* parent = nullptr);
 
-    // Columns "Owner", "Matching Files", "Matching Size".
+    // Each owner's files and bytes in the run the last scan was compared
+    // with, by the owner's name; nothing when it was compared with none.
+    using BaseTotals = std::map<std::string, std::pair<std::uint64_t, std::uint64_t>, std::less<>>;
+    void setBase(std::optional<BaseTotals> base);
+
+    // Columns "Owner", "Matching Files", "Matching Size", and with a base
+    // "Files Since Last Run" and "Size Since Last Run" (signed changes).
     QString text(int row, int column) const override;
     int sortedColumn() const override { return m_sortColumn; }
     Qt::SortOrder sortedOrder() const override { return m_sortOrder; }
-    bool isNumberColumn(int column) const override { return column == 1 || column == 2; }
+    bool isNumberColumn(int column) const override { return column >= 1; }
+    int columnCount(const QModelIndex& parent = {}) const override;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -216,7 +225,11 @@ private:
     void reorder();
     bool before(const Line& a, const Line& b) const;
 
+    // The change of files (false: bytes) of an owner (nullptr: the total) since the base.
+    std::int64_t sinceBase(const Line* line, bool files) const;
+
     const ResultsModel& m_results;
+    std::optional<BaseTotals> m_base;
     std::vector<Line> m_lines;
     std::uint64_t m_totalFiles = 0;
     std::uint64_t m_totalBytes = 0;

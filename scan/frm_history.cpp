@@ -106,6 +106,7 @@ void Tfrmmain::beginHistory(const std::string& startFolder)
     m_historyRecorder.reset();
     m_historyStore.reset();
     m_historyNote.clear();
+    totalsModel->setBase(std::nullopt);
     if (scanCriteria.HistoryOn == 0)
         return;
     m_historyStartFolder = startFolder;
@@ -129,8 +130,18 @@ void Tfrmmain::beginHistory(const std::string& startFolder)
     run.host = hostName();
     run.started = static_cast<std::int64_t>(std::time(nullptr));
     m_historyRecorder = std::make_unique<history::Recorder>(*m_historyStore);
-    if (!m_historyRecorder->begin(std::move(run), error))
+    if (!m_historyRecorder->begin(std::move(run), error)) {
         reportHistoryFailure(error);
+        return;
+    }
+    // The Totals page shows each owner's change since the base.
+    std::vector<history::Store::OwnerTotal> totals;
+    if (const auto& base = m_historyRecorder->base(); base && m_historyStore->ownerTotals(*base, totals, error)) {
+        OwnerTotalsModel::BaseTotals byOwner;
+        for (history::Store::OwnerTotal& total : totals)
+            byOwner.emplace(std::move(total.owner), std::make_pair(total.files, total.bytes));
+        totalsModel->setBase(std::move(byOwner));
+    }
 }
 
 std::string_view Tfrmmain::historyChange(const std::string& fullPath, std::uint64_t size, const std::string& owner,

@@ -363,6 +363,14 @@ TEST_F(Scan, TheChangesPageListsWhatChangedSinceTheLastRun)
                        " " + w->changesModel->text(r, 2).toStdString());
     EXPECT_EQ(rows, (std::vector<std::string>{"F:\\d.txt 4 New", "F:\\SUB\\b.txt 20 Changed: Size",
                                               "F:\\c.txt 3 Gone"}));
+    // The totals say how each owner's files changed since the first run:
+    // one more file (d), one less (c), and 19 more bytes (b grew by 18, c's
+    // 3 went, d's 4 came).
+    ASSERT_EQ(w->totalsModel->columnCount(), 5);
+    const int total = w->totalsModel->rowCount() - 1;
+    EXPECT_EQ(w->totalsModel->headerData(4, Qt::Horizontal).toString(), "Size Since Last Run");
+    EXPECT_EQ(w->totalsModel->text(total, 3), "0");
+    EXPECT_EQ(w->totalsModel->text(total, 4), "+19");
     w->changesModel->sort(2, Qt::AscendingOrder);
     EXPECT_EQ(w->changesModel->text(0, 2), "Changed: Size");
     EXPECT_EQ(w->changesModel->text(2, 2), "New");
