@@ -198,7 +198,8 @@ TEST(ShippedHelpFile, HasTopicOneAndATopicForEveryPage)
     ASSERT_FALSE(topics.isEmpty());
     EXPECT_EQ(topics[0].context, 1);
     for (const char* page :
-         {"Path/File", "Dates/Size", "Attributes", "Owners", "Output", "Results", "Errors", "Batch Settings"})
+         {"Path/File", "Dates/Size", "Attributes", "Owners", "Output", "Results", "Errors", "Totals", "Changes",
+          "Batch Settings"})
         EXPECT_TRUE(titles.contains(QString::fromLatin1(page))) << page;
     // Every link leads to a topic that exists.
     const QRegularExpression link(QStringLiteral("\\[\\[(\\d+)\\|"));
