@@ -86,11 +86,6 @@ public:
                           SQLITE_TRANSIENT);
         return *this;
     }
-    Statement& bindNull(int index)
-    {
-        sqlite3_bind_null(m_statement, index);
-        return *this;
-    }
     // SQLITE_ROW, SQLITE_DONE or an error code.
     int step() { return sqlite3_step(m_statement); }
     void reset()

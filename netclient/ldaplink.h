@@ -123,7 +123,6 @@ public:
 
     // Why the last call failed.
     const std::string& lastError() const { return m_lastError; }
-    const Settings& settings() const { return m_settings; }
     // Calls made to the server, not those the back-off answered.
     std::uint64_t requestsSent() const { return m_requestsSent; }
     // How many times the server stopped answering (it had answered, or had
